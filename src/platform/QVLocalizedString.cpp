@@ -1,0 +1,8 @@
+#include "QVLocalizedString.h"
+
+#include <QCoreApplication>
+
+QString QVLocalizedString(const char* key)
+{
+    return QCoreApplication::translate("Quiv", key);
+}
