@@ -31,7 +31,7 @@ endfunction()
 function(quiv_test name)
   cmake_parse_arguments(ARG "SERIAL" "LABEL" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE quiv_testsupport ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_link_libraries(${name} PRIVATE quiv_testsupport ${ARG_LIBS})
   target_compile_options(${name} PRIVATE ${QUIV_WARNINGS})
   set(_env
       QT_QPA_PLATFORM=offscreen

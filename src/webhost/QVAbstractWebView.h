@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What a caller learns of a page element the DOM search found.
+struct QVDomNode {
+    QString tagName;
+    QString elementID;
+    QString className;
+    QRectF rect; // in view coordinates
+};
+
+// Reading and commanding the page by script. The real view evaluates in the
+// web engine; unit tests substitute a fake that answers from a table.
+class QVAbstractWebView
+{
+public:
+    virtual ~QVAbstractWebView() = default;
+
+    // The script's completion value as the page's engine writes it: a string as
+    // it is, a number in JavaScript's text form, "true"/"false", else "".
+    virtual QString evaluate(const QString& script) = 0;
+    // Many expressions in one round trip, each result as if read alone.
+    virtual QStringList evaluateBatch(const QStringList& expressions) = 0;
+
+    void executeJavascript(const QString& script);
+    QString javascriptStringValue(const QString& script);
+    int javascriptIntValue(const QString& script);
+    float javascriptFloatValue(const QString& script);
+    bool javascriptBoolValue(const QString& script);
+
+    std::optional<QVDomNode> firstDomNodeForClass(const QString& className);
+    std::optional<QVDomNode> firstDomNodeWithID(const QString& elementID);
+    std::optional<QVDomNode> _findFirstNodeWithAttribute(const QString& attribute, const QString& value);
+};
