@@ -1,28 +1,13 @@
 #include "QVUserDefaults.h"
 
 #include "QVNotificationCenter.h"
+#include "QVTextValue.h"
 
 #include <QStandardPaths>
 
 namespace {
 const char* const kDidChange = "QVUserDefaultsDidChangeNotification";
 
-// The reading rule of stored text: leading blanks, a sign and zeros are
-// skipped; Y, y, T, t or a digit 1-9 means yes. INI files keep booleans as text.
-bool boolFromText(const QString& text)
-{
-    int i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    while (i < text.size() && text[i] == u'0')
-        ++i;
-    if (i >= text.size())
-        return false;
-    const QChar c = text[i];
-    return c == u'Y' || c == u'y' || c == u'T' || c == u't' || (c >= u'1' && c <= u'9');
-}
 } // namespace
 
 QVUserDefaults* QVUserDefaults::standardUserDefaults()
@@ -66,7 +51,7 @@ bool QVUserDefaults::boolForKey(const QString& key) const
         return v.toBool();
     case QMetaType::QString:
     case QMetaType::QByteArray:
-        return boolFromText(v.toString());
+        return QVTextValue::boolValue(v.toString());
     default:
         return v.toDouble() != 0.0;
     }

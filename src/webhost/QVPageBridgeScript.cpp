@@ -1,0 +1,64 @@
+#include "QVPageBridgeScript.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace QVPageBridgeScript {
+
+namespace {
+QString channelLibrary()
+{
+    static const QString text = [] {
+        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }();
+    return text;
+}
+
+// The channel library stays inside the closure: the page sees only our objects.
+const char kBridge[] = R"JS(
+(function () {
+%1
+  var objects = %2;
+  var pending = [];
+  var host = null;
+  function send(name, method, args) {
+    if (host) host.call(name, method, args);
+    else pending.push([name, method, args]);
+  }
+  Object.keys(objects).forEach(function (name) {
+    var target = {};
+    objects[name].forEach(function (method) {
+      target[method] = function () { send(name, method, Array.prototype.slice.call(arguments)); };
+    });
+    window[name] = Object.freeze(target);
+  });
+  function connect(triesLeft) {
+    if (typeof qt === 'object' && qt && qt.webChannelTransport) {
+      new QWebChannel(qt.webChannelTransport, function (channel) {
+        var receiver = channel.objects.%3;
+        pending.forEach(function (c) { receiver.call(c[0], c[1], c[2]); });
+        pending = [];
+        host = receiver;
+      });
+    } else if (triesLeft > 0) {
+      setTimeout(function () { connect(triesLeft - 1); }, 1);
+    }
+  }
+  connect(2000);
+})();
+)JS";
+} // namespace
+
+QString source(const QMap<QString, QStringList>& objects)
+{
+    QJsonObject table;
+    for (auto it = objects.begin(); it != objects.end(); ++it)
+        table.insert(it.key(), QJsonArray::fromStringList(it.value()));
+    const QString json = QString::fromUtf8(QJsonDocument(table).toJson(QJsonDocument::Compact));
+    return QString::fromLatin1(kBridge).arg(channelLibrary(), json, QString::fromLatin1(kHostObjectName));
+}
+
+} // namespace QVPageBridgeScript

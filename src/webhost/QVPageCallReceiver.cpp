@@ -1,0 +1,14 @@
+#include "QVPageCallReceiver.h"
+
+#include "QVWebView.h"
+
+QVPageCallReceiver::QVPageCallReceiver(QVWebView* view)
+    : QObject(nullptr)
+    , _view(view)
+{
+}
+
+void QVPageCallReceiver::call(const QString& object, const QString& method, const QVariantList& arguments)
+{
+    _view->_enqueueCall(object, method, arguments);
+}

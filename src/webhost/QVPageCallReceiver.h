@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantList>
+
+class QVWebView;
+
+// The one object the page's bridge script talks to over the web channel. It
+// only queues: the view dispatches outside any read.
+class QVPageCallReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QVPageCallReceiver(QVWebView* view);
+
+    Q_INVOKABLE void call(const QString& object, const QString& method, const QVariantList& arguments);
+
+private:
+    QVWebView* _view;
+};

@@ -1,0 +1,81 @@
+#include "QVWebPage.h"
+
+#include "QVDialogPresenter.h"
+#include "QVLog.h"
+#include "QVWebView.h"
+
+#include <QWebEngineView>
+
+namespace {
+QVDialogPresenter* standardPresenter()
+{
+    static QVDialogPresenter presenter;
+    return &presenter;
+}
+constexpr int kMaxDeferredAlerts = 8;
+} // namespace
+
+QVWebPage::QVWebPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent)
+{
+}
+
+QVWebPage::~QVWebPage() = default;
+
+void QVWebPage::setDialogPresenter(QVDialogPresenter* presenter)
+{
+    _presenter = presenter;
+}
+
+QVDialogPresenter* QVWebPage::dialogPresenter() const
+{
+    return _presenter ? _presenter : standardPresenter();
+}
+
+QWidget* QVWebPage::_parentWidget() const
+{
+    return QWebEngineView::forPage(this);
+}
+
+void QVWebPage::showDeferredAlerts()
+{
+    const QStringList alerts = std::exchange(_deferredAlerts, {});
+    for (const QString& message : alerts)
+        dialogPresenter()->showAlert(_parentWidget(), message);
+}
+
+void QVWebPage::javaScriptAlert(const QUrl&, const QString& msg)
+{
+    if (QVWebView::waitDepth() > 0) {
+        // A box now would run its own loop inside our wait and defeat its limit.
+        if (_deferredAlerts.size() < kMaxDeferredAlerts)
+            _deferredAlerts.append(msg);
+        return;
+    }
+    dialogPresenter()->showAlert(_parentWidget(), msg);
+}
+
+bool QVWebPage::javaScriptConfirm(const QUrl&, const QString& msg)
+{
+    if (QVWebView::waitDepth() > 0)
+        return false; // the page must have an answer now: the default
+    return dialogPresenter()->askConfirm(_parentWidget(), msg);
+}
+
+bool QVWebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue, QString* result)
+{
+    if (QVWebView::waitDepth() > 0) {
+        result->clear();
+        return false;
+    }
+    return dialogPresenter()->askPrompt(_parentWidget(), msg, defaultValue, result);
+}
+
+void QVWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                         int lineNumber, const QString& sourceID)
+{
+    if (level == InfoMessageLevel)
+        return;
+    QVLog("%s: %s (%s:%d)", level == ErrorMessageLevel ? "[ERROR] page" : "[WARNING] page",
+          qPrintable(message.left(500)), qPrintable(sourceID.left(200)), lineNumber);
+}
