@@ -1,0 +1,23 @@
+// Test page for the native bridge: calls native objects before the channel is
+// up, and fires bursts of calls on demand.
+(function () {
+  'use strict';
+  window.quivTest = {
+    value: -1,
+    label: 'bridge',
+    early: [],
+    // One burst of n calls; the value changes with each call.
+    fire: function (n) {
+      for (var i = 0; i < n; i++) {
+        window.quivTest.value = i;
+        window.TestScriptObject.ping(i);
+      }
+      return n;
+    }
+  };
+  // At document start, before the web channel's handshake.
+  if (window.TestScriptObject) {
+    window.TestScriptObject.ping('early-1');
+    window.TestScriptObject.ping('early-2', 2, true, null, {k: 'v'}, [1, 'two']);
+  }
+})();

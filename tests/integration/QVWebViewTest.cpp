@@ -1,0 +1,249 @@
+#include "QVDemoService.h"
+#include "QVDialogPresenter.h"
+#include "QVScriptObject.h"
+#include "QVWebPage.h"
+#include "QVWebView.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+struct PageCall {
+    QString method;
+    QVariantList arguments;
+};
+
+class RecordingScriptObject : public QVScriptObject
+{
+public:
+    QStringList exportedMethods() const override { return {QStringLiteral("ping"), QStringLiteral("echo")}; }
+    void invokeScriptMethod(const QString& method, const QVariantList& arguments) override
+    {
+        calls.append(PageCall{method, arguments});
+        if (onCall)
+            onCall(method, arguments);
+    }
+    QList<PageCall> calls;
+    std::function<void(const QString&, const QVariantList&)> onCall;
+};
+
+class RecordingPresenter : public QVDialogPresenter
+{
+public:
+    void showAlert(QWidget*, const QString& message) override { alerts.append(message); }
+    bool askConfirm(QWidget*, const QString&) override
+    {
+        ++questions;
+        return true;
+    }
+    bool askPrompt(QWidget*, const QString&, const QString&, QString* result) override
+    {
+        ++questions;
+        *result = QStringLiteral("typed");
+        return true;
+    }
+    QStringList alerts;
+    int questions = 0;
+};
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+class QVWebViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.start());
+        view = std::make_unique<QVWebView>();
+        view->webPage()->setDialogPresenter(&presenter);
+        view->setScriptObject(QStringLiteral("TestScriptObject"), &object);
+        view->resize(800, 600);
+        view->show();
+    }
+
+    void load(const QString& path)
+    {
+        QSignalSpy finished(view.get(), &QWebEngineView::loadFinished);
+        view->load(QUrl(service.baseUrl() + path));
+        ASSERT_TRUE(finished.wait(15000));
+        ASSERT_TRUE(finished.first().first().toBool());
+    }
+
+    QVDemoService service;
+    RecordingPresenter presenter;
+    RecordingScriptObject object;
+    std::unique_ptr<QVWebView> view;
+};
+
+} // namespace
+
+TEST_F(QVWebViewTest, ReadsGiveTheEngineText)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    EXPECT_EQ(view->evaluate("1 + 1"), "2");
+    EXPECT_EQ(view->evaluate("42.9"), "42.9");
+    EXPECT_EQ(view->evaluate("'abc'"), "abc");
+    EXPECT_EQ(view->evaluate("document.title"), "Bridge test page");
+    EXPECT_EQ(view->evaluate("1 < 2"), "true");
+    EXPECT_EQ(view->evaluate("1e21"), "1e+21");
+    EXPECT_EQ(view->evaluate("1.5e-7"), "1.5e-7");
+    EXPECT_EQ(view->evaluate("Math.pow(2, 53) + 2"), "9007199254740994");
+    EXPECT_EQ(view->evaluate("-0"), "0");
+    EXPECT_EQ(view->evaluate("null"), "");
+    EXPECT_EQ(view->evaluate("undefined"), "");
+    EXPECT_EQ(view->evaluate("({a: 1})"), "");
+    EXPECT_EQ(view->evaluate("1 / 0"), "");
+    EXPECT_EQ(view->evaluate("throw new Error('no')"), "");
+    EXPECT_EQ(view->evaluate("Q.player.playState()"), ""); // no Q on this page
+    EXPECT_EQ(view->javascriptIntValue("'-7px'"), -7);
+    EXPECT_FALSE(view->javascriptBoolValue("typeof Q == 'object'"));
+
+    // A batch reads each expression as if alone; one that throws spoils nothing.
+    const QStringList batch{"1 + 1", "'abc';", "nosuch.thing", "true", "1e21", "null"};
+    EXPECT_EQ(view->evaluateBatch(batch), (QStringList{"2", "abc", "", "true", "1e+21", ""}));
+    EXPECT_TRUE(view->evaluateBatch({}).isEmpty());
+}
+
+TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    // Both were made at document start, before the channel was connected.
+    ASSERT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+    EXPECT_EQ(object.calls[0].arguments, QVariantList{QStringLiteral("early-1")});
+    const QVariantList args = object.calls[1].arguments;
+    ASSERT_EQ(args.size(), 6);
+    EXPECT_EQ(args[0].typeId(), QMetaType::QString);
+    EXPECT_EQ(args[1].typeId(), QMetaType::Double);
+    EXPECT_EQ(args[1].toDouble(), 2.0);
+    EXPECT_EQ(args[2].typeId(), QMetaType::Bool);
+    EXPECT_TRUE(args[3].isNull());
+    EXPECT_EQ(args[4].toMap().value("k").toString(), "v");
+    EXPECT_EQ(args[5].toList().size(), 2);
+
+    // The page sees only the exported methods.
+    EXPECT_EQ(view->evaluate("Object.keys(TestScriptObject).sort().join(',')"), "echo,ping");
+
+    // Oversized calls are dropped; the next one still arrives.
+    object.calls.clear();
+    view->executeJavascript("TestScriptObject.echo('x'.repeat(100000)); TestScriptObject.echo('after');");
+    ASSERT_TRUE(waitUntil([&] { return !object.calls.isEmpty(); }));
+    QTest::qWait(50);
+    ASSERT_EQ(object.calls.size(), 1);
+    EXPECT_EQ(object.calls[0].arguments, QVariantList{QStringLiteral("after")});
+
+    // Reloading installs the object again.
+    object.calls.clear();
+    load(QStringLiteral("/test/bridge.html"));
+    EXPECT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+}
+
+TEST_F(QVWebViewTest, DomSearchVisitsTheLastChildFirst)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    // Two matching siblings: the later one; a match is taken before its children.
+    auto found = view->firstDomNodeForClass(QStringLiteral("target"));
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->elementID, "second");
+    // The whole class text must match.
+    found = view->firstDomNodeForClass(QStringLiteral("a"));
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->elementID, "third");
+    found = view->firstDomNodeForClass(QStringLiteral("a b"));
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->elementID, "ab");
+    EXPECT_EQ(found->rect, QRectF(10, 20, 30, 40));
+    found = view->firstDomNodeWithID(QStringLiteral("nested"));
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->className, "target");
+    EXPECT_FALSE(view->firstDomNodeWithID(QStringLiteral("missing")).has_value());
+    EXPECT_FALSE(view->firstDomNodeForClass(QStringLiteral("Target")).has_value());
+}
+
+TEST_F(QVWebViewTest, AReadPastItsLimitGivesEmptyAndTheNextWorks)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
+    view->setEvaluationTimeout(300);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(view->evaluate("(function(){ var t = Date.now(); while (Date.now() - t < 1500) {} return 5; })()"),
+              "");
+    EXPECT_LT(clock.elapsed(), 1200);
+    EXPECT_EQ(timedOut.count(), 1);
+    view->setEvaluationTimeout(5000);
+    // The late answer (5) must not be taken for this one.
+    EXPECT_EQ(view->evaluate("quivTest.label"), "bridge");
+    EXPECT_EQ(view->evaluate("2 + 2"), "4");
+}
+
+TEST_F(QVWebViewTest, DialogsDuringAReadNeverBlock)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    EXPECT_EQ(view->evaluate("alert('hello'); 7"), "7");
+    EXPECT_EQ(presenter.alerts, QStringList{"hello"}); // shown once the read ended
+    EXPECT_EQ(view->evaluate("confirm('sure?') ? 'yes' : 'no'"), "no");
+    EXPECT_EQ(view->evaluate("String(prompt('name?', 'x'))"), "null");
+    EXPECT_EQ(presenter.questions, 0);
+
+    // Outside a read the presenter answers.
+    view->page()->runJavaScript("window.answer = confirm('really?');");
+    ASSERT_TRUE(waitUntil([&] { return presenter.questions == 1; }));
+    EXPECT_EQ(view->evaluate("String(window.answer)"), "true");
+}
+
+TEST_F(QVWebViewTest, BurstOfCallsEachAnsweredWithReads)
+{
+    load(QStringLiteral("/test/bridge.html"));
+    ASSERT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+    QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
+    constexpr int kCalls = 500;
+
+    for (int run = 0; run < 5; ++run) {
+        SCOPED_TRACE(run);
+        object.calls.clear();
+        QVWebView::resetMaxWaitDepth();
+        QList<int> seen;
+        int stale = 0;
+        int wrong = 0;
+        int lastValue = -1;
+        object.onCall = [&](const QString&, const QVariantList& args) {
+            seen.append(args.value(0).toInt());
+            // Three reads per call: one value the page changes with every call.
+            const int value = view->javascriptIntValue("quivTest.value");
+            if (value < seen.last() || value < lastValue)
+                ++stale;
+            lastValue = value;
+            if (view->evaluate("quivTest.label") != "bridge")
+                ++wrong;
+            if (view->evaluate("document.title") != "Bridge test page")
+                ++wrong;
+        };
+        view->executeJavascript("quivTest.value = -1; quivTest.fire(500);");
+        ASSERT_TRUE(waitUntil([&] { return seen.size() >= kCalls; }, 60000));
+        QTest::qWait(20);
+        ASSERT_EQ(seen.size(), kCalls);
+        for (int i = 0; i < kCalls; ++i)
+            ASSERT_EQ(seen[i], i);
+        EXPECT_EQ(stale, 0);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(QVWebView::maxWaitDepth(), 1);
+        object.onCall = nullptr;
+    }
+    EXPECT_EQ(timedOut.count(), 0);
+}
