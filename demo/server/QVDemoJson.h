@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Minimal JSON text writing for the demo service's answers.
+class QVDemoJson
+{
+public:
+    // A JSON string literal. Control characters, quotes and the characters that
+    // could close an HTML script block are escaped; invalid UTF-8 becomes U+FFFD.
+    static std::string quote(std::string_view text);
+    static std::string boolean(bool value) { return value ? "true" : "false"; }
+    // {"error": message}
+    static std::string error(std::string_view message);
+};

@@ -1,0 +1,445 @@
+#include "QVDemoServer.h"
+
+#include "QVDemoJson.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// What a real service sends: no inline script or style, nothing from elsewhere.
+constexpr const char* contentSecurityPolicy = "default-src 'self'; script-src 'self'; connect-src 'self'; "
+                                              "img-src 'self' data:; media-src 'self'; style-src 'self'";
+constexpr const char* jsonType = "application/json; charset=utf-8";
+constexpr const char* textType = "text/plain; charset=utf-8";
+
+// A 1x1 transparent GIF, the reachability probe's target.
+constexpr unsigned char transparentGif[] = { 0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00,
+    0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b };
+
+bool isApiPath(const std::string& path) { return path.rfind("/api/", 0) == 0; }
+
+void fail(const httplib::Request& req, httplib::Response& res, int status, const std::string& message)
+{
+    res.status = status;
+    if (isApiPath(req.path))
+        res.set_content(QVDemoJson::error(message), jsonType);
+    else
+        res.set_content(message + "\n", textType);
+}
+
+void answerJson(httplib::Response& res, const std::string& json)
+{
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(json, jsonType);
+}
+
+// cpp-httplib slices every routed answer by the Range header on its own, and
+// gets Content-Range wrong for ends past the resource. We answer ranges
+// ourselves, for media only, so its parsed list is dropped before it acts.
+void dropLibraryRanges(const httplib::Request& req) { const_cast<httplib::Request&>(req).ranges.clear(); }
+
+bool isDotSegmentPath(const std::string& path)
+{
+    if (path.find('\\') != std::string::npos || path.find('\0') != std::string::npos)
+        return true;
+    std::istringstream segments(path);
+    std::string segment;
+    while (std::getline(segments, segment, '/'))
+        if (segment == ".." || segment == ".")
+            return true;
+    return false;
+}
+
+std::optional<size_t> parseDigits(const std::string& text)
+{
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    size_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<size_t>(c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
+    : _root(std::move(root))
+    , _jqueryPath(std::move(jqueryPath))
+{
+    // Media elements keep connections open; give page loads room beside them.
+    _server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    _server.set_payload_max_length(maxPayloadLength);
+    _server.set_keep_alive_timeout(3);
+    _server.set_read_timeout(10);
+    _server.set_write_timeout(10);
+    _server.set_default_headers({
+        { "Content-Security-Policy", contentSecurityPolicy },
+        { "X-Content-Type-Options", "nosniff" },
+        { "Referrer-Policy", "same-origin" },
+    });
+    _server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        dropLibraryRanges(req);
+        if (isDotSegmentPath(req.path)) {
+            fail(req, res, 400, "Bad path: dot segments are not allowed.");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    _server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        dropLibraryRanges(req);
+        if (!res.body.empty())
+            return;
+        switch (res.status) {
+        case 400:
+            fail(req, res, 400, "Bad request.");
+            break;
+        case 413:
+            fail(req, res, 413, "Request body too large.");
+            break;
+        case 414:
+            fail(req, res, 414, "Request URI too long.");
+            break;
+        case 416:
+            fail(req, res, 416, "Malformed or unsatisfiable Range header.");
+            break;
+        default:
+            fail(req, res, res.status, "Request failed.");
+        }
+    });
+    _server.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
+        std::fprintf(stderr, "quiv-demo-service: error while answering %s %s\n", req.method.c_str(),
+            req.path.c_str());
+        fail(req, res, 500, "Internal error.");
+    });
+    _server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+        if (res.status >= 500 || std::getenv("QUIV_DEMO_LOG"))
+            std::fprintf(stderr, "%s %s -> %d\n", req.method.c_str(), req.path.c_str(), res.status);
+    });
+    _installRoutes();
+}
+
+int QVDemoServer::bind(int port)
+{
+    if (port == 0)
+        return _server.bind_to_any_port("127.0.0.1");
+    return _server.bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+bool QVDemoServer::run() { return _server.listen_after_bind(); }
+
+void QVDemoServer::stop() { _server.stop(); }
+
+void QVDemoServer::_route(const std::string& method, const std::string& pattern, Handler handler)
+{
+    _routes.push_back({ method, std::regex(pattern) });
+    if (method == "GET")
+        _server.Get(pattern, std::move(handler));
+    else if (method == "POST")
+        _server.Post(pattern, std::move(handler));
+}
+
+QVDemoServer::ByteRange QVDemoServer::parseRange(const std::string& header, size_t size)
+{
+    ByteRange range;
+    const std::string unit = "bytes=";
+    if (header.rfind(unit, 0) != 0) {
+        range.kind = ByteRange::Unsatisfiable;
+        return range;
+    }
+    const std::string spec = header.substr(unit.size());
+    // Several ranges would need a multipart answer; sending the whole file is allowed.
+    if (spec.find(',') != std::string::npos)
+        return range;
+    const size_t dash = spec.find('-');
+    range.kind = ByteRange::Unsatisfiable;
+    if (dash == std::string::npos || size == 0)
+        return range;
+    const std::string firstText = spec.substr(0, dash);
+    const std::string lastText = spec.substr(dash + 1);
+    if (firstText.empty()) {
+        const auto suffix = parseDigits(lastText);
+        if (!suffix || *suffix == 0)
+            return range;
+        range.first = *suffix >= size ? 0 : size - *suffix;
+        range.last = size - 1;
+    } else {
+        const auto first = parseDigits(firstText);
+        const auto last = lastText.empty() ? std::optional<size_t>(size - 1) : parseDigits(lastText);
+        if (!first || !last || *last < *first || *first >= size)
+            return range;
+        range.first = *first;
+        range.last = std::min(*last, size - 1);
+    }
+    range.kind = ByteRange::Partial;
+    return range;
+}
+
+void QVDemoServer::_serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        res.status = 404;
+        res.set_content("Not found.\n", textType);
+        return;
+    }
+    std::string content;
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        content.append(buffer, static_cast<size_t>(file.gcount()));
+        if (content.size() > maxStaticFileSize) {
+            res.status = 500;
+            res.set_content("File too large.\n", textType);
+            return;
+        }
+    }
+    res.set_header("Cache-Control", "no-cache");
+    res.set_content(std::move(content), contentType);
+}
+
+void QVDemoServer::_serveAudio(const httplib::Request& req, httplib::Response& res)
+{
+    const std::string key = req.matches[1];
+    const QVDemoCatalogue::Track* track = _catalogue.track(key);
+    if (!track) {
+        fail(req, res, 404, "Unknown track key.");
+        return;
+    }
+    const auto wav = _audio.wav(track->key, track->seed, track->duration);
+    res.set_header("Accept-Ranges", "bytes");
+    res.set_header("Cache-Control", "public, max-age=86400");
+    if (!req.has_header("Range")) {
+        res.set_content(*wav, "audio/wav");
+        return;
+    }
+    const ByteRange range = parseRange(req.get_header_value("Range"), wav->size());
+    switch (range.kind) {
+    case ByteRange::Whole:
+        res.set_content(*wav, "audio/wav");
+        break;
+    case ByteRange::Unsatisfiable:
+        res.set_header("Content-Range", "bytes */" + std::to_string(wav->size()));
+        fail(req, res, 416, "Range not satisfiable: the file has " + std::to_string(wav->size()) + " bytes.");
+        break;
+    case ByteRange::Partial:
+        res.status = 206;
+        res.set_header("Content-Range",
+            "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/"
+                + std::to_string(wav->size()));
+        res.set_content(wav->substr(range.first, range.last - range.first + 1), "audio/wav");
+        break;
+    }
+}
+
+std::optional<std::string> QVDemoServer::_sessionToken(const httplib::Request& req)
+{
+    const std::string cookies = req.get_header_value("Cookie");
+    const std::string name = std::string(sessionCookie) + "=";
+    std::istringstream parts(cookies);
+    std::string part;
+    while (std::getline(parts, part, ';')) {
+        const size_t start = part.find_first_not_of(' ');
+        if (start == std::string::npos || part.compare(start, name.size(), name) != 0)
+            continue;
+        std::string token = part.substr(start + name.size());
+        if (token.size() == 64 && token.find_first_not_of("0123456789abcdef") == std::string::npos)
+            return token;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> QVDemoServer::_sessionUser(const httplib::Request& req) const
+{
+    const auto token = _sessionToken(req);
+    return token ? _accounts.userForSession(*token) : std::nullopt;
+}
+
+std::optional<std::string> QVDemoServer::_field(
+    const httplib::Request& req, httplib::Response& res, const std::string& name)
+{
+    if (!req.has_param(name)) {
+        fail(req, res, 400, "Missing form field \"" + name + "\".");
+        return std::nullopt;
+    }
+    std::string value = req.get_param_value(name);
+    if (value.size() > maxFieldLength) {
+        fail(req, res, 400, "Form field \"" + name + "\" is too long.");
+        return std::nullopt;
+    }
+    return value;
+}
+
+void QVDemoServer::_answerUnrouted(const httplib::Request& req, httplib::Response& res) const
+{
+    std::string allowed;
+    for (const Route& route : _routes) {
+        if (!std::regex_match(req.path, route.pattern) || allowed.find(route.method) != std::string::npos)
+            continue;
+        allowed += (allowed.empty() ? "" : ", ") + route.method;
+        if (route.method == "GET")
+            allowed += ", HEAD";
+    }
+    if (allowed.empty()) {
+        fail(req, res, 404, "Not found: no such page or API call.");
+        return;
+    }
+    res.set_header("Allow", allowed);
+    fail(req, res, 405, "Method " + req.method + " not allowed here; use " + allowed + ".");
+}
+
+void QVDemoServer::_installRoutes()
+{
+    using httplib::Request;
+    using httplib::Response;
+
+    // The single-page application answers its index for every path it routes.
+    _route("GET",
+        "/|/(?:accounts|signout|management|search|artist|album|track|station|people|collection|notices)(?:/.*)?",
+        [this](const Request&, Response& res) {
+            _serveFile(_root + "/index.html", "text/html; charset=utf-8", res);
+        });
+    _route("GET", "/js/jquery\\.min\\.js", [this](const Request&, Response& res) {
+        _serveFile(_jqueryPath, "text/javascript; charset=utf-8", res);
+    });
+    _route("GET", "/js/([A-Za-z0-9_-]+)\\.js", [this](const Request& req, Response& res) {
+        _serveFile(_root + "/js/" + std::string(req.matches[1]) + ".js", "text/javascript; charset=utf-8", res);
+    });
+    _route("GET", "/css/([A-Za-z0-9_-]+)\\.css", [this](const Request& req, Response& res) {
+        _serveFile(_root + "/css/" + std::string(req.matches[1]) + ".css", "text/css; charset=utf-8", res);
+    });
+    _route("GET", "/media/images/trans\\.gif", [](const Request&, Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(reinterpret_cast<const char*>(transparentGif), sizeof transparentGif, "image/gif");
+    });
+    _route("GET", "/media/audio/([A-Za-z0-9]{1,16})\\.wav", [this](const Request& req, Response& res) {
+        _serveAudio(req, res);
+    });
+
+    _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
+        res.set_header("Cache-Control", "no-cache");
+        res.set_content(_catalogue.json(), jsonType);
+    });
+    _route("GET", "/api/demo/session", [this](const Request& req, Response& res) {
+        answerJson(res, "{\"user\":" + _accounts.userJson(_sessionUser(req)) + "}");
+    });
+    _route("POST", "/api/demo/signin", [this](const Request& req, Response& res) {
+        const auto username = _field(req, res, "username");
+        const auto password = username ? _field(req, res, "password") : std::nullopt;
+        if (!username || !password)
+            return;
+        if (const auto old = _sessionToken(req))
+            _accounts.signOut(*old);
+        const auto token = _accounts.signIn(*username, *password);
+        if (!token) {
+            fail(req, res, 401, "Wrong user name or password.");
+            return;
+        }
+        res.set_header("Set-Cookie", std::string(sessionCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Lax");
+        answerJson(res, "{\"user\":" + _accounts.userJson(_accounts.userForSession(*token)) + "}");
+    });
+    _route("POST", "/api/demo/signout", [this](const Request& req, Response& res) {
+        if (const auto token = _sessionToken(req))
+            _accounts.signOut(*token);
+        res.set_header("Set-Cookie", std::string(sessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
+        answerJson(res, "{\"user\":null}");
+    });
+
+    // The calls below act on the signed-in user's account.
+    const auto signedIn = [this](auto action) {
+        return [this, action](const Request& req, Response& res) {
+            const auto user = _sessionUser(req);
+            if (!user) {
+                fail(req, res, 401, "Sign in first.");
+                return;
+            }
+            action(*user, req, res);
+        };
+    };
+    _route("POST", "/api/demo/collection", signedIn([this](int user, const Request& req, Response& res) {
+        static const std::map<std::string, QVDemoAccounts::CollectionAction> actions {
+            { "add", QVDemoAccounts::CollectionAction::Add },
+            { "remove", QVDemoAccounts::CollectionAction::Remove },
+            { "offlineAdd", QVDemoAccounts::CollectionAction::OfflineAdd },
+            { "offlineRemove", QVDemoAccounts::CollectionAction::OfflineRemove },
+        };
+        const auto action = _field(req, res, "action");
+        const auto keys = action ? _field(req, res, "keys") : std::nullopt;
+        if (!keys)
+            return;
+        const auto found = actions.find(*action);
+        if (found == actions.end()) {
+            fail(req, res, 400, "Unknown collection action.");
+            return;
+        }
+        std::vector<int> ids;
+        std::istringstream list(*keys);
+        std::string key;
+        while (std::getline(list, key, ',')) {
+            const QVDemoCatalogue::Track* track = _catalogue.track(key);
+            if (!track) {
+                fail(req, res, 400, "Unknown track key in \"keys\".");
+                return;
+            }
+            ids.push_back(track->id);
+        }
+        if (ids.empty()) {
+            fail(req, res, 400, "No track keys given.");
+            return;
+        }
+        _accounts.changeCollection(user, found->second, ids);
+        answerJson(res, _accounts.collectionJson(user));
+    }));
+    _route("POST", "/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
+        const auto type = _field(req, res, "type");
+        if (!type)
+            return;
+        if (*type != "0" && *type != "1" && *type != "2") {
+            fail(req, res, 400, "Field \"type\" must be 0, 1 or 2.");
+            return;
+        }
+        std::optional<bool> billingFailure;
+        if (req.has_param("billing_failure")) {
+            const std::string value = req.get_param_value("billing_failure");
+            if (value != "0" && value != "1") {
+                fail(req, res, 400, "Field \"billing_failure\" must be 0 or 1.");
+                return;
+            }
+            billingFailure = value == "1";
+        }
+        std::optional<int> remaining;
+        if (req.has_param("remaining")) {
+            const auto value = parseDigits(req.get_param_value("remaining"));
+            if (!value || *value > 100) {
+                fail(req, res, 400, "Field \"remaining\" must be a whole number from 0 to 100.");
+                return;
+            }
+            remaining = static_cast<int>(*value);
+        }
+        _accounts.setSubscription(user, std::stoi(*type), billingFailure, remaining);
+        answerJson(res, "{\"user\":" + _accounts.userJson(user) + "}");
+    }));
+    _route("GET", "/api/demo/notices", signedIn([this](int user, const Request&, Response& res) {
+        answerJson(res, _accounts.noticesJson(user));
+    }));
+    _route("POST", "/api/demo/notices/read", signedIn([this](int user, const Request&, Response& res) {
+        _accounts.markNoticesRead(user);
+        answerJson(res, _accounts.noticesJson(user));
+    }));
+    _route("POST", "/api/demo/notices/new", signedIn([this](int user, const Request&, Response& res) {
+        answerJson(res, _accounts.addNotice(user));
+    }));
+
+    // Anything else: 405 for a known path, 404 otherwise.
+    const auto unrouted = [this](const Request& req, Response& res) { _answerUnrouted(req, res); };
+    _server.Get(".*", unrouted);
+    _server.Post(".*", unrouted);
+    _server.Put(".*", unrouted);
+    _server.Delete(".*", unrouted);
+    _server.Patch(".*", unrouted);
+    _server.Options(".*", unrouted);
+}
