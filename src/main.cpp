@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "QVApplicationMain.h"
+
+int main(int argc, char** argv)
+{
+    return QVApplicationMain(argc, argv);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "QVAboutWindow.h"
+#include "QVMainPlayerWindow2.h"
+#include "QVMiniPlayerWindow.h"
+#include "QVWindow.h"
+
+#include <QMenuBar>
+
+class QVDesktopAppDelegate;
+class QVDesktopApplication;
+
+// Creates the windows and menus at start and wires their actions and the
+// delegate's outlets, the way an interface file would.
+class QVInterfaceBuilder : public QObject
+{
+    Q_OBJECT
+public:
+    QVInterfaceBuilder(QVDesktopApplication* application, QVDesktopAppDelegate* delegate);
+    ~QVInterfaceBuilder() override;
+
+    void build();
+
+    QVMainPlayerWindow2* mainPlayerWindow2() const { return _mainPlayerWindow2; }
+    QMenuBar* menuBar() const { return _menuBar; }
+
+private:
+    void _buildMenus();
+
+    QVDesktopApplication* _application;
+    QVDesktopAppDelegate* _delegate;
+    QPointer<QVMainPlayerWindow2> _mainPlayerWindow2;
+    QPointer<QVMiniPlayerWindow> _miniPlayerWindow;
+    QPointer<QVWindow> _matchCollectionWindow;
+    QPointer<QVAboutWindow> _aboutWindow;
+    QPointer<QMenuBar> _menuBar;
+};

@@ -1,0 +1,6 @@
+#include "QVWindow.h"
+
+QVWindow::QVWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+}

@@ -1,0 +1,7 @@
+#include "QVNoticeService.h"
+
+QVNoticeService* QVNoticeService::sharedInstance()
+{
+    static auto* service = new QVNoticeService();
+    return service;
+}

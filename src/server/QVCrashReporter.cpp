@@ -1,0 +1,5 @@
+#include "QVCrashReporter.h"
+
+void QVCrashReporter::findAndSubmitLogs()
+{
+}

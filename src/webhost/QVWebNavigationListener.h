@@ -1,0 +1,27 @@
+#pragma once
+
+class QVWebView;
+
+// What the web navigation service tells its listeners. Every event has an
+// empty default: a listener overrides only what it cares about.
+class QVWebNavigationListener
+{
+public:
+    virtual ~QVWebNavigationListener() = default;
+
+    virtual void onNetworkConnectionAvailable() {}
+    virtual void onNetworkConnectionNotAvailable() {}
+    virtual void onDesktopScriptObjectInitialized() {}
+    virtual void onUserLoggedIn() {}
+    virtual void onUserLoggedOut() {}
+    virtual void onDownloadsAvailable() {}
+    virtual void onMatchCollectionActivated() {}
+    virtual void onUserSubscriptionTypeChanged() {}
+    virtual void onUserFreeLimitedStatusUpdate() {}
+    virtual void onUserBillingFailure() {}
+    virtual void onSecureDialogLoaded() {}
+    virtual void webViewFinishedLoading() {}
+    virtual void onWindowScriptObjectShouldRemove(QVWebView* webView) { (void)webView; }
+    virtual void webViewDidStartLoading() {}
+    virtual void onWindowScriptObjectReady(QVWebView* webView) { (void)webView; }
+};
