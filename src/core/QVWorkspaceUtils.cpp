@@ -25,8 +25,11 @@ bool isITunesRunning(const QString& procRoot)
         QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
         if (!comm.open(QIODevice::ReadOnly))
             continue;
-        // The kernel keeps at most 15 characters; never read more than a line's worth.
-        if (comm.read(64).trimmed() == "iTunes.exe")
+        // One line of at most 15 characters; never read more than that's worth.
+        QByteArray name = comm.read(64);
+        if (name.endsWith('\n'))
+            name.chop(1);
+        if (name == "iTunes.exe")
             return true;
     }
     return false;
