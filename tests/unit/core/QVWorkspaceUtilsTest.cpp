@@ -1,0 +1,93 @@
+#include "QVSystemVolume.h"
+#include "QVUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+using namespace QVUtils;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+TEST(QVUtilsWorkspace, ITunesIsFoundByProcessName)
+{
+    QTemporaryDir proc;
+    writeFile(proc.filePath(QStringLiteral("1/comm")), "systemd\n");
+    writeFile(proc.filePath(QStringLiteral("200/comm")), "iTunes\n");
+    writeFile(proc.filePath(QStringLiteral("201/comm")), "iTunes.exe.bak\n");
+    // Only process folders count.
+    writeFile(proc.filePath(QStringLiteral("self/comm")), "iTunes.exe\n");
+    writeFile(
+        proc.filePath(QStringLiteral("202/comm")), QByteArray("iTunes.exe") + QByteArray(1 << 20, ' ') + "x");
+    EXPECT_FALSE(isITunesRunning(proc.path()));
+
+    writeFile(proc.filePath(QStringLiteral("4242/comm")), "iTunes.exe\n");
+    EXPECT_TRUE(isITunesRunning(proc.path()));
+
+    EXPECT_FALSE(isITunesRunning(proc.filePath(QStringLiteral("missing"))));
+}
+
+TEST(QVUtilsWorkspace, CreatesMissingDirectories)
+{
+    QTemporaryDir root;
+    const QString nested = root.filePath(QStringLiteral("a/b/c"));
+    EXPECT_TRUE(createPathDirectoriesIfNeeded(nested));
+    EXPECT_TRUE(QFileInfo(nested).isDir());
+    EXPECT_TRUE(createPathDirectoriesIfNeeded(nested));
+}
+
+TEST(QVUtilsWorkspace, FailureIsLoggedAndReported)
+{
+    QTemporaryDir root;
+    const QString file = root.filePath(QStringLiteral("file"));
+    writeFile(file, "x");
+
+    const QString under = file + QStringLiteral("/sub");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(createPathDirectoriesIfNeeded(under));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Could not create path: '" + under.toStdString() + "' - "), std::string::npos) << log;
+
+    // A file where the directory should be is no directory.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(createPathDirectoriesIfNeeded(file));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Could not create path"), std::string::npos);
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(createPathDirectoriesIfNeeded(QString()));
+    testing::internal::GetCapturedStderr();
+}
+
+class RecordingVolume final : public QVSystemVolume
+{
+public:
+    float systemVolume() override { return level; }
+    void setSystemVolume(float volume) override { written.push_back(volume); }
+    float level = 0.375f;
+    std::vector<float> written;
+};
+
+TEST(QVUtilsWorkspace, VolumeGoesThroughTheAudioBackend)
+{
+    RecordingVolume backend;
+    QVSystemVolume::setCurrent(&backend);
+    EXPECT_EQ(systemVolume(), 0.375f);
+    setSystemVolume(0.5f);
+    // The remote adds a step past the top; the backend decides what that means.
+    setSystemVolume(1.0625f);
+    QVSystemVolume::setCurrent(nullptr);
+    EXPECT_EQ(backend.written, (std::vector<float> { 0.5f, 1.0625f }));
+}
+
+} // namespace
