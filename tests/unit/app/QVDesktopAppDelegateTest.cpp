@@ -1,0 +1,183 @@
+#include "QVConstants.h"
+#include "QVDesktopAppDelegate.h"
+#include "QVNotificationCenter.h"
+#include "QVPaths.h"
+#include "QVUserDefaults.h"
+#include "QVWebNavigationService.h"
+#include "QVWebPlaybackService.h"
+#include "QVWindowService.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+// A delegate over fresh services, so each test starts from nothing.
+class QVDesktopAppDelegateTest : public ::testing::Test
+{
+protected:
+    QVDesktopAppDelegateTest()
+        : defaults(dir.filePath("Quiv.conf"), &center)
+        , delegate(QVDesktopAppDelegate::Services{&windowService, &navigationService, &playbackService,
+                                                  QVNotificationCenter::defaultCenter(), &defaults})
+    {
+    }
+
+    void record(QVNotificationCenter* c, const QStringList& names)
+    {
+        for (const QString& name : names)
+            c->addObserver(this, name, [this](const QVNotification& n) {
+                posted.append(n.name);
+                objects.append(n.object);
+            });
+
+    }
+
+    ~QVDesktopAppDelegateTest() override { QVNotificationCenter::defaultCenter()->removeObserver(this); }
+
+    QTemporaryDir dir;
+    QVNotificationCenter center;
+    QVUserDefaults defaults;
+    QVWindowService windowService;
+    QVWebNavigationService navigationService;
+    QVWebPlaybackService playbackService;
+    QVDesktopAppDelegate delegate;
+    QStringList posted;
+    QList<QObject*> objects;
+};
+
+} // namespace
+
+TEST_F(QVDesktopAppDelegateTest, MediaKeysPostTheButtonNotifications)
+{
+    const QString play = QVPlayButtonPressedNotification;
+    const QString forward = QVForwardButtonPressedNotification;
+    const QString rewind = QVRewindButtonPressedNotification;
+    record(QVNotificationCenter::defaultCenter(), {play, forward, rewind});
+
+    for (int code : {16, 17, 18, 19, 20, 21, 0, 15})
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code));
+    EXPECT_EQ(posted, (QStringList{play, forward, rewind, forward, rewind}));
+    EXPECT_EQ(objects.count(&delegate), 5);
+
+    posted.clear();
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyUp(16));
+    EXPECT_TRUE(posted.isEmpty());
+
+    // Held down: every repeated key-down posts again.
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16));
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
+    EXPECT_EQ(posted.size(), 3);
+
+    // Not a media-key event at all: nothing, and no crash.
+    posted.clear();
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{10, 8, 16u << 16 | 0x0A00u});
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{14, 7, 16u << 16 | 0x0A00u});
+    EXPECT_TRUE(posted.isEmpty());
+}
+
+TEST_F(QVDesktopAppDelegateTest, LaunchRegistersDefaultsWithoutWritingThem)
+{
+    QAction app("[product_name]"), about("About [product_name]"), hide("Hide [product_name]"),
+        quit("Quit [product_name]"), window("[product_name]"), support("[product_name] Support"),
+        welcome("Welcome"), updates("Check for Updates…"), match("Match");
+    delegate.appMenuItem = &app;
+    delegate.aboutMenuItem = &about;
+    delegate.hideMenuItem = &hide;
+    delegate.quitMenuItem = &quit;
+    delegate.mainWindowMenuItem = &window;
+    delegate.supportMenuItem = &support;
+    delegate.welcomeMenuItem = &welcome;
+    delegate.checkForUpdatesMenuItem = &updates;
+    delegate.matchCollectionMenuItem = &match;
+
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+
+    EXPECT_TRUE(defaults.boolForKey(QVPauseOnDeviceUnplugKey));
+    EXPECT_TRUE(defaults.boolForKey(QVShouldShowWelcomeWindowKey));
+    EXPECT_FALSE(defaults.boolForKey(QVIsMiniPlayerAlwaysOnTopKey));
+    defaults.synchronize();
+    EXPECT_FALSE(QSettings(defaults.filePath(), QSettings::IniFormat).contains(QVPauseOnDeviceUnplugKey));
+
+    EXPECT_TRUE(QDir(QVPaths::supportDirectory()).exists());
+    EXPECT_EQ(app.text(), "Quiv");
+    EXPECT_EQ(about.text(), "About Quiv");
+    EXPECT_EQ(quit.text(), "Quit Quiv");
+    EXPECT_EQ(support.text(), "Quiv Support");
+    EXPECT_EQ(welcome.text(), "Welcome");
+    EXPECT_FALSE(updates.isVisible());
+    EXPECT_FALSE(match.isEnabled());
+    EXPECT_NE(delegate.mediaKeyTap, nullptr);
+}
+
+TEST_F(QVDesktopAppDelegateTest, MenuItemsFollowSignInAndWindowType)
+{
+    QAction match("Match"), switcher("Switch to Mini Player");
+    QVWindow matchWindow;
+    delegate.matchCollectionMenuItem = &match;
+    delegate.windowSwitchMenuItem = &switcher;
+    delegate.matchCollectionWindow = &matchWindow;
+    delegate.applicationDidFinishLaunching();
+
+    QVNotificationCenter* c = QVNotificationCenter::defaultCenter();
+    c->postNotificationName(QVUserDidSignInNotification);
+    EXPECT_TRUE(match.isEnabled());
+    matchWindow.show();
+    c->postNotificationName(QVUserDidSignOutNotification);
+    EXPECT_FALSE(match.isEnabled());
+    EXPECT_FALSE(matchWindow.isVisible());
+
+    windowService.showMiniPlayerWindow();
+    EXPECT_EQ(switcher.text(), "Switch from Mini Player");
+    delegate.switchWindowMode();
+    EXPECT_EQ(windowService.currentWindowType(), QVMiniPlayerWindowType); // no main window to show
+}
+
+TEST_F(QVDesktopAppDelegateTest, QuittingFromTheMiniPlayerIsImmediate)
+{
+    windowService.showMiniPlayerWindow();
+    EXPECT_EQ(delegate.applicationShouldTerminate(), QVTerminateReply::TerminateNow);
+}
+
+TEST_F(QVDesktopAppDelegateTest, QuittingFromTheMainPlayerWaitsForTheUnloadWithinALimit)
+{
+    QSignalSpy reply(&delegate, &QVDesktopAppDelegate::replyToApplicationShouldTerminate);
+    delegate.setShutdownTimeLimit(1200);
+
+    // The unload reports back: the reply comes at the next 0.5 s tick.
+    ASSERT_EQ(delegate.applicationShouldTerminate(), QVTerminateReply::TerminateLater);
+    QElapsedTimer clock;
+    clock.start();
+    delegate.webViewFinishedLoading();
+    ASSERT_TRUE(reply.wait(2000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(reply.first().first().toBool());
+
+    // A page that never finishes unloading: the limit ends the wait.
+    delegate.shouldShutdown = false;
+    reply.clear();
+    clock.restart();
+    ASSERT_EQ(delegate.applicationShouldTerminate(), QVTerminateReply::TerminateLater);
+    ASSERT_TRUE(reply.wait(4000));
+    EXPECT_GE(clock.elapsed(), 1200);
+    EXPECT_TRUE(reply.first().first().toBool());
+}
+
+TEST_F(QVDesktopAppDelegateTest, MiniPlayerFrameIsSavedAtExit)
+{
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(defaults.stringForKey(QVMiniPlayerFrameKey), "{{0, 0}, {0, 0}}");
+
+    QVMiniPlayerWindow mini;
+    mini.setGeometry(10, 20, 300, 80);
+    delegate.miniPlayerWindow = &mini;
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(defaults.stringForKey(QVMiniPlayerFrameKey), "{{10, 20}, {300, 80}}");
+}
