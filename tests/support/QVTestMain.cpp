@@ -17,8 +17,15 @@ int main(int argc, char** argv)
     // The engine refuses to start its sandbox as root; only tests turn it off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto setDefault = [](const char* name, const QByteArray& value) {
+        if (qEnvironmentVariableIsEmpty(name))
+            qputenv(name, value);
+    };
+    setDefault("QT_QPA_PLATFORM", "offscreen");
+    setDefault("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
+    setDefault("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    setDefault("QUIV_DEMO_SERVICE", QUIV_DEMO_SERVICE_PATH);
+    setDefault("QUIV_DEMO_ROOT", QUIV_DEMO_ROOT_PATH);
     // Settings, data and caches of a test run never touch the user's own.
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
