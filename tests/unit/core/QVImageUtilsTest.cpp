@@ -6,7 +6,6 @@
 
 using namespace QVUtils;
 
-// Readable failure messages.
 [[maybe_unused]] static void PrintTo(const QString& string, std::ostream* out)
 {
     *out << '"' << string.toStdString() << '"';
@@ -18,25 +17,21 @@ TEST(QVUtilsColors, HexStrings)
 {
     const std::optional<QColor> orange = colorFromRGBHexString(QStringLiteral("#ff8000"));
     ASSERT_TRUE(orange.has_value());
-    EXPECT_DOUBLE_EQ(orange->redF(), 1.0);
+    EXPECT_EQ(orange->redF(), 1.0);
     EXPECT_NEAR(orange->greenF(), 128.0 / 255.0, 1e-6);
-    EXPECT_DOUBLE_EQ(orange->blueF(), 0.0);
-    EXPECT_DOUBLE_EQ(orange->alphaF(), 1.0);
+    EXPECT_EQ(orange->blueF(), 0.0);
+    EXPECT_EQ(orange->alphaF(), 1.0);
 
-    EXPECT_EQ(colorFromRGBHexString(QStringLiteral("#FFaa01")), QColor(255, 170, 1));
-    // Characters after the sixth digit do not matter; seven bare characters read as six digits.
-    EXPECT_EQ(colorFromRGBHexString(QStringLiteral("#102030ff")), QColor(16, 32, 48));
-    EXPECT_EQ(colorFromRGBHexString(QStringLiteral("1020304")), QColor(16, 32, 48));
-
-    // A pair that does not read as hex is 0; a leading digit still counts.
-    EXPECT_EQ(colorFromRGBHexString(QStringLiteral("#zz8000")), QColor(0, 128, 0));
-    EXPECT_EQ(colorFromRGBHexString(QStringLiteral("#f?8000")), QColor(15, 128, 0));
-    EXPECT_EQ(
-        colorFromRGBHexString(QStringLiteral("#\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9")), QColor(0, 0, 0));
-
-    EXPECT_FALSE(colorFromRGBHexString(QStringLiteral("ff8000")).has_value());
-    EXPECT_FALSE(colorFromRGBHexString(QStringLiteral("#ff800")).has_value());
-    EXPECT_FALSE(colorFromRGBHexString(QString()).has_value());
+    // Extra characters after six digits are ignored (seven bare ones read as six digits);
+    // a pair that is not hex reads as 0, though a leading digit still counts.
+    const std::pair<const char16_t*, std::optional<QColor>> cases[] = { { u"#FFaa01", QColor(255, 170, 1) },
+        { u"#102030ff", QColor(16, 32, 48) }, { u"1020304", QColor(16, 32, 48) },
+        { u"#zz8000", QColor(0, 128, 0) }, { u"#f?8000", QColor(15, 128, 0) },
+        { u"#\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9", QColor(0, 0, 0) }, { u"ff8000", std::nullopt },
+        { u"#ff800", std::nullopt }, { u"", std::nullopt } };
+    for (const auto& [text, color] : cases)
+        EXPECT_EQ(colorFromRGBHexString(QString::fromUtf16(text)), color)
+            << QString::fromUtf16(text).toStdString();
 }
 
 QImage stripe(QImage::Format format = QImage::Format_ARGB32)
@@ -100,13 +95,6 @@ protected:
     const QString ellipsis = QString(QChar(0x2026));
 };
 
-TEST_F(QVUtilsTruncate, FittingTextIsUntouched)
-{
-    const QString title = QStringLiteral("Play");
-    EXPECT_EQ(truncateForWidth(title, font, int(std::ceil(width(title)))), title);
-    EXPECT_EQ(truncateForWidth(QString(), font, 0), QString());
-}
-
 TEST_F(QVUtilsTruncate, NeverWiderThanTheLimitAndLongestPrefix)
 {
     const QString title
@@ -135,23 +123,30 @@ TEST_F(QVUtilsTruncate, NeverWiderThanTheLimitAndLongestPrefix)
     EXPECT_EQ(truncateForWidth(title, font, int(std::ceil(width(ellipsis)))), ellipsis);
 }
 
-TEST_F(QVUtilsTruncate, TooNarrowForAnythingGivesTheEllipsis)
+TEST_F(QVUtilsTruncate, Extremes)
 {
-    EXPECT_EQ(truncateForWidth(QStringLiteral("W"), font, 1), ellipsis);
-    EXPECT_EQ(truncateForWidth(QStringLiteral("Wide"), font, 0), ellipsis);
-    EXPECT_EQ(truncateForWidth(QStringLiteral("Wide"), font, -5), ellipsis);
+    EXPECT_EQ(truncateForWidth(QStringLiteral("Play"), font, int(std::ceil(width(QStringLiteral("Play"))))),
+        QStringLiteral("Play"));
+    EXPECT_EQ(truncateForWidth(QString(), font, -1), QString());
+    // Nothing fits: the ellipsis alone, however narrow the room.
+    for (const QString& text : { QStringLiteral("W"), QStringLiteral("Wide") }) {
+        for (int limit : { 1, 0, -5 })
+            EXPECT_EQ(truncateForWidth(text, font, limit), ellipsis);
+    }
 }
 
 TEST_F(QVUtilsTruncate, SurrogatePairsStayWhole)
 {
     const QString notes
         = QString::fromUtf16(u"a\U0001D11E\U0001D11E\U0001D11E\U0001D11E\U0001D11E\U0001D11E");
-    const int full = int(std::ceil(width(notes)));
-    for (int limit = 0; limit < full; ++limit) {
+    for (int limit = 0; limit < int(width(notes)); ++limit) {
         const QString result = truncateForWidth(notes, font, limit);
         ASSERT_TRUE(result.endsWith(ellipsis));
-        if (result.size() > 1) {
-            EXPECT_FALSE(result.at(result.size() - 2).isHighSurrogate()) << limit;
+        const qsizetype kept = result.size() - 1;
+        EXPECT_FALSE(kept > 0 && result.at(kept - 1).isHighSurrogate()) << limit;
+        // The next whole character would not have fitted.
+        if (kept > 0 && kept + 2 <= notes.size() - 2) {
+            EXPECT_GT(width(notes.left(kept + 2) + ellipsis), limit) << limit;
         }
     }
 }
