@@ -25,7 +25,7 @@ bool isITunesRunning(const QString& procRoot)
         QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
         if (!comm.open(QIODevice::ReadOnly))
             continue;
-        // One line of at most 15 characters; never read more than that's worth.
+        // A name of at most 15 characters and a newline: read no more than a line's worth.
         QByteArray name = comm.read(64);
         if (name.endsWith('\n'))
             name.chop(1);
