@@ -55,21 +55,27 @@ QString numberText(double value)
 
 QString textFromVariant(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::QString:
+    if (value.typeId() == QMetaType::QString)
         return value.toString();
-    case QMetaType::Bool:
+    if (value.typeId() == QMetaType::Bool)
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (isNumber(value))
+        return numberText(value.toDouble());
+    return {}; // null, undefined, objects, arrays and errors
+}
+
+bool isNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Double:
     case QMetaType::Float:
-        return numberText(value.toDouble());
+        return true;
     default:
-        // null, undefined, objects, arrays and errors
-        return {};
+        return false;
     }
 }
 

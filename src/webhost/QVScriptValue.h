@@ -12,6 +12,10 @@ QString textFromVariant(const QVariant& value);
 // JavaScript's Number.prototype.toString(): shortest round-trip digits.
 QString numberText(double value);
 
+// Whether a value the page passed is a JavaScript number: whole numbers come
+// over the channel as integers, others as doubles.
+bool isNumber(const QVariant& value);
+
 // A string as a JavaScript literal, safe to place in any script.
 QString literal(const QString& text);
 
