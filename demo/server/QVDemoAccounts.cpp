@@ -109,7 +109,8 @@ const QVDemoAccounts::User* QVDemoAccounts::_user(int id) const
 
 int QVDemoAccounts::_unread(const User& user)
 {
-    return static_cast<int>(std::count_if(user.notices.begin(), user.notices.end(), [](const Notice& n) { return !n.read; }));
+    return static_cast<int>(
+        std::count_if(user.notices.begin(), user.notices.end(), [](const Notice& n) { return !n.read; }));
 }
 
 std::string QVDemoAccounts::_collectionJson(const User& user) const
@@ -129,12 +130,14 @@ std::string QVDemoAccounts::_userJson(const User& user) const
     return "{\"id\":" + std::to_string(user.id) + ",\"username\":" + QVDemoJson::quote(user.username)
         + ",\"first_name\":" + QVDemoJson::quote(user.firstName) + ",\"last_name\":"
         + QVDemoJson::quote(user.lastName) + ",\"vanity_name\":" + QVDemoJson::quote(user.vanityName)
-        + ",\"subscription_type\":" + std::to_string(user.subscriptionType) + ",\"subscription\":" + subscription
-        + ",\"plan_name\":" + QVDemoJson::quote(planNames[user.subscriptionType]) + ",\"freeLimited\":"
-        + freeLimited + ",\"has_subscription_failure\":" + QVDemoJson::boolean(user.billingFailure)
+        + ",\"subscription_type\":" + std::to_string(user.subscriptionType) + ",\"subscription\":"
+        + subscription + ",\"plan_name\":" + QVDemoJson::quote(planNames[user.subscriptionType])
+        + ",\"freeLimited\":" + freeLimited
+        + ",\"has_subscription_failure\":" + QVDemoJson::boolean(user.billingFailure)
         + ",\"features\":{\"quiv2\":true},\"free_trial\":{\"trial_end_date\":"
         + QVDemoJson::quote(isoDate(user.trialEnd)) + "},\"collection\":" + idList(user.collection)
-        + ",\"offline\":" + idList(user.offline) + ",\"unread_notices\":" + std::to_string(_unread(user)) + "}";
+        + ",\"offline\":" + idList(user.offline) + ",\"unread_notices\":" + std::to_string(_unread(user))
+        + "}";
 }
 
 std::string QVDemoAccounts::userJson(std::optional<int> userId) const
@@ -232,7 +235,7 @@ std::string QVDemoAccounts::addNotice(int userId)
     user->notices.push_back(notice);
     if (user->notices.size() > maxNotices)
         user->notices.erase(user->notices.begin());
-    return "{\"notice\":{\"id\":" + std::to_string(notice.id) + ",\"title\":" + QVDemoJson::quote(notice.title)
-        + ",\"message\":" + QVDemoJson::quote(notice.message) + ",\"read\":false},\"unread\":"
-        + std::to_string(_unread(*user)) + "}";
+    return "{\"notice\":{\"id\":" + std::to_string(notice.id) + ",\"title\":"
+        + QVDemoJson::quote(notice.title) + ",\"message\":" + QVDemoJson::quote(notice.message)
+        + ",\"read\":false},\"unread\":" + std::to_string(_unread(*user)) + "}";
 }

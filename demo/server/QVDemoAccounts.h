@@ -37,7 +37,8 @@ public:
     std::string collectionJson(int userId) const;
 
     // 0 free (limited allowance), 1 web, 2 unlimited.
-    void setSubscription(int userId, int type, std::optional<bool> billingFailure, std::optional<int> remaining);
+    void setSubscription(
+        int userId, int type, std::optional<bool> billingFailure, std::optional<int> remaining);
 
     std::string noticesJson(int userId) const;
     void markNoticesRead(int userId);

@@ -96,7 +96,8 @@ std::string QVDemoAudio::synthesise(int seed, int seconds)
         const double bar = static_cast<double>(i % barFrames) / sampleRate;
         const int bassStep = static_cast<int>((i / barFrames) % 4);
         static constexpr std::array<int, 4> bassLine { 0, 5, 7, 5 };
-        bassPhase += twoPi * root / 2 * std::pow(2.0, bassLine[static_cast<size_t>(bassStep)] / 12.0) / sampleRate;
+        bassPhase
+            += twoPi * root / 2 * std::pow(2.0, bassLine[static_cast<size_t>(bassStep)] / 12.0) / sampleRate;
         const double bass = std::sin(bassPhase) * std::exp(-bar / (noteSeconds * 6));
 
         const double position = static_cast<double>(i) / sampleRate;

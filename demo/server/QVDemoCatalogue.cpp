@@ -103,9 +103,8 @@ std::string QVDemoCatalogue::json() const
             + ",\"artistKey\":" + QVDemoJson::quote(a.artistKey)
             + ",\"artist\":" + QVDemoJson::quote(ar ? ar->name : "") + ",\"year\":" + std::to_string(a.year)
             + ",\"color\":" + QVDemoJson::quote(a.color) + ",\"baseIcon\":" + QVDemoJson::quote(a.key)
-            + ",\"url\":" + QVDemoJson::quote("/album/" + a.key + "/")
-            + ",\"artistUrl\":" + QVDemoJson::quote("/artist/" + a.artistKey + "/")
-            + ",\"tracks\":" + keyList(a.trackKeys) + "}";
+            + ",\"url\":" + QVDemoJson::quote("/album/" + a.key + "/") + ",\"artistUrl\":"
+            + QVDemoJson::quote("/artist/" + a.artistKey + "/") + ",\"tracks\":" + keyList(a.trackKeys) + "}";
     }
     out += "],\"tracks\":[";
     for (size_t i = 0; i < _tracks.size(); ++i) {
@@ -113,9 +112,8 @@ std::string QVDemoCatalogue::json() const
         const Artist* ar = artist(t.artistKey);
         const Album* al = album(t.albumKey);
         out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(t.key)
-            + ",\"id\":" + std::to_string(t.id) + ",\"name\":" + QVDemoJson::quote(t.name)
-            + ",\"artistKey\":" + QVDemoJson::quote(t.artistKey)
-            + ",\"artist\":" + QVDemoJson::quote(ar ? ar->name : "")
+            + ",\"id\":" + std::to_string(t.id) + ",\"name\":" + QVDemoJson::quote(t.name) + ",\"artistKey\":"
+            + QVDemoJson::quote(t.artistKey) + ",\"artist\":" + QVDemoJson::quote(ar ? ar->name : "")
             + ",\"albumKey\":" + QVDemoJson::quote(t.albumKey)
             + ",\"album\":" + QVDemoJson::quote(al ? al->name : "")
             + ",\"trackNum\":" + std::to_string(t.trackNumber) + ",\"duration\":" + std::to_string(t.duration)
@@ -129,10 +127,9 @@ std::string QVDemoCatalogue::json() const
     for (size_t i = 0; i < _stations.size(); ++i) {
         const Station& s = _stations[i];
         out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(s.key)
-            + ",\"id\":" + std::to_string(s.id) + ",\"name\":" + QVDemoJson::quote(s.name)
-            + ",\"type\":" + QVDemoJson::quote(s.type) + ",\"description\":" + QVDemoJson::quote(s.description)
-            + ",\"url\":" + QVDemoJson::quote("/station/" + s.key + "/") + ",\"tracks\":" + keyList(s.trackKeys)
-            + "}";
+            + ",\"id\":" + std::to_string(s.id) + ",\"name\":" + QVDemoJson::quote(s.name) + ",\"type\":"
+            + QVDemoJson::quote(s.type) + ",\"description\":" + QVDemoJson::quote(s.description) + ",\"url\":"
+            + QVDemoJson::quote("/station/" + s.key + "/") + ",\"tracks\":" + keyList(s.trackKeys) + "}";
     }
     return out + "]}";
 }

@@ -19,10 +19,13 @@ constexpr const char* textType = "text/plain; charset=utf-8";
 
 // A 1x1 transparent GIF, the reachability probe's target.
 constexpr unsigned char transparentGif[] = { 0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
-    0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00,
-    0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b };
+    0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2c,
+    0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b };
 
-bool isApiPath(const std::string& path) { return path.rfind("/api/", 0) == 0; }
+bool isApiPath(const std::string& path)
+{
+    return path.rfind("/api/", 0) == 0;
+}
 
 void fail(const httplib::Request& req, httplib::Response& res, int status, const std::string& message)
 {
@@ -42,7 +45,10 @@ void answerJson(httplib::Response& res, const std::string& json)
 // cpp-httplib slices every routed answer by the Range header on its own, and
 // gets Content-Range wrong for ends past the resource. We answer ranges
 // ourselves, for media only, so its parsed list is dropped before it acts.
-void dropLibraryRanges(const httplib::Request& req) { const_cast<httplib::Request&>(req).ranges.clear(); }
+void dropLibraryRanges(const httplib::Request& req)
+{
+    const_cast<httplib::Request&>(req).ranges.clear();
+}
 
 bool isDotSegmentPath(const std::string& path)
 {
@@ -115,11 +121,12 @@ QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
             fail(req, res, res.status, "Request failed.");
         }
     });
-    _server.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
-        std::fprintf(stderr, "quiv-demo-service: error while answering %s %s\n", req.method.c_str(),
-            req.path.c_str());
-        fail(req, res, 500, "Internal error.");
-    });
+    _server.set_exception_handler(
+        [](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
+            std::fprintf(stderr, "quiv-demo-service: error while answering %s %s\n", req.method.c_str(),
+                req.path.c_str());
+            fail(req, res, 500, "Internal error.");
+        });
     _server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
         if (res.status >= 500 || std::getenv("QUIV_DEMO_LOG"))
             std::fprintf(stderr, "%s %s -> %d\n", req.method.c_str(), req.path.c_str(), res.status);
@@ -134,9 +141,15 @@ int QVDemoServer::bind(int port)
     return _server.bind_to_port("127.0.0.1", port) ? port : -1;
 }
 
-bool QVDemoServer::run() { return _server.listen_after_bind(); }
+bool QVDemoServer::run()
+{
+    return _server.listen_after_bind();
+}
 
-void QVDemoServer::stop() { _server.stop(); }
+void QVDemoServer::stop()
+{
+    _server.stop();
+}
 
 void QVDemoServer::_route(const std::string& method, const std::string& pattern, Handler handler)
 {
@@ -183,7 +196,8 @@ QVDemoServer::ByteRange QVDemoServer::parseRange(const std::string& header, size
     return range;
 }
 
-void QVDemoServer::_serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const
+void QVDemoServer::_serveFile(
+    const std::string& path, const std::string& contentType, httplib::Response& res) const
 {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -302,7 +316,8 @@ void QVDemoServer::_installRoutes()
 
     // The single-page application answers its index for every path it routes.
     _route("GET",
-        "/|/(?:accounts|signout|management|search|artist|album|track|station|people|collection|notices)(?:/.*)?",
+        "/|/(?:accounts|signout|management|search|artist|album|track|station|people|collection|notices)(?:/"
+        ".*)?",
         [this](const Request&, Response& res) {
             _serveFile(_root + "/index.html", "text/html; charset=utf-8", res);
         });
@@ -310,7 +325,8 @@ void QVDemoServer::_installRoutes()
         _serveFile(_jqueryPath, "text/javascript; charset=utf-8", res);
     });
     _route("GET", "/js/([A-Za-z0-9_-]+)\\.js", [this](const Request& req, Response& res) {
-        _serveFile(_root + "/js/" + std::string(req.matches[1]) + ".js", "text/javascript; charset=utf-8", res);
+        _serveFile(
+            _root + "/js/" + std::string(req.matches[1]) + ".js", "text/javascript; charset=utf-8", res);
     });
     _route("GET", "/css/([A-Za-z0-9_-]+)\\.css", [this](const Request& req, Response& res) {
         _serveFile(_root + "/css/" + std::string(req.matches[1]) + ".css", "text/css; charset=utf-8", res);
@@ -324,7 +340,8 @@ void QVDemoServer::_installRoutes()
             { "css", "text/css; charset=utf-8" },
         };
         const std::string extension = req.matches[2];
-        _serveFile(_root + "/test/" + std::string(req.matches[1]) + "." + extension, types.at(extension), res);
+        _serveFile(
+            _root + "/test/" + std::string(req.matches[1]) + "." + extension, types.at(extension), res);
         res.headers.erase("Content-Security-Policy");
         res.set_header("Content-Security-Policy", testPageSecurityPolicy);
     });
@@ -332,9 +349,8 @@ void QVDemoServer::_installRoutes()
         res.set_header("Cache-Control", "no-store");
         res.set_content(reinterpret_cast<const char*>(transparentGif), sizeof transparentGif, "image/gif");
     });
-    _route("GET", "/media/audio/([A-Za-z0-9]{1,16})\\.wav", [this](const Request& req, Response& res) {
-        _serveAudio(req, res);
-    });
+    _route("GET", "/media/audio/([A-Za-z0-9]{1,16})\\.wav",
+        [this](const Request& req, Response& res) { _serveAudio(req, res); });
 
     _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-cache");
@@ -355,13 +371,15 @@ void QVDemoServer::_installRoutes()
             fail(req, res, 401, "Wrong user name or password.");
             return;
         }
-        res.set_header("Set-Cookie", std::string(sessionCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Lax");
+        res.set_header(
+            "Set-Cookie", std::string(sessionCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Lax");
         answerJson(res, "{\"user\":" + _accounts.userJson(_accounts.userForSession(*token)) + "}");
     });
     _route("POST", "/api/demo/signout", [this](const Request& req, Response& res) {
         if (const auto token = _sessionToken(req))
             _accounts.signOut(*token);
-        res.set_header("Set-Cookie", std::string(sessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
+        res.set_header(
+            "Set-Cookie", std::string(sessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
         answerJson(res, "{\"user\":null}");
     });
 

@@ -1,6 +1,8 @@
 // quiv-demo-service: a local stand-in for the Quiv service.
 #include "QVDemoServer.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,9 +20,10 @@ int usage(const char* message)
 {
     if (message)
         std::fprintf(stderr, "quiv-demo-service: %s\n", message);
-    std::fprintf(stderr, "usage: quiv-demo-service [--port N] [--root DIR]\n"
-                         "  --port N    port on 127.0.0.1 (default 8000; 0 takes a free port)\n"
-                         "  --root DIR  the web application's folder (default %s)\n",
+    std::fprintf(stderr,
+        "usage: quiv-demo-service [--port N] [--root DIR]\n"
+        "  --port N    port on 127.0.0.1 (default 8000; 0 takes a free port)\n"
+        "  --root DIR  the web application's folder (default %s)\n",
         QUIV_DEMO_DEFAULT_ROOT);
     return usageError;
 }
@@ -79,21 +82,29 @@ int main(int argc, char** argv)
     QVDemoServer server(root, QUIV_JQUERY_PATH);
     const int bound = server.bind(port);
     if (bound < 0) {
-        std::fprintf(stderr, "quiv-demo-service: cannot listen on 127.0.0.1:%d: %s\n", port, std::strerror(errno));
+        std::fprintf(
+            stderr, "quiv-demo-service: cannot listen on 127.0.0.1:%d: %s\n", port, std::strerror(errno));
         return 1;
     }
     std::printf("listening on 127.0.0.1:%d\n", bound);
     std::fflush(stdout);
 
-    bool served = true;
+    std::atomic<bool> served = true;
+    std::atomic<bool> finished = false;
     std::thread serving([&] {
         served = server.run();
+        finished = true;
         // Wake the main thread if the server stops on its own.
         kill(getpid(), SIGUSR1);
     });
     int signal = 0;
     sigwait(&signals, &signal);
-    server.stop();
+    // A signal can come before the server loop has started, when stop() would
+    // do nothing: repeat it until the loop has ended.
+    while (!finished) {
+        server.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     serving.join();
     if (!served && signal == SIGUSR1) {
         std::fprintf(stderr, "quiv-demo-service: the server stopped unexpectedly\n");

@@ -5,7 +5,10 @@
 
 QVDemoService::QVDemoService() = default;
 
-QVDemoService::~QVDemoService() { stop(); }
+QVDemoService::~QVDemoService()
+{
+    stop();
+}
 
 bool QVDemoService::_fail(const QString& error)
 {
@@ -21,12 +24,14 @@ bool QVDemoService::start(int timeoutMs)
     const QString program = qEnvironmentVariable("QUIV_DEMO_SERVICE");
     const QString root = qEnvironmentVariable("QUIV_DEMO_ROOT");
     if (program.isEmpty() || root.isEmpty())
-        return _fail(QStringLiteral("QUIV_DEMO_SERVICE and QUIV_DEMO_ROOT must name the service and its web root"));
+        return _fail(
+            QStringLiteral("QUIV_DEMO_SERVICE and QUIV_DEMO_ROOT must name the service and its web root"));
 
     _process = std::make_unique<QProcess>();
     // The service's complaints belong in the test log.
     _process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    _process->start(program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--root"), root });
+    _process->start(
+        program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--root"), root });
 
     const QDeadlineTimer deadline(timeoutMs);
     if (!_process->waitForStarted(int(deadline.remainingTime())))
@@ -37,7 +42,8 @@ bool QVDemoService::start(int timeoutMs)
         if (deadline.hasExpired() || !_process->waitForReadyRead(int(deadline.remainingTime()))) {
             if (_process->canReadLine())
                 break;
-            return _fail(QStringLiteral("%1 did not report its port within %2 ms").arg(program).arg(timeoutMs));
+            return _fail(
+                QStringLiteral("%1 did not report its port within %2 ms").arg(program).arg(timeoutMs));
         }
     }
     const QString line = QString::fromUtf8(_process->readLine()).trimmed();
@@ -66,6 +72,12 @@ void QVDemoService::stop()
     _process.reset();
 }
 
-QString QVDemoService::baseUrl() const { return QStringLiteral("http://") + hostAndPort(); }
+QString QVDemoService::baseUrl() const
+{
+    return QStringLiteral("http://") + hostAndPort();
+}
 
-QString QVDemoService::hostAndPort() const { return QStringLiteral("127.0.0.1:%1").arg(_port); }
+QString QVDemoService::hostAndPort() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(_port);
+}

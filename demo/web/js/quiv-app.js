@@ -180,7 +180,7 @@
 
     function updatePlayState() {
         var playing = Q.player.isPlaying();
-        $('.play_pause').text(playing ? '⏸' : '▶').attr('title', playing ? 'Pause' : 'Play');
+        $('.play_pause').text(playing ? '❚❚' : '▶').attr('title', playing ? 'Pause' : 'Play');
         $('body').toggleClass('buffering', Q.player.playState() === Q.Player.PlayState.BUFFERING);
     }
 
@@ -217,7 +217,7 @@
 
     function updateVolume() {
         $('.Player_Volume').val(Math.round(Q.player.volume() * 100));
-        $('.mute').text(Q.player.mute() ? '🔇' : '🔊').toggleClass('on', Q.player.mute());
+        $('.mute').text(Q.player.mute() ? 'Muted' : 'Vol').toggleClass('on', Q.player.mute());
     }
 
     function setQueueVisible(visible, byToggle) {

@@ -54,7 +54,7 @@
             Q.currentUser.collection[owned ? 'remove' : 'add']([track.key]);
         }).toggleClass('on', owned));
         var synced = isOffline(track);
-        row.append(button(synced ? '📱 Synced' : '📱 Sync', 'Track_Sync', function () {
+        row.append(button(synced ? 'Synced to phone' : 'Sync to phone', 'Track_Sync', function () {
             Q.currentUser.collection[synced ? 'offlineRemove' : 'offlineAdd']([track.key]);
         }).toggleClass('on', synced));
         return row;

@@ -1,0 +1,260 @@
+#include "DemoHttpClient.h"
+#include "QVDemoService.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <memory>
+
+namespace {
+
+const QByteArray strictPolicy
+    = "default-src 'self'; script-src 'self'; connect-src 'self'; img-src 'self' data:; "
+      "media-src 'self'; style-src 'self'";
+
+QByteArray webRootFile(const QString& relative)
+{
+    QFile file(qEnvironmentVariable("QUIV_DEMO_ROOT") + QLatin1Char('/') + relative);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class DemoServiceHttpTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        service = new QVDemoService;
+        if (!service->start())
+            FAIL() << service->errorString().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete service;
+        service = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_GT(service->port(), 0);
+        client = std::make_unique<DemoHttpClient>(service->port());
+    }
+
+    static QVDemoService* service;
+    std::unique_ptr<DemoHttpClient> client;
+};
+QVDemoService* DemoServiceHttpTest::service = nullptr;
+
+TEST_F(DemoServiceHttpTest, PagesScriptsAndErrorsCarryTheStrictPolicy)
+{
+    const QList<QPair<QByteArray, QByteArray>> targets = {
+        { "/", "text/html" },
+        { "/accounts/login/", "text/html" },
+        { "/js/quiv-core.js", "text/javascript" },
+        { "/js/quiv-player.js", "text/javascript" },
+        { "/js/quiv-app.js", "text/javascript" },
+        { "/js/jquery.min.js", "text/javascript" },
+        { "/css/app.css", "text/css" },
+        { "/api/demo/catalogue", "application/json" },
+        { "/no/such/page", "text/plain" },
+    };
+    for (const auto& [target, type] : targets) {
+        SCOPED_TRACE(target.toStdString());
+        const DemoHttpResponse response = client->get(target);
+        EXPECT_EQ(response.headerCount("Content-Security-Policy"), 1);
+        EXPECT_EQ(response.header("Content-Security-Policy"), strictPolicy);
+        EXPECT_EQ(response.header("X-Content-Type-Options"), "nosniff");
+        EXPECT_TRUE(response.header("Content-Type").startsWith(type))
+            << response.header("Content-Type").data();
+    }
+}
+
+TEST_F(DemoServiceHttpTest, EveryApplicationRouteAnswersTheIndex)
+{
+    const QByteArray index = webRootFile(QStringLiteral("index.html"));
+    ASSERT_FALSE(index.isEmpty());
+    for (const QByteArray target : { "/", "/accounts/login/", "/signout/", "/management/",
+             "/management/subscriptions/", "/album/a11/", "/track/t101/", "/artist/r2/", "/station/sr1/",
+             "/search/blue%20hour/", "/collection/", "/notices/", "/people/demo/people/following/" }) {
+        SCOPED_TRACE(target.toStdString());
+        const DemoHttpResponse response = client->get(target);
+        EXPECT_EQ(response.status, 200);
+        EXPECT_EQ(response.body, index);
+        EXPECT_EQ(response.header("Content-Type"), "text/html; charset=utf-8");
+    }
+    const DemoHttpResponse head = client->request("HEAD", "/album/a12/");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_TRUE(head.body.isEmpty());
+
+    for (const QByteArray target :
+        { "/nope", "/albums/", "/js/missing.js", "/css/none.css", "/index.html" }) {
+        SCOPED_TRACE(target.toStdString());
+        const DemoHttpResponse response = client->get(target);
+        EXPECT_EQ(response.status, 404);
+        EXPECT_TRUE(response.header("Content-Type").startsWith("text/plain"));
+        EXPECT_FALSE(response.body.trimmed().isEmpty());
+    }
+}
+
+// The policy forbids inline script, inline handlers, style attributes and
+// string evaluation: the markup and scripts must not need any of them.
+TEST_F(DemoServiceHttpTest, IndexNeedsNothingThePolicyForbids)
+{
+    const DemoHttpResponse page = client->get("/");
+    ASSERT_EQ(page.status, 200);
+    const QString html = QString::fromUtf8(page.body);
+    EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("<script(?![^>]*\\ssrc=)[^>]*>"))));
+    EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("\\son[a-z]+\\s*="))));
+    EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("\\sstyle\\s*="))));
+    EXPECT_FALSE(html.contains(QStringLiteral("<style")));
+
+    static const QRegularExpression asset(QStringLiteral("(?:src|href)=\"(/(?:js|css)/[^\"]+)\""));
+    int assets = 0;
+    for (const auto& match : asset.globalMatch(html)) {
+        const QByteArray target = match.captured(1).toUtf8();
+        SCOPED_TRACE(target.toStdString());
+        const DemoHttpResponse response = client->get(target);
+        EXPECT_EQ(response.status, 200);
+        EXPECT_FALSE(response.body.isEmpty());
+        if (target.startsWith("/js/quiv")) {
+            EXPECT_FALSE(response.body.contains("eval("));
+            EXPECT_FALSE(response.body.contains("new Function"));
+            EXPECT_FALSE(response.body.contains(".innerHTML"));
+            EXPECT_FALSE(QString::fromUtf8(response.body)
+                             .contains(QRegularExpression(QStringLiteral("setTimeout\\(\\s*['\"]"))));
+        }
+        ++assets;
+    }
+    EXPECT_GE(assets, 6); // jQuery, four scripts of ours, the style sheet
+}
+
+TEST_F(DemoServiceHttpTest, ServesDebiansJQuery)
+{
+    const DemoHttpResponse response = client->get("/js/jquery.min.js");
+    ASSERT_EQ(response.status, 200);
+    EXPECT_TRUE(response.body.startsWith("/*! jQuery v3")) << response.body.left(40).data();
+    QFile installed(QStringLiteral("/usr/share/javascript/jquery/jquery.min.js"));
+    if (installed.open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(response.body, installed.readAll());
+    }
+}
+
+TEST_F(DemoServiceHttpTest, ReachabilityImageIsAnUncachedTransparentPixel)
+{
+    const DemoHttpResponse response = client->get("/media/images/trans.gif");
+    ASSERT_EQ(response.status, 200);
+    EXPECT_EQ(response.header("Content-Type"), "image/gif");
+    EXPECT_EQ(response.header("Cache-Control"), "no-store");
+    const QImage image = QImage::fromData(response.body, "GIF");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(1, 1));
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+}
+
+TEST_F(DemoServiceHttpTest, CatalogueIsConsistent)
+{
+    const DemoHttpResponse response = client->get("/api/demo/catalogue");
+    ASSERT_EQ(response.status, 200);
+    const QJsonObject catalogue = QJsonDocument::fromJson(response.body).object();
+    QSet<QString> keys;
+    QSet<QString> trackKeys;
+    for (const char* kind : { "artists", "albums", "tracks", "stations" }) {
+        for (const auto& item : catalogue.value(QLatin1String(kind)).toArray()) {
+            const QString key = item.toObject().value(QStringLiteral("key")).toString();
+            EXPECT_FALSE(keys.contains(key)) << key.toStdString();
+            keys.insert(key);
+            if (QLatin1String(kind) == QLatin1String("tracks"))
+                trackKeys.insert(key);
+        }
+    }
+    EXPECT_EQ(catalogue.value(QStringLiteral("albums")).toArray().size(), 4);
+    EXPECT_EQ(trackKeys.size(), 12);
+    for (const auto& item : catalogue.value(QStringLiteral("tracks")).toArray()) {
+        const QJsonObject track = item.toObject();
+        const QString key = track.value(QStringLiteral("key")).toString();
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^t\\d+$")).match(key).hasMatch());
+        EXPECT_EQ(key.mid(1).toInt(), track.value(QStringLiteral("id")).toInt());
+        EXPECT_TRUE(keys.contains(track.value(QStringLiteral("albumKey")).toString()));
+        EXPECT_TRUE(keys.contains(track.value(QStringLiteral("artistKey")).toString()));
+        EXPECT_EQ(track.value(QStringLiteral("audioUrl")).toString(),
+            QStringLiteral("/media/audio/%1.wav").arg(key));
+        EXPECT_GE(track.value(QStringLiteral("duration")).toInt(), 30);
+        EXPECT_LE(track.value(QStringLiteral("duration")).toInt(), 60);
+    }
+    for (const char* kind : { "albums", "stations" })
+        for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
+            for (const auto& key : item.toObject().value(QStringLiteral("tracks")).toArray())
+                EXPECT_TRUE(trackKeys.contains(key.toString())) << key.toString().toStdString();
+    EXPECT_GE(catalogue.value(QStringLiteral("stations")).toArray().size(), 2);
+}
+
+TEST_F(DemoServiceHttpTest, PathsThatClimbOutOfTheRootAreRefused)
+{
+    for (const QByteArray target : { "/js/../index.html", "/js/%2e%2e/%2e%2e/etc/passwd", "/../../etc/passwd",
+             "/media/audio/..%2f..%2fetc.wav", "/album/./a11/", "/test/..%5c..%5cx.js" }) {
+        SCOPED_TRACE(target.toStdString());
+        const DemoHttpResponse response = client->get(target);
+        EXPECT_EQ(response.status, 400);
+        EXPECT_TRUE(response.body.contains("dot segments") || response.body.contains("Bad"))
+            << response.body.data();
+        EXPECT_FALSE(response.body.contains("root:"));
+    }
+}
+
+TEST_F(DemoServiceHttpTest, WrongMethodsAndUnknownCallsAreRejectedClearly)
+{
+    DemoHttpResponse response = client->request("DELETE", "/api/demo/session");
+    EXPECT_EQ(response.status, 405);
+    EXPECT_EQ(response.header("Allow"), "GET, HEAD");
+    EXPECT_TRUE(QJsonDocument::fromJson(response.body).object().value(QStringLiteral("error")).isString());
+
+    response = client->get("/api/demo/signin");
+    EXPECT_EQ(response.status, 405);
+    EXPECT_EQ(response.header("Allow"), "POST");
+
+    response = client->request("PUT", "/", {}, "x");
+    EXPECT_EQ(response.status, 405);
+
+    response = client->get("/api/demo/nothing");
+    EXPECT_EQ(response.status, 404);
+    EXPECT_TRUE(response.header("Content-Type").startsWith("application/json"));
+    EXPECT_FALSE(
+        QJsonDocument::fromJson(response.body).object().value(QStringLiteral("error")).toString().isEmpty());
+
+    response = client->request("BREW", "/");
+    EXPECT_EQ(response.status, 400);
+
+    // Ranges are for media: a page is answered whole.
+    response = client->get("/", { { "Range", "bytes=0-9" } });
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, webRootFile(QStringLiteral("index.html")));
+}
+
+TEST_F(DemoServiceHttpTest, FormFieldsAndBodiesAreBounded)
+{
+    DemoHttpResponse response = client->postForm("/api/demo/signin", { { "username", "demo" } });
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(QJsonDocument::fromJson(response.body)
+                    .object()
+                    .value(QStringLiteral("error"))
+                    .toString()
+                    .contains(QStringLiteral("password")));
+
+    response = client->postForm(
+        "/api/demo/signin", { { "username", QString(300, QLatin1Char('d')) }, { "password", "demo" } });
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(response.body.contains("too long"));
+
+    response = client->request("POST", "/api/demo/signin",
+        { { "Content-Type", "application/x-www-form-urlencoded" } },
+        "username=demo&password=" + QByteArray(2 << 20, 'x'));
+    EXPECT_EQ(response.status, 413);
+    EXPECT_TRUE(client->sessionCookie().isEmpty());
+}
+
+} // namespace
