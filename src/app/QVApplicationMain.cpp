@@ -4,6 +4,8 @@
 #include "QVDesktopApplication.h"
 #include "QVInterfaceBuilder.h"
 #include "QVUIConstantsService.h"
+#include "QVWebNavigationService.h"
+#include "QVWebPlaybackService.h"
 
 #include <QByteArray>
 
@@ -34,6 +36,10 @@ int QVApplicationMain(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quiv.desktop"));
 
     QVUIConstantsService::sharedInstance()->applyEnvironment();
+
+    // The page's player reports reach the playback service through the bridge.
+    QVWebNavigationService::sharedInstance()->desktopScriptObject()->setPlaybackDelegate(
+        QVWebPlaybackService::sharedInstance());
 
     QVDesktopAppDelegate delegate;
     application.setDelegate(&delegate);

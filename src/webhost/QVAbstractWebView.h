@@ -3,6 +3,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
@@ -13,6 +14,8 @@ struct QVDomNode {
     QString className;
     QRectF rect; // in view coordinates
 };
+
+class QVScriptObject;
 
 // Reading and commanding the page by script. The real view evaluates in the
 // web engine; unit tests substitute a fake that answers from a table.
@@ -26,6 +29,15 @@ public:
     virtual QString evaluate(const QString& script) = 0;
     // Many expressions in one round trip, each result as if read alone.
     virtual QStringList evaluateBatch(const QStringList& expressions) = 0;
+
+    // Installs `object` as window[name] in every document created from now on
+    // (nullptr removes it). The object is not owned.
+    virtual void setScriptObject(const QString& name, QVScriptObject* object) = 0;
+    virtual QVScriptObject* scriptObject(const QString& name) const = 0;
+
+    virtual void loadURL(const QUrl& url) = 0;
+    // Empty until something was loaded.
+    virtual QUrl mainFrameURL() const = 0;
 
     void executeJavascript(const QString& script);
     QString javascriptStringValue(const QString& script);

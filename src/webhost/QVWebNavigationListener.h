@@ -1,6 +1,6 @@
 #pragma once
 
-class QVWebView;
+class QVAbstractWebView;
 
 // What the web navigation service tells its listeners. Every event has an
 // empty default: a listener overrides only what it cares about.
@@ -21,7 +21,7 @@ public:
     virtual void onUserBillingFailure() {}
     virtual void onSecureDialogLoaded() {}
     virtual void webViewFinishedLoading() {}
-    virtual void onWindowScriptObjectShouldRemove(QVWebView* webView) { (void)webView; }
+    virtual void onWindowScriptObjectShouldRemove(QVAbstractWebView* webView) { (void)webView; }
     virtual void webViewDidStartLoading() {}
-    virtual void onWindowScriptObjectReady(QVWebView* webView) { (void)webView; }
+    virtual void onWindowScriptObjectReady(QVAbstractWebView* webView) { (void)webView; }
 };

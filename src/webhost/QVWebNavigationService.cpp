@@ -1,14 +1,37 @@
 #include "QVWebNavigationService.h"
 
+#include "QVAbstractWebView.h"
+#include "QVConstants.h"
+#include "QVLog.h"
+#include "QVNotificationCenter.h"
+#include "QVPageCommands.h"
+#include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
 #include "QVWebView.h"
 
-QVWebNavigationService::QVWebNavigationService() = default;
+namespace {
+const QString kClientManagerName = QStringLiteral("ClientManagerScriptObject");
+const QString kDesktopName = QStringLiteral("DesktopScriptObject");
+} // namespace
+
+QVWebNavigationService::QVWebNavigationService(QVNotificationCenter* center, QVUIConstantsService* constants)
+    : _desktopScriptObject(center)
+    , _center(center ? center : QVNotificationCenter::defaultCenter())
+    , _constants(constants ? constants : QVUIConstantsService::sharedInstance())
+{
+    _clientManagerScriptObject.setListener(this);
+    _networkListener.setDelegate(this);
+    _networkListener.setHostName(_constants->quivURL());
+    _center->addObserver(this, QString::fromLatin1(QVJavascriptContentInitializedNotification),
+                         [this](const QVNotification&) { _onJavascriptContentInitialized(); });
+    _center->addObserver(this, QString::fromLatin1(QVQuivUrlChangedNotification),
+                         [this](const QVNotification&) { _onQuivUrlChanged(); });
+}
 
 QVWebNavigationService::~QVWebNavigationService()
 {
-    for (const QMetaObject::Connection& c : std::as_const(_connections))
-        QObject::disconnect(c);
+    _center->removeObserver(this);
+    _disconnectWebView();
 }
 
 QVWebNavigationService* QVWebNavigationService::sharedInstance()
@@ -17,24 +40,36 @@ QVWebNavigationService* QVWebNavigationService::sharedInstance()
     return service;
 }
 
-void QVWebNavigationService::setWebView(QVWebView* webView)
+void QVWebNavigationService::setWebView(QVAbstractWebView* webView)
 {
     if (webView == _webView)
         return;
+    _disconnectWebView();
+    _webView = webView;
+    _networkListener.startListening();
+    _clientManagerScriptObject.setWebView(webView);
+    _desktopScriptObject.setWebView(webView);
+    // The frame-load callbacks: the engine reports the main frame's loads.
+    if (auto* view = dynamic_cast<QVWebView*>(webView)) {
+        _connections.append(QObject::connect(view, &QWebEngineView::loadStarted, view, [this] {
+            webViewDidStartProvisionalLoad();
+            webViewDidClearWindowObject();
+        }));
+        _connections.append(
+            QObject::connect(view, &QWebEngineView::loadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
+        _connections.append(QObject::connect(view, &QObject::destroyed, [this] {
+            _webView = nullptr;
+            _clientManagerScriptObject.setWebView(nullptr);
+            _desktopScriptObject.setWebView(nullptr);
+        }));
+    }
+}
+
+void QVWebNavigationService::_disconnectWebView()
+{
     for (const QMetaObject::Connection& c : std::as_const(_connections))
         QObject::disconnect(c);
     _connections.clear();
-    _webView = webView;
-    if (!webView)
-        return;
-    _connections.append(QObject::connect(webView, &QWebEngineView::loadStarted, webView, [this] { _onLoadStarted(); }));
-    _connections.append(
-        QObject::connect(webView, &QWebEngineView::loadFinished, webView, [this](bool) { _onLoadFinished(); }));
-}
-
-QVWebView* QVWebNavigationService::webView() const
-{
-    return _webView;
 }
 
 void QVWebNavigationService::addWebNavigationListener(QVWebNavigationListener* listener)
@@ -47,28 +82,175 @@ void QVWebNavigationService::removeWebNavigationListener(QVWebNavigationListener
     _navigationListeners.removeAll(listener);
 }
 
+void QVWebNavigationService::ensureContentLoaded()
+{
+    if (_webView && _webView->mainFrameURL().isEmpty())
+        _webView->loadURL(QUrl(_constants->quivURL()));
+}
+
+void QVWebNavigationService::attemptNetworkConnection()
+{
+    _networkListener.checkIsHostReachable();
+}
+
 bool QVWebNavigationService::isNetworkConnectionAvailable() const
 {
-    return true;
+    return _networkListener.isHostReachable();
 }
 
 void QVWebNavigationService::_notifyListeners(const std::function<void(QVWebNavigationListener*)>& event)
 {
-    // A copy: a listener may remove itself (or another) while being told.
+    // Over a copy, in order: a listener may add or remove listeners meanwhile.
     const QList<QVWebNavigationListener*> listeners = _navigationListeners;
     for (QVWebNavigationListener* listener : listeners)
         if (_navigationListeners.contains(listener))
             event(listener);
 }
 
-void QVWebNavigationService::_onLoadStarted()
+void QVWebNavigationService::webViewDidStartProvisionalLoad()
 {
-    QVWebView* view = _webView;
+    QVAbstractWebView* view = _webView;
     _notifyListeners([view](QVWebNavigationListener* l) { l->onWindowScriptObjectShouldRemove(view); });
     _notifyListeners([](QVWebNavigationListener* l) { l->webViewDidStartLoading(); });
+    _desktopScriptObject.onContentWillReload();
 }
 
-void QVWebNavigationService::_onLoadFinished()
+void QVWebNavigationService::webViewDidClearWindowObject()
 {
+    if (!_webView)
+        return;
+    _webView->setScriptObject(kClientManagerName, &_clientManagerScriptObject);
+    _webView->setScriptObject(kDesktopName, &_desktopScriptObject);
+    QVAbstractWebView* view = _webView;
+    _notifyListeners([view](QVWebNavigationListener* l) { l->onWindowScriptObjectReady(view); });
+}
+
+void QVWebNavigationService::webViewDidFinishLoad()
+{
+    _clientManagerScriptObject.forceRefreshProperties();
     _notifyListeners([](QVWebNavigationListener* l) { l->webViewFinishedLoading(); });
+    // Rubber-banding does not exist here: nothing to switch off.
+    _desktopScriptObject.onContentDidReload();
+}
+
+void QVWebNavigationService::_onJavascriptContentInitialized()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onDesktopScriptObjectInitialized(); });
+}
+
+void QVWebNavigationService::_onQuivUrlChanged()
+{
+    if (_webView)
+        _webView->loadURL(QUrl(_constants->quivURL()));
+}
+
+void QVWebNavigationService::onHostnameReachable()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onNetworkConnectionAvailable(); });
+    if (_webView)
+        _webView->javascriptStringValue(QStringLiteral("Q.offlineMonitor.setIsOnline(true);"));
+}
+
+void QVWebNavigationService::onHostnameNotReachable()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onNetworkConnectionNotAvailable(); });
+    if (_webView)
+        _webView->javascriptStringValue(QStringLiteral("Q.offlineMonitor.setIsOnline(false);"));
+}
+
+void QVWebNavigationService::onUserIDChanged(int userID)
+{
+    QVLog("User id changed! %d", userID);
+    if (userID == -1) {
+        _notifyListeners([](QVWebNavigationListener* l) { l->onUserLoggedOut(); });
+        _center->postNotificationName(QString::fromLatin1(QVUserDidSignOutNotification));
+    } else {
+        _notifyListeners([](QVWebNavigationListener* l) { l->onUserLoggedIn(); });
+        _center->postNotificationName(QString::fromLatin1(QVUserDidSignInNotification));
+    }
+}
+
+void QVWebNavigationService::showDownloadWindow()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onDownloadsAvailable(); });
+}
+
+void QVWebNavigationService::showMatchCollectionWindow()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onMatchCollectionActivated(); });
+}
+
+void QVWebNavigationService::onUserSubscriptionChanged()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onUserSubscriptionTypeChanged(); });
+}
+
+void QVWebNavigationService::onUserFreeLimitedStatusUpdate()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onUserFreeLimitedStatusUpdate(); });
+}
+
+void QVWebNavigationService::onBillingFailure()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onUserBillingFailure(); });
+}
+
+void QVWebNavigationService::onSecureDialogLoaded()
+{
+    _notifyListeners([](QVWebNavigationListener* l) { l->onSecureDialogLoaded(); });
+}
+
+QString QVWebNavigationService::serverInfoBaseUrl()
+{
+    return _webView ? _webView->javascriptStringValue(QStringLiteral("server_info.base_url")) : QString();
+}
+
+int QVWebNavigationService::userID()
+{
+    if (!_webView)
+        return 0;
+    if (_webView->javascriptBoolValue(QStringLiteral("typeof clientManager != 'undefined'"))
+        && _webView->javascriptBoolValue(QStringLiteral("clientManager.current_user == null")))
+        return -1;
+    if (_webView->javascriptBoolValue(QStringLiteral("Q.currentUser == null")))
+        return -1;
+    return _webView->javascriptIntValue(QStringLiteral("Q.currentUser.get('id')"));
+}
+
+bool QVWebNavigationService::userIsSubscriber()
+{
+    return _webView && _webView->javascriptBoolValue(QStringLiteral("Q.currentUser.get('subscription') != null"));
+}
+
+int QVWebNavigationService::userSubscriptionType()
+{
+    return _webView ? _webView->javascriptIntValue(QStringLiteral("Q.currentUser.get('subscription_type')")) : 0;
+}
+
+QString QVWebNavigationService::userVanityName()
+{
+    return _webView ? _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('vanity_name')")) : QString();
+}
+
+QString QVWebNavigationService::userRealName()
+{
+    if (!_webView)
+        return {};
+    return QStringLiteral("%1 %2").arg(_webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('first_name')")),
+                                       _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('last_name')")));
+}
+
+void QVWebNavigationService::gotoSignIn()
+{
+    QVRouterNavigate(_webView, QStringLiteral("/accounts/login/"));
+}
+
+void QVWebNavigationService::gotoSignOut()
+{
+    QVRouterNavigate(_webView, QStringLiteral("/signout/"));
+}
+
+void QVWebNavigationService::goToSubscriptionSettings()
+{
+    QVRouterNavigate(_webView, QStringLiteral("/management/subscriptions/"));
 }

@@ -202,6 +202,16 @@ QVScriptObject* QVWebView::scriptObject(const QString& name) const
     return _scriptObjects.value(name);
 }
 
+void QVWebView::loadURL(const QUrl& url)
+{
+    load(url);
+}
+
+QUrl QVWebView::mainFrameURL() const
+{
+    return url();
+}
+
 void QVWebView::_updateInjectedScript()
 {
     QMap<QString, QStringList> table;

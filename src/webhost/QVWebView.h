@@ -33,10 +33,10 @@ public:
     int evaluationTimeout() const { return _evaluationTimeout; }
     void setEvaluationTimeout(int milliseconds) { _evaluationTimeout = milliseconds; }
 
-    // Installs `object` as window[name] in every document created from now on
-    // (nullptr removes it). The object is not owned.
-    void setScriptObject(const QString& name, QVScriptObject* object);
-    QVScriptObject* scriptObject(const QString& name) const;
+    void setScriptObject(const QString& name, QVScriptObject* object) override;
+    QVScriptObject* scriptObject(const QString& name) const override;
+    void loadURL(const QUrl& url) override;
+    QUrl mainFrameURL() const override;
 
     QVWebPage* webPage() const;
 

@@ -28,7 +28,27 @@ public:
         return results;
     }
 
+    void setScriptObject(const QString& name, QVScriptObject* object) override
+    {
+        installs.append(name + (object ? "=set" : "=removed"));
+        if (object)
+            objects.insert(name, object);
+        else
+            objects.remove(name);
+    }
+    QVScriptObject* scriptObject(const QString& name) const override { return objects.value(name); }
+    void loadURL(const QUrl& url) override
+    {
+        loads.append(url);
+        currentURL = url;
+    }
+    QUrl mainFrameURL() const override { return currentURL; }
+
     QHash<QString, QString> answers;
+    QHash<QString, QVScriptObject*> objects;
+    QStringList installs;
+    QList<QUrl> loads;
+    QUrl currentURL;
     QStringList scripts;
     int roundTrips = 0;
 };
