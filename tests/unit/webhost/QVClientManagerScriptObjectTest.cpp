@@ -1,0 +1,166 @@
+#include "QVClientManagerListener.h"
+#include "QVClientManagerScriptObject.h"
+#include "QVFakeWebView.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingListener : public QVClientManagerListener
+{
+public:
+    explicit RecordingListener(QVFakeWebView* page)
+        : page(page)
+    {
+    }
+    void onUserIDChanged(int id) override { events << QStringLiteral("user %1 after %2 trips").arg(id).arg(page->roundTrips); }
+    void showDownloadWindow() override { events << "downloads"; }
+    void onUserSubscriptionChanged() override { events << QStringLiteral("subscription after %1 trips").arg(page->roundTrips); }
+    void showMatchCollectionWindow() override { events << "match"; }
+    void onUserFreeLimitedStatusUpdate() override { events << "free limited"; }
+    void onBillingFailure() override { events << "billing"; }
+    void onSecureDialogLoaded() override { events << "secure dialog"; }
+    void onInitialize() override { events << "initialize"; }
+    QVFakeWebView* page;
+    QStringList events;
+};
+
+const QString kUser = QStringLiteral("clientManager.current_user");
+
+// A signed-in user with every member present.
+void signIn(QVFakeWebView& page)
+{
+    page.answers = {
+        {"typeof clientManager != 'undefined'", "true"},
+        {kUser + " != null", "true"},
+        {kUser + ".id", "42"},
+        {"('subscription_type' in " + kUser + ")", "true"},
+        {kUser + ".subscription_type", "3"},
+        {kUser + ".subscription != null", "true"},
+        {kUser + ".firstName", "Ada"},
+        {kUser + ".lastName", "Lovelace"},
+        {kUser + ".vanity_name", "ada"},
+        {"('free_trial' in " + kUser + ")", "true"},
+        {kUser + ".free_trial.trial_end_date", "2027-01-31T12:00:00Z"},
+        {"('has_subscription_failure' in " + kUser + ")", "true"},
+        {kUser + ".has_subscription_failure", "true"},
+        {"('freeLimited' in " + kUser + ")", "true"},
+        {kUser + ".freeLimited != null", "true"},
+        {kUser + ".freeLimited.remaining", "40"},
+        {kUser + ".features.quiv2", "true"},
+    };
+}
+
+} // namespace
+
+TEST(QVClientManagerScriptObject, RefreshReadsTheSnapshotInOrderInTwoTrips)
+{
+    QVFakeWebView page;
+    QVClientManagerScriptObject object;
+    object.forceRefreshProperties(); // no page: nothing read
+    object.setWebView(&page);
+    signIn(page);
+    object.forceRefreshProperties();
+
+    EXPECT_EQ(page.roundTrips, 2);
+    EXPECT_EQ(page.scripts,
+              (QStringList{"typeof clientManager != 'undefined'", kUser + " != null", kUser + ".id",
+                           "('subscription_type' in " + kUser + ")", kUser + ".subscription_type",
+                           kUser + ".subscription != null", kUser + ".firstName", kUser + ".lastName",
+                           kUser + ".vanity_name", "('free_trial' in " + kUser + ")", kUser + ".free_trial.trial_end_date",
+                           "('has_subscription_failure' in " + kUser + ")", kUser + ".has_subscription_failure",
+                           "('freeLimited' in " + kUser + ")", kUser + ".freeLimited != null",
+                           kUser + ".freeLimited.remaining", kUser + ".features.quiv2"}));
+    EXPECT_EQ(object.userID(), 42);
+    EXPECT_EQ(object.subscriptionType(), 3);
+    EXPECT_TRUE(object.isSubscriber());
+    EXPECT_EQ(object.realName(), "Ada Lovelace");
+    EXPECT_EQ(object.vanityName(), "ada");
+    EXPECT_EQ(object.trialEndDate(), QDateTime(QDate(2027, 1, 31), QTime(12, 0), Qt::UTC));
+    EXPECT_TRUE(object.hasBillingFailure());
+    EXPECT_TRUE(object.isFreeLimitedAccount());
+    EXPECT_EQ(object.freeLimitedPercentRemaining(), 40);
+    EXPECT_TRUE(object.isUsingQuiv2());
+}
+
+TEST(QVClientManagerScriptObject, AbsentMembersKeepOrResetAsTheyShould)
+{
+    QVFakeWebView page;
+    QVClientManagerScriptObject object;
+    object.setWebView(&page);
+    signIn(page);
+    object.forceRefreshProperties();
+
+    // The same user without the optional members, and with empty names.
+    for (const char* member : {"subscription_type", "free_trial", "has_subscription_failure", "freeLimited"})
+        page.answers["('" + QString(member) + "' in " + kUser + ")"] = "false";
+    page.answers[kUser + ".firstName"] = "";
+    object.forceRefreshProperties();
+    EXPECT_EQ(object.subscriptionType(), 3); // kept
+    EXPECT_TRUE(object.trialEndDate().isValid()); // kept
+    EXPECT_FALSE(object.hasBillingFailure()); // reset
+    EXPECT_TRUE(object.isFreeLimitedAccount()); // kept
+    EXPECT_EQ(object.realName(), " Lovelace");
+
+    // freeLimited present but null: no longer limited, the allowance untouched.
+    page.answers["('freeLimited' in " + kUser + ")"] = "true";
+    page.answers[kUser + ".freeLimited != null"] = "false";
+    page.answers[kUser + ".freeLimited.remaining"] = "";
+    object.forceRefreshProperties();
+    EXPECT_FALSE(object.isFreeLimitedAccount());
+    EXPECT_EQ(object.freeLimitedPercentRemaining(), 40);
+
+    // Signed out: the snapshot stays, one trip.
+    page.answers[kUser + " != null"] = "false";
+    page.roundTrips = 0;
+    object.forceRefreshProperties();
+    EXPECT_EQ(page.roundTrips, 1);
+    EXPECT_EQ(object.userID(), 42);
+}
+
+TEST(QVClientManagerScriptObject, ExportedCallsRefreshThenTellTheListener)
+{
+    QVFakeWebView page;
+    signIn(page);
+    QVClientManagerScriptObject object;
+    RecordingListener listener(&page);
+    object.setWebView(&page);
+    object.setListener(&listener);
+
+    object.invokeScriptMethod("onCurrentUserIdChanged", {qlonglong(42)});
+    object.invokeScriptMethod("onSubscriptionChanged", {});
+    object.invokeScriptMethod("onBillingFailure", {}); // no refresh
+    object.invokeScriptMethod("onMatchCollectionActivated", {});
+    object.invokeScriptMethod("showDownloadWindow", {});
+    object.invokeScriptMethod("onFreeLimitedNotification", {QVariantMap{{"any", 1}}});
+    object.invokeScriptMethod("onSecureDialogLoaded", {});
+    object.invokeScriptMethod("onInitialize", {});
+    EXPECT_EQ(listener.events, (QStringList{"user 42 after 2 trips", "subscription after 4 trips", "billing", "match",
+                                            "downloads", "free limited", "secure dialog", "initialize"}));
+    EXPECT_EQ(page.roundTrips, 6);
+}
+
+TEST(QVClientManagerScriptObject, MalformedCallsReachNoOne)
+{
+    QVFakeWebView page;
+    signIn(page);
+    QVClientManagerScriptObject object;
+    RecordingListener listener(&page);
+    object.setWebView(&page);
+    object.setListener(&listener);
+
+    object.invokeScriptMethod("onCurrentUserIdChanged", {QStringLiteral("42")});
+    object.invokeScriptMethod("onCurrentUserIdChanged", {1.5});
+    object.invokeScriptMethod("onCurrentUserIdChanged", {1e12});
+    object.invokeScriptMethod("onCurrentUserIdChanged", {QVariant::fromValue(nullptr)});
+    object.invokeScriptMethod("onCurrentUserIdChanged", {});
+    object.invokeScriptMethod("onCurrentUserIdChanged", {1, 2});
+    object.invokeScriptMethod("onBillingFailure", {QString(100000, QLatin1Char('x'))});
+    object.invokeScriptMethod("onFreeLimitedNotification", {1, 2});
+    object.invokeScriptMethod("toString", {});
+    EXPECT_TRUE(listener.events.isEmpty());
+    EXPECT_EQ(page.roundTrips, 0);
+
+    object.invokeScriptMethod("onCurrentUserIdChanged", {-1.0}); // a whole number, sent as a double
+    EXPECT_EQ(listener.events, QStringList{"user -1 after 2 trips"});
+}

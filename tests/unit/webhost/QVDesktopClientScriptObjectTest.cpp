@@ -1,0 +1,186 @@
+#include "QVConstants.h"
+#include "QVDesktopClientScriptObject.h"
+#include "QVDesktopPlaybackDelegate.h"
+#include "QVDockTile.h"
+#include "QVFakeWebView.h"
+#include "QVNotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class RecordingPlayback : public QVDesktopPlaybackDelegate
+{
+public:
+    void playbackPlayStateChanged(QVPlayState state) override { events << QStringLiteral("state %1").arg(state); }
+    void playbackPlayingTrackChanged() override { events << "track"; }
+    void playbackShuffleChanged(bool on) override { events << QStringLiteral("shuffle %1").arg(on); }
+    void playbackRepeatChanged(int repeat) override { events << QStringLiteral("repeat %1").arg(repeat); }
+    void playbackPositionChanged(float fraction) override { fractions << fraction; }
+    void playbackVolumeChanged(float volume) override { events << QStringLiteral("volume %1").arg(volume); }
+    QStringList events;
+    QList<float> fractions;
+};
+
+class QVDesktopClientScriptObjectTest : public ::testing::Test
+{
+protected:
+    QVDesktopClientScriptObjectTest()
+        : object(&center, &tile)
+    {
+        object.setWebView(&page);
+        object.setPlaybackDelegate(&playback);
+        center.addObserver(this, QVJavascriptContentInitializedNotification,
+                           [this](const QVNotification&) { ++initialized; });
+    }
+    void withPlayer()
+    {
+        page.answers["Q.player != null"] = "true";
+        page.answers["Q.player.playingTrack() != null"] = "true";
+    }
+
+    QVNotificationCenter center;
+    QVDockTile tile;
+    QVFakeWebView page;
+    RecordingPlayback playback;
+    QVDesktopClientScriptObject object;
+    int initialized = 0;
+};
+
+} // namespace
+
+TEST_F(QVDesktopClientScriptObjectTest, PlayStateMapping)
+{
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(-1), QVPlayStateUnknown);
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(0), QVPlayStatePaused);
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(1), QVPlayStatePlaying);
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(4), QVPlayStateInactive);
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(5), QVPlayStateUnknown);
+    EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(-2), QVPlayStateUnknown);
+}
+
+TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsAreDroppedWithoutAPlayer)
+{
+    for (const char* call : {"onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged",
+                             "onPositionChanged", "onPlayingTrackChanged"})
+        object.invokeScriptMethod(call, {});
+    EXPECT_EQ(playback.events, QStringList{"track"}); // always passed on
+    EXPECT_TRUE(playback.fractions.isEmpty());
+    EXPECT_EQ(page.scripts.count("Q.player != null"), 5);
+
+    withPlayer();
+    page.answers["Q.player.playState();"] = "1";
+    page.answers["Q.player.shuffle();"] = "true";
+    page.answers["Q.player.repeat();"] = "2";
+    page.answers["Q.player.volume();"] = "0.5";
+    page.scripts.clear();
+    playback.events.clear();
+    object.invokeScriptMethod("onPlayStateChanged", {});
+    EXPECT_EQ(page.scripts, (QStringList{"Q.player != null", "Q.player.playState();"}));
+    for (const char* call : {"onShuffleChanged", "onRepeatChanged", "onVolumeChanged"})
+        object.invokeScriptMethod(call, {});
+    EXPECT_EQ(playback.events, (QStringList{"state 2", "shuffle 1", "repeat 2", "volume 0.5"}));
+}
+
+TEST_F(QVDesktopClientScriptObjectTest, PositionFractionStaysFinite)
+{
+    withPlayer();
+    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "120";
+    page.answers["Q.player.position();"] = "30";
+    object.onPositionChanged();
+    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "0"; // no duration yet
+    object.onPositionChanged();
+    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "100";
+    page.answers["Q.player.position();"] = "130";
+    object.onPositionChanged();
+    ASSERT_EQ(playback.fractions.size(), 3);
+    EXPECT_FLOAT_EQ(playback.fractions[0], 0.25f);
+    EXPECT_EQ(playback.fractions[1], 0.0f);
+    EXPECT_EQ(playback.fractions[2], 1.0f);
+    EXPECT_EQ(QVDesktopClientScriptObject::positionFraction(NAN, 10), 0.0f);
+    EXPECT_EQ(QVDesktopClientScriptObject::positionFraction(5, INFINITY), 0.0f);
+}
+
+TEST_F(QVDesktopClientScriptObjectTest, InitialisationFollowsEachLoad)
+{
+    object.invokeScriptMethod("onInitialize", {});
+    object.invokeScriptMethod("onInitialize", {});
+    EXPECT_EQ(initialized, 2); // every call posts
+    EXPECT_TRUE(object.isInitialized());
+
+    object.onContentWillReload();
+    EXPECT_FALSE(object.isInitialized());
+    page.answers["typeof Q == 'object'"] = "true";
+    page.answers["Q.Models.Desktop.IS_USING_WHITE_QUIV"] = "false";
+    EXPECT_TRUE(object.isUsingWhiteQuiv()); // until the new page initialises
+    EXPECT_EQ(object.headerBackgroundColor(), QColor(Qt::white));
+    EXPECT_TRUE(object.ignoredDOMClasses().isEmpty());
+
+    // A page that initialised before our object was there.
+    object.onContentDidReload();
+    EXPECT_EQ(initialized, 2);
+    page.answers["typeof Q.desktop == 'object'"] = "true";
+    page.answers["Q.desktop.isInitialized"] = "true";
+    object.onContentDidReload();
+    object.onContentDidReload();
+    EXPECT_EQ(initialized, 3); // once
+    EXPECT_FALSE(object.isUsingWhiteQuiv());
+}
+
+TEST_F(QVDesktopClientScriptObjectTest, PresentationSettings)
+{
+    object.onInitialize();
+    page.answers["typeof Q == 'object'"] = "true";
+    EXPECT_EQ(object.headerBackgroundColor(), std::nullopt); // the page names none
+    page.answers["Q.Models.Desktop.HEADER_BACKGROUND_COLOR"] = "#ff8000";
+    EXPECT_EQ(object.headerBackgroundColor(), QColor(255, 128, 0));
+
+    const QString classes = QStringLiteral("Q.Models.Desktop.IGNORED_DOM_CLASSES");
+    for (const char* length : {"0", "-1", "abc", ""}) {
+        page.answers[classes + ".length"] = length;
+        EXPECT_TRUE(object.ignoredDOMClasses().isEmpty()) << length;
+    }
+    page.answers[classes + ".length"] = "2";
+    page.answers[classes + "[0]"] = "Search_Box";
+    page.answers[classes + "[1]"] = "Button";
+    page.roundTrips = 0;
+    EXPECT_EQ(object.ignoredDOMClasses(), (QStringList{"Search_Box", "Button"}));
+    EXPECT_EQ(page.roundTrips, 3); // the guard, the length, and every entry in one trip
+    page.answers[classes + ".length"] = "100000000";
+    EXPECT_EQ(object.ignoredDOMClasses().size(), QVDesktopClientScriptObject::kMaxIgnoredEntries);
+    page.answers["Q.Models.Desktop.IGNORED_DOM_IDS.length"] = "1";
+    page.answers["Q.Models.Desktop.IGNORED_DOM_IDS[0]"] = "logo";
+    EXPECT_EQ(object.ignoredDOMIDs(), QStringList{"logo"});
+}
+
+TEST_F(QVDesktopClientScriptObjectTest, BadgeFocusAndMalformedCalls)
+{
+    object.invokeScriptMethod("setDockBadgeLabel", {QStringLiteral("3")});
+    EXPECT_EQ(tile.badgeLabel(), "3");
+    object.invokeScriptMethod("setDockBadgeLabel", {7}); // not a string: ignored
+    object.invokeScriptMethod("setDockBadgeLabel", {});
+    object.invokeScriptMethod("setDockBadgeLabel", {QStringLiteral("a"), QStringLiteral("b")});
+    EXPECT_EQ(tile.badgeLabel(), "3");
+    object.invokeScriptMethod("setDockBadgeLabel", {QString(10000, QLatin1Char('9'))});
+    EXPECT_EQ(tile.badgeLabel().size(), QVDockTile::kMaxBadgeLength);
+    object.invokeScriptMethod("clearDockBadgeLabel", {});
+    EXPECT_TRUE(tile.badgeLabel().isEmpty());
+
+    QList<QObject*> senders;
+    QStringList names;
+    for (const char* name : {QVTextFieldDidBecomeFirstResponderNotification, QVTextFieldDidResignFirstResponderNotification})
+        center.addObserver(&senders, name, [&](const QVNotification& n) {
+            names << n.name;
+            senders << n.object;
+        });
+    object.invokeScriptMethod("onSearchBoxFocus", {});
+    object.invokeScriptMethod("onSearchBoxBlur", {});
+    object.invokeScriptMethod("onSearchBoxBlur", {true}); // extra argument: dropped
+    object.invokeScriptMethod("onInitialize", {1}); // likewise
+    EXPECT_EQ(names, (QStringList{QVTextFieldDidBecomeFirstResponderNotification,
+                                  QVTextFieldDidResignFirstResponderNotification}));
+    EXPECT_EQ(senders, (QList<QObject*>{&object, &object}));
+    EXPECT_EQ(initialized, 0);
+}

@@ -1,0 +1,163 @@
+#include "QVConstants.h"
+#include "QVFakeWebView.h"
+#include "QVNotificationCenter.h"
+#include "QVTestDefaults.h"
+#include "QVUIConstantsService.h"
+#include "QVWebNavigationListener.h"
+#include "QVWebNavigationService.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingListener : public QVWebNavigationListener
+{
+public:
+    explicit RecordingListener(QStringList* log, QString name = {})
+        : log(log)
+        , prefix(name.isEmpty() ? QString() : name + ":")
+    {
+    }
+    void onNetworkConnectionAvailable() override { *log << prefix + "available"; }
+    void onNetworkConnectionNotAvailable() override { *log << prefix + "not available"; }
+    void onDesktopScriptObjectInitialized() override { *log << prefix + "initialized"; }
+    void onUserLoggedIn() override { *log << prefix + "logged in"; }
+    void onUserLoggedOut() override { *log << prefix + "logged out"; }
+    void onDownloadsAvailable() override { *log << prefix + "downloads"; }
+    void webViewFinishedLoading() override { *log << prefix + "finished"; }
+    void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { *log << prefix + "should remove"; }
+    void webViewDidStartLoading() override { *log << prefix + "did start"; }
+    void onWindowScriptObjectReady(QVAbstractWebView* view) override
+    {
+        // The bridge objects are in place when listeners add theirs.
+        *log << prefix + (view->scriptObject("DesktopScriptObject") ? "ready" : "ready without bridges");
+    }
+    QStringList* log;
+    QString prefix;
+};
+
+class QVWebNavigationServiceTest : public ::testing::Test
+{
+protected:
+    QVWebNavigationServiceTest()
+        : constants(&center, defaults.get(), "10.10")
+        , service(&center, &constants)
+        , listener(&log)
+    {
+        service.addWebNavigationListener(&listener);
+        service.setWebView(&page);
+        for (const char* name : {QVUserDidSignInNotification, QVUserDidSignOutNotification})
+            center.addObserver(this, name, [this](const QVNotification& n) {
+                log << n.name + (n.object ? " with object" : "");
+            });
+    }
+    ~QVWebNavigationServiceTest() override { center.removeObserver(this); }
+
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    QVUIConstantsService constants;
+    QVWebNavigationService service;
+    QVFakeWebView page;
+    QStringList log;
+    RecordingListener listener;
+};
+
+} // namespace
+
+TEST_F(QVWebNavigationServiceTest, AWholeLoadInOrder)
+{
+    service.webViewDidStartProvisionalLoad();
+    service.webViewDidClearWindowObject();
+    service.desktopScriptObject()->invokeScriptMethod("onInitialize", {}); // the page starts up
+    service.webViewDidFinishLoad();
+    EXPECT_EQ(log, (QStringList{"should remove", "did start", "ready", "initialized", "finished"}));
+    EXPECT_EQ(page.installs, (QStringList{"ClientManagerScriptObject=set", "DesktopScriptObject=set"}));
+    // The finished load refreshed the account snapshot (its first guard).
+    EXPECT_TRUE(page.scripts.contains("typeof clientManager != 'undefined'"));
+
+    // The next load resets the page's initialisation.
+    service.webViewDidStartProvisionalLoad();
+    EXPECT_FALSE(service.desktopScriptObject()->isInitialized());
+}
+
+TEST_F(QVWebNavigationServiceTest, ListenersAreCalledOncePerEntry)
+{
+    QStringList other;
+    RecordingListener second(&other);
+    service.addWebNavigationListener(&second);
+    service.addWebNavigationListener(&second);
+    service.showDownloadWindow();
+    EXPECT_EQ(other, (QStringList{"downloads", "downloads"}));
+    service.removeWebNavigationListener(&second);
+    service.showDownloadWindow();
+    EXPECT_EQ(other.size(), 2);
+    EXPECT_EQ(log, (QStringList{"downloads", "downloads"}));
+}
+
+TEST_F(QVWebNavigationServiceTest, EveryUserReportPosts)
+{
+    service.onUserIDChanged(7);
+    service.onUserIDChanged(7);
+    service.onUserIDChanged(-1);
+    EXPECT_EQ(log, (QStringList{"logged in", "Quiv_UserDidSignIn", "logged in", "Quiv_UserDidSignIn", "logged out",
+                                "Quiv_UserDidSignOut"}));
+
+    // From the page, through the client manager bridge.
+    log.clear();
+    service.clientManagerScriptObject()->invokeScriptMethod("onCurrentUserIdChanged", {qlonglong(-1)});
+    EXPECT_EQ(log, (QStringList{"logged out", "Quiv_UserDidSignOut"}));
+}
+
+TEST_F(QVWebNavigationServiceTest, IdentityReaders)
+{
+    EXPECT_EQ(service.userID(), 0); // no Q at all
+    page.answers = {{"typeof clientManager != 'undefined'", "true"},
+                    {"clientManager.current_user == null", "true"},
+                    {"Q.currentUser.get('id')", "5"}};
+    EXPECT_EQ(service.userID(), -1); // the client manager has no user, whatever Q says
+    page.answers["clientManager.current_user == null"] = "false";
+    EXPECT_EQ(service.userID(), 5);
+    page.answers["Q.currentUser == null"] = "true";
+    EXPECT_EQ(service.userID(), -1);
+
+    page.answers["Q.currentUser.get('first_name')"] = "Ada";
+    page.answers["Q.currentUser.get('last_name')"] = "Lovelace";
+    page.answers["Q.currentUser.get('vanity_name')"] = "ada";
+    page.answers["server_info.base_url"] = "http://x";
+    EXPECT_EQ(service.userRealName(), "Ada Lovelace");
+    EXPECT_EQ(service.userVanityName(), "ada");
+    EXPECT_EQ(service.serverInfoBaseUrl(), "http://x");
+    EXPECT_FALSE(service.isUserFreeLimitedAccount());
+    EXPECT_FALSE(service.userSubscriptionTrialEndDate().isValid());
+}
+
+TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
+{
+    const int starts = service.networkListener()->startCount();
+    service.setWebView(&page); // the same view again: nothing restarts
+    EXPECT_EQ(service.networkListener()->startCount(), starts);
+
+    service.ensureContentLoaded();
+    EXPECT_EQ(page.loads, QList<QUrl>{QUrl("http://www.quiv.example")});
+    service.ensureContentLoaded(); // something is loaded now
+    EXPECT_EQ(page.loads.size(), 1);
+
+    constants.setShouldUseLocalhost(true); // reloads from the new base URL
+    EXPECT_EQ(page.loads.last().host(), QUrl(constants.quivURL()).host());
+    EXPECT_EQ(page.loads.size(), 2);
+
+    page.scripts.clear();
+    service.onHostnameNotReachable();
+    service.onHostnameReachable();
+    EXPECT_EQ(log, (QStringList{"not available", "available"}));
+    EXPECT_EQ(page.scripts,
+              (QStringList{"Q.offlineMonitor.setIsOnline(false);", "Q.offlineMonitor.setIsOnline(true);"}));
+
+    page.scripts.clear();
+    service.gotoSignIn();
+    service.gotoSignOut();
+    service.goToSubscriptionSettings();
+    EXPECT_EQ(page.scripts, (QStringList{R"(Q.router.navigate("/accounts/login/", true))",
+                                         R"(Q.router.navigate("/signout/", true))",
+                                         R"(Q.router.navigate("/management/subscriptions/", true))"}));
+}
