@@ -1,0 +1,109 @@
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVNotificationCenter.h"
+#include "QVTestDefaults.h"
+#include "QVUIConstantsService.h"
+#include "QVWebNavigationListener.h"
+#include "QVWebNavigationService.h"
+#include "QVWebView.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+class LoadRecorder : public QVWebNavigationListener
+{
+public:
+    void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { events << "should remove"; }
+    void webViewDidStartLoading() override { events << "did start"; }
+    void onWindowScriptObjectReady(QVAbstractWebView*) override { events << "ready"; }
+    void onDesktopScriptObjectInitialized() override { events << "initialized"; }
+    void webViewFinishedLoading() override { events << "finished"; }
+    void onUserLoggedIn() override { events << "logged in"; }
+    void onUserLoggedOut() override { events << "logged out"; }
+    QStringList events;
+};
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The bridges against the demo web application: start-up, sign-in, reload, sign-out.
+class QVPageBridgeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
+        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
+        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
+        constants->setShouldUseLocalhost(true);
+        service = std::make_unique<QVWebNavigationService>(&center, constants.get());
+        service->addWebNavigationListener(&recorder);
+        for (const char* name :
+             {QVJavascriptContentInitializedNotification, QVUserDidSignInNotification, QVUserDidSignOutNotification})
+            center.addObserver(this, name, [this](const QVNotification& n) { posted << n.name; });
+        view.resize(1000, 700);
+        service->setWebView(&view);
+    }
+    void TearDown() override { center.removeObserver(this); }
+
+    QVDemoService demo;
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    std::unique_ptr<QVUIConstantsService> constants;
+    std::unique_ptr<QVWebNavigationService> service;
+    LoadRecorder recorder;
+    QVWebView view;
+    QStringList posted;
+};
+
+} // namespace
+
+TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
+{
+    view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
+    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
+    EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
+    EXPECT_TRUE(service->desktopScriptObject()->isInitialized());
+    EXPECT_EQ(service->userID(), -1);
+
+    // The demo account through the page's own form.
+    view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
+                           "$('.Login_Form [name=password]').val('demo');"
+                           "$('.Login_Form').trigger('submit');");
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    EXPECT_LT(posted.indexOf("Quiv_JavascriptContentInitialized"), posted.indexOf("Quiv_UserDidSignIn"));
+    const int id = service->userID();
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(service->clientManagerScriptObject()->userID(), id);
+    EXPECT_FALSE(service->userVanityName().isEmpty());
+    EXPECT_EQ(service->userRealName(), service->clientManagerScriptObject()->realName());
+    EXPECT_TRUE(service->desktopScriptObject()->headerBackgroundColor().has_value());
+
+    // A reload installs the objects again and the page initialises again.
+    recorder.events.clear();
+    posted.clear();
+    view.reload();
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
+    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
+    EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"), "object object");
+    EXPECT_EQ(service->userID(), id); // the session survived
+
+    service->gotoSignOut();
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
+    EXPECT_TRUE(recorder.events.contains("logged out"));
+    EXPECT_EQ(service->userID(), -1);
+}
