@@ -56,7 +56,7 @@ void QVWebNavigationService::setWebView(QVAbstractWebView* webView)
             webViewDidClearWindowObject();
         }));
         _connections.append(
-            QObject::connect(view, &QWebEngineView::loadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
+            QObject::connect(view, &QVWebView::pageLoadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
         _connections.append(QObject::connect(view, &QObject::destroyed, [this] {
             _webView = nullptr;
             _clientManagerScriptObject.setWebView(nullptr);

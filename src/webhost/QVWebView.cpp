@@ -80,6 +80,7 @@ QVWebView::QVWebView(QWidget* parent, QWebEngineProfile* profile)
     // work and stall the first read of a burst; 1 ms precise does not.
     _dispatchTimer.setTimerType(Qt::PreciseTimer);
     connect(&_dispatchTimer, &QTimer::timeout, this, &QVWebView::_dispatchCalls);
+    connect(this, &QWebEngineView::loadFinished, this, &QVWebView::_enqueueLoadFinished);
     gViews.append(this);
 }
 
@@ -248,6 +249,12 @@ void QVWebView::_enqueueCall(const QString& object, const QString& method, const
     _scheduleDispatch();
 }
 
+void QVWebView::_enqueueLoadFinished(bool ok)
+{
+    _calls.push_back(PageCall{QString(), QString(), {}, ok});
+    _scheduleDispatch();
+}
+
 void QVWebView::_scheduleDispatch()
 {
     if (!_dispatchTimer.isActive())
@@ -264,6 +271,10 @@ void QVWebView::_dispatchCalls()
     while (self && !_calls.empty() && gWaitDepth == 0) {
         const PageCall call = std::move(_calls.front());
         _calls.pop_front();
+        if (call.object.isEmpty()) {
+            emit pageLoadFinished(call.loadSucceeded);
+            continue;
+        }
         QVScriptObject* target = _scriptObjects.value(call.object);
         if (!target || !target->exportedMethods().contains(call.method)) {
             QVLog("[WARNING] Dropped page call to unknown method %s.%s", qPrintable(call.object),

@@ -56,17 +56,23 @@ public:
 signals:
     // A read outlived its time limit.
     void evaluationTimedOut(const QString& script);
+    // loadFinished, delivered in order with the page's calls and outside the
+    // engine's own callback: a read inside the engine's signal cannot be
+    // answered until that callback returns, so readers listen here.
+    void pageLoadFinished(bool ok);
 
 private:
     friend class QVPageCallReceiver;
     struct PageCall {
-        QString object;
+        QString object; // empty for a finished load
         QString method;
         QVariantList arguments;
+        bool loadSucceeded = false;
     };
 
     QVariant _runAndWait(const QString& script);
     void _enqueueCall(const QString& object, const QString& method, const QVariantList& arguments);
+    void _enqueueLoadFinished(bool ok);
     void _scheduleDispatch();
     void _dispatchCalls();
     void _afterWait();

@@ -248,3 +248,25 @@ TEST_F(QVWebViewTest, BurstOfCallsEachAnsweredWithReads)
     }
     EXPECT_EQ(timedOut.count(), 0);
 }
+
+TEST_F(QVWebViewTest, ReadsWhenALoadFinishesAreAnsweredAtOnce)
+{
+    // Inside the engine's own loadFinished a read cannot be answered until the
+    // callback returns; the view's own signal comes outside it.
+    QStringList states;
+    qint64 slowest = 0;
+    QObject::connect(view.get(), &QVWebView::pageLoadFinished, view.get(), [&](bool ok) {
+        QElapsedTimer clock;
+        clock.start();
+        states << view->evaluate("document.readyState") + (ok ? "" : " (failed)");
+        slowest = std::max(slowest, clock.elapsed());
+    });
+    QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
+    load(QStringLiteral("/test/bridge.html"));
+    ASSERT_TRUE(waitUntil([&] { return !states.isEmpty(); }));
+    view->reload();
+    ASSERT_TRUE(waitUntil([&] { return states.size() == 2; }));
+    EXPECT_EQ(states, (QStringList{"complete", "complete"}));
+    EXPECT_LT(slowest, 500);
+    EXPECT_EQ(timedOut.count(), 0);
+}
