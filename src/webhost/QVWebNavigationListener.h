@@ -4,6 +4,9 @@ class QVAbstractWebView;
 
 // What the web navigation service tells its listeners. Every event has an
 // empty default: a listener overrides only what it cares about.
+// The three load-start events come from inside the engine's own callback, so
+// that script objects are in place before the new document exists: they must
+// not read the page. Everything else arrives where reads are fine.
 class QVWebNavigationListener
 {
 public:
