@@ -1,0 +1,73 @@
+#include "QVImage.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+namespace {
+
+TEST(QVImage, NamedImagesComeFromTheResources)
+{
+    const QVImage background = QVImage::named(QStringLiteral("player_bg"));
+    ASSERT_FALSE(background.isNull());
+    EXPECT_EQ(background.size(), QSizeF(64, 64));
+    // The names callers know may carry the old ".png"; one image either way.
+    EXPECT_EQ(QVImage::named(QStringLiteral("player_bg.png")), background);
+    EXPECT_FALSE(background == QVImage::named(QStringLiteral("player_bg_inactive")));
+
+    for (const char* name : { "no_such_image", "", "../player_bg", "images/player_bg", ".png" })
+        EXPECT_TRUE(QVImage::named(QString::fromLatin1(name)).isNull()) << name;
+    EXPECT_TRUE(QVImage::named(QString(4096, u'a')).isNull());
+    EXPECT_TRUE(QVImage::fromSvgData("<svg", QStringLiteral("broken")).isNull());
+}
+
+TEST(QVImage, RendersSharpAtTheDevicePixelRatio)
+{
+    const QVImage disc = QVImage::named(QStringLiteral("window_control_close_color_yosemite_active"));
+    ASSERT_EQ(disc.size(), QSizeF(13, 15));
+    const QImage at1 = disc.toImage(1.0);
+    const QImage at2 = disc.toImage(2.0);
+    EXPECT_EQ(at1.size(), QSize(13, 15));
+    EXPECT_EQ(at2.size(), QSize(26, 30));
+    EXPECT_EQ(at2.devicePixelRatio(), 2.0);
+    EXPECT_EQ(at2.deviceIndependentSize(), QSizeF(13, 15));
+    // Drawn again at twice the resolution, not an enlarged copy: an enlarged copy
+    // has pairs of equal pixels along the disc's edge; this one does not.
+    int differingPairs = 0;
+    for (int x = 0; x + 1 < at2.width(); x += 2)
+        differingPairs += at2.pixel(x, 15) != at2.pixel(x + 1, 15);
+    EXPECT_GT(differingPairs, 0);
+
+    // Painting onto a 2x surface picks the 2x rendering.
+    QImage target(QSize(26, 30), QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(2.0);
+    target.fill(Qt::transparent);
+    {
+        QPainter painter(&target);
+        disc.draw(&painter, QRectF(0, 0, 13, 15));
+    }
+    EXPECT_EQ(target.pixel(0, 15), at2.pixel(0, 15));
+    EXPECT_EQ(target.pixel(1, 15), at2.pixel(1, 15));
+}
+
+TEST(QVImage, RasterImagesKeepTheirPointSize)
+{
+    QImage raster(QSize(40, 20), QImage::Format_ARGB32_Premultiplied);
+    raster.fill(Qt::red);
+    raster.setDevicePixelRatio(2.0);
+    const QVImage image(raster);
+    EXPECT_EQ(image.size(), QSizeF(20, 10));
+    EXPECT_TRUE(QVImage(QImage()).isNull());
+    // Copies are the same image; equal pictures made apart are not.
+    const QVImage copy = image;
+    EXPECT_EQ(copy, image);
+    EXPECT_FALSE(QVImage(raster) == image);
+    // Null images draw nothing and do not fail.
+    QImage target(QSize(4, 4), QImage::Format_ARGB32_Premultiplied);
+    target.fill(Qt::transparent);
+    QPainter painter(&target);
+    QVImage().draw(&painter, QRectF(0, 0, 4, 4));
+    EXPECT_EQ(target.pixelColor(1, 1).alpha(), 0);
+}
+
+} // namespace

@@ -1,0 +1,299 @@
+#include "QVPushButton.h"
+#include "QVControlsTestSupport.h"
+#include "QVInstantPushButtonCell.h"
+#include "QVPopupMenuPushButton.h"
+#include "QVPushButtonCell.h"
+#include "QVPushButtonCellListener.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace QVControlsTest;
+
+namespace {
+
+const QColor kNormal(200, 0, 0);
+const QColor kHover(0, 200, 0);
+const QColor kPush(0, 0, 200);
+const QColor kDisabled(200, 0, 200);
+const QColor kInactive(0, 200, 200);
+const QColor kInactiveHover(200, 200, 0);
+
+class RecordingListener : public QVPushButtonCellListener
+{
+public:
+    void onPushButtonCellMouseOver(QVPushButton* button) override { record("over", button); }
+    void onPushButtonCellMouseOut(QVPushButton* button) override { record("out", button); }
+    void onPushButtonCellMouseDown(QVPushButton* button) override { record("down", button); }
+    void onPushButtonCellMouseUp(QVPushButton* button) override { record("up", button); }
+
+    QStringList calls;
+    QVPushButton* lastButton = nullptr;
+
+private:
+    void record(const char* call, QVPushButton* button)
+    {
+        calls.append(QString::fromLatin1(call));
+        lastButton = button;
+    }
+};
+
+class QVPushButtonTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<QWidget>();
+        window->resize(100, 60);
+        button = new QVPushButton(window.get());
+        button->setGeometry(10, 10, 20, 20);
+        activate(window.get());
+    }
+    void TearDown() override { deactivateAll(); }
+
+    void setAllImages(QVPushButton* target)
+    {
+        target->setImage(QVImage(solid(kNormal)));
+        target->setHoverImage(QVImage(solid(kHover)));
+        target->setPushImage(QVImage(solid(kPush)));
+        target->setDisabledImage(QVImage(solid(kDisabled)));
+        target->setInactiveImage(QVImage(solid(kInactive)));
+        target->setInactiveHoverImage(QVImage(solid(kInactiveHover)));
+    }
+    QColor shown(QVPushButton* target = nullptr) { return pixel(target ? target : button, QPoint(5, 5)); }
+
+    std::unique_ptr<QWidget> window;
+    QVPushButton* button = nullptr;
+};
+
+TEST_F(QVPushButtonTest, EachStateShowsItsImage)
+{
+    setAllImages(button);
+    EXPECT_EQ(shown(), kNormal);
+    enter(button);
+    EXPECT_EQ(shown(), kHover);
+    mouse(button, QEvent::MouseButtonPress);
+    EXPECT_EQ(shown(), kPush);
+    // Dragged off while held: tracking stops, and comes back with the pointer.
+    mouse(button, QEvent::MouseMove, QPointF(50, 50));
+    EXPECT_EQ(shown(), kNormal);
+    mouse(button, QEvent::MouseMove, QPointF(3, 3));
+    EXPECT_EQ(shown(), kPush);
+    mouse(button, QEvent::MouseButtonRelease);
+    // The end of a click clears the hover look until the pointer comes in again.
+    EXPECT_EQ(shown(), kNormal);
+
+    button->setEnabled(false);
+    EXPECT_EQ(shown(), kDisabled);
+    button->setDisabledImage(QVImage());
+    EXPECT_EQ(shown().alpha(), 0) << "a disabled button without a disabled image draws nothing";
+}
+
+TEST_F(QVPushButtonTest, BackgroundWindowLooksAndFading)
+{
+    setAllImages(button);
+    deactivateAll();
+    EXPECT_TRUE(sameRgb(shown(), kInactive));
+    EXPECT_NEAR(shown().alpha(), 0.7 * 255, 1.5);
+    enter(button);
+    EXPECT_TRUE(sameRgb(shown(), kInactiveHover));
+
+    // Without an inactive-hover image the inactive one stays under the pointer.
+    button->setInactiveHoverImage(QVImage());
+    EXPECT_TRUE(sameRgb(shown(), kInactive));
+    // Without either, the normal image, still faded.
+    button->setInactiveImage(QVImage());
+    EXPECT_TRUE(sameRgb(shown(), kNormal));
+    button->setInactiveTransparency(0.25f);
+    EXPECT_NEAR(shown().alpha(), 0.25 * 255, 1.5);
+    button->setUsesInactiveTransparency(false);
+    EXPECT_EQ(shown().alpha(), 255);
+}
+
+TEST_F(QVPushButtonTest, MainWindowBehindItsDialogKeepsTheActiveLook)
+{
+    setAllImages(button);
+    QDialog dialog(window.get());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(), kNormal);
+    EXPECT_EQ(shown().alpha(), 255);
+
+    // A button in the dialog itself is in the key window.
+    auto* inDialog = new QVPushButton(&dialog);
+    inDialog->setGeometry(0, 0, 20, 20);
+    setAllImages(inDialog);
+    EXPECT_EQ(shown(inDialog), kNormal);
+}
+
+TEST_F(QVPushButtonTest, ListenerHearsThePointerAndClicksStillFire)
+{
+    RecordingListener listener;
+    button->setPushButtonCellListener(&listener);
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+
+    enter(button);
+    click(button);
+    leave(button);
+    EXPECT_EQ(listener.calls, QStringList({ "over", "down", "up", "out", "out" }));
+    EXPECT_EQ(listener.lastButton, button);
+    EXPECT_EQ(clicked.count(), 1);
+
+    // Released off the button: tracking ended when it left, and no click.
+    listener.calls.clear();
+    mouse(button, QEvent::MouseButtonPress);
+    mouse(button, QEvent::MouseMove, QPointF(60, 60));
+    mouse(button, QEvent::MouseButtonRelease, QPointF(60, 60));
+    EXPECT_EQ(listener.calls, QStringList({ "down", "up", "out" }));
+    EXPECT_EQ(clicked.count(), 1);
+
+    // Other buttons do not track.
+    listener.calls.clear();
+    mouse(button, QEvent::MouseButtonPress, QPointF(2, 2), Qt::RightButton);
+    EXPECT_TRUE(listener.calls.isEmpty());
+}
+
+TEST_F(QVPushButtonTest, ListenerLifetimeIsSafeBothWays)
+{
+    {
+        RecordingListener gone;
+        button->setPushButtonCellListener(&gone);
+    }
+    EXPECT_EQ(button->cell()->pushButtonCellListener(), nullptr);
+    enter(button);
+    click(button);
+
+    // A listener that deletes the button on mouse-up stops the handling there.
+    struct Closer : QVPushButtonCellListener {
+        void onPushButtonCellMouseUp(QVPushButton* target) override { delete target; }
+    } closer;
+    QPointer<QVPushButton> watched(button);
+    button->setPushButtonCellListener(&closer);
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    click(button);
+    EXPECT_TRUE(watched.isNull());
+    EXPECT_EQ(clicked.count(), 0);
+}
+
+TEST_F(QVPushButtonTest, InstantCellHidesHoverAfterClickUntilThePointerLeaves)
+{
+    auto* plain = new QVPushButton(window.get());
+    plain->setGeometry(40, 10, 20, 20);
+    button->setCell(std::make_unique<QVInstantPushButtonCell>());
+    for (QVPushButton* target : { button, plain }) {
+        setAllImages(target);
+        enter(target);
+        click(target);
+        // The pointer is reported inside again (the button's look changed under it).
+        enter(target);
+    }
+    EXPECT_EQ(shown(button), kNormal);
+    EXPECT_EQ(shown(plain), kHover);
+
+    // The press still shows.
+    mouse(button, QEvent::MouseButtonPress);
+    EXPECT_EQ(shown(button), kPush);
+    mouse(button, QEvent::MouseButtonRelease);
+
+    leave(button);
+    enter(button);
+    EXPECT_EQ(shown(button), kHover);
+
+    // In a background window the inactive image stands in for the inactive hover
+    // one, even when one image serves both hover looks.
+    const QVImage shared(solid(kHover));
+    button->setHoverImage(shared);
+    button->setInactiveHoverImage(shared);
+    click(button);
+    enter(button);
+    deactivateAll();
+    EXPECT_TRUE(sameRgb(shown(button), kInactive));
+    QApplication::setActiveWindow(window.get());
+    EXPECT_EQ(shown(button), kNormal);
+}
+
+TEST_F(QVPushButtonTest, ImagesByNameAndMissingOnes)
+{
+    button->setActiveImageByName(QStringLiteral("window_control_close_color_yosemite_active"));
+    ASSERT_FALSE(button->cell()->regularButtonImage().isNull());
+    EXPECT_EQ(button->sizeHint(), QSize(13, 15));
+    const QColor red = shown();
+    EXPECT_GT(red.red(), 200);
+    EXPECT_LT(red.green(), 120);
+
+    // The six-name form leaves images it is not given as they were.
+    button->setHoverImage(QVImage(solid(kHover)));
+    button->setActiveImage(QStringLiteral("player_bg.png"), QString(), QString(), QString(), QString(),
+        QStringLiteral("nav_bg"));
+    EXPECT_EQ(button->cell()->regularButtonImage(), QVImage::named(QStringLiteral("player_bg")));
+    EXPECT_EQ(button->cell()->hoverImage().size(), QSizeF(20, 20));
+    EXPECT_FALSE(button->cell()->pushImage().isNull());
+
+    // By name, an empty name clears; a missing name draws nothing.
+    button->setHoverImageByName(QString());
+    EXPECT_TRUE(button->cell()->hoverImage().isNull());
+    button->setActiveImageByName(QStringLiteral("no_such_image"));
+    EXPECT_TRUE(button->cell()->regularButtonImage().isNull());
+    EXPECT_EQ(shown().alpha(), 0);
+
+    // Without a cell every setter is a no-op.
+    button->setCell(nullptr);
+    button->setImage(QVImage(solid(kNormal)));
+    button->setActiveImageByName(QStringLiteral("player_bg"));
+    enter(button);
+    click(button);
+    EXPECT_EQ(shown().alpha(), 0);
+}
+
+TEST_F(QVPushButtonTest, MenuArrowIsDrawnOnlyWithAMenu)
+{
+    button->setGeometry(10, 10, 40, 20);
+    button->setArrowMenuImage(QVImage(solid(kPush, QSize(6, 4))));
+    // The arrow sits at x = 40 - 12, y = (20 - 4) / 2 - 1.
+    EXPECT_EQ(pixel(button, QPoint(28, 7)).alpha(), 0);
+    QMenu menu;
+    button->setMenu(&menu);
+    EXPECT_TRUE(button->cell()->willDrawArrowMenuImage());
+    EXPECT_EQ(pixel(button, QPoint(28, 7)), kPush);
+    EXPECT_EQ(pixel(button, QPoint(33, 10)), kPush);
+    EXPECT_EQ(pixel(button, QPoint(27, 7)).alpha(), 0);
+    EXPECT_EQ(pixel(button, QPoint(28, 11)).alpha(), 0);
+}
+
+TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)
+{
+    auto* popup = new QVPopupMenuPushButton(window.get());
+    popup->setGeometry(10, 30, 20, 20);
+    QSignalSpy clicked(popup, &QAbstractButton::clicked);
+
+    // Without a menu it is a push button.
+    click(popup);
+    EXPECT_EQ(clicked.count(), 1);
+
+    QMenu menu;
+    menu.addAction(QStringLiteral("Item"));
+    popup->setMenu(&menu);
+    mouse(popup, QEvent::MouseButtonPress);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_TRUE(popup->isDown());
+    EXPECT_EQ(menu.pos(), popup->mapToGlobal(QPoint(0, 25)));
+    menu.hide();
+    EXPECT_FALSE(popup->isDown());
+    EXPECT_EQ(clicked.count(), 1);
+
+    // No context menu, and nothing while disabled.
+    QContextMenuEvent context(QContextMenuEvent::Mouse, QPoint(2, 2), popup->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(popup, &context);
+    EXPECT_FALSE(menu.isVisible());
+    popup->setEnabled(false);
+    mouse(popup, QEvent::MouseButtonPress);
+    EXPECT_FALSE(menu.isVisible());
+}
+
+} // namespace

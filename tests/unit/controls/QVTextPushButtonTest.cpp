@@ -1,0 +1,250 @@
+#include "QVTextPushButton.h"
+#include "QVControlsTestSupport.h"
+#include "QVPushButtonTextCell.h"
+#include "QVUIConstantsService.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QFontMetricsF>
+#include <QMenu>
+
+#include <memory>
+
+using namespace QVControlsTest;
+
+namespace {
+
+const QColor kCapOuter(220, 0, 0);
+const QColor kCapInner(0, 220, 0);
+const QColor kMiddle(0, 0, 220);
+const QColor kHoverMiddle(220, 220, 0);
+const QColor kPressedMiddle(0, 220, 220);
+const QColor kInactiveMiddle(120, 120, 120);
+const QColor kDisabledMiddle(220, 0, 220);
+
+class QVTextPushButtonTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<QWidget>();
+        window->resize(300, 80);
+        button = new QVTextPushButton(window.get());
+        button->setGeometry(100, 10, 40, 20);
+        cell = button->textCell();
+        activate(window.get());
+    }
+    void TearDown() override { deactivateAll(); }
+
+    // A cap whose outer half differs from its inner half, and one middle per state.
+    void setBevel()
+    {
+        cell->setEndcapImage(QVImage(halves(kCapOuter, kCapInner)));
+        cell->setBackgroundImage(QVImage(solid(kMiddle, QSize(4, 20))));
+        cell->setHoverBackgroundImage(QVImage(solid(kHoverMiddle, QSize(4, 20))));
+        cell->setPressedBackgroundImage(QVImage(solid(kPressedMiddle, QSize(4, 20))));
+        cell->setInactiveBackgroundImage(QVImage(solid(kInactiveMiddle, QSize(4, 20))));
+        cell->setDisabledBackgroundImage(QVImage(solid(kDisabledMiddle, QSize(4, 20))));
+    }
+    QColor middle() { return pixel(button, QPoint(20, 15)); }
+
+    // The columns where anything but the bevel was drawn.
+    std::pair<int, int> inkColumns(const QImage& image)
+    {
+        int first = -1;
+        int last = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixelColor(x, y).alpha() > 0) {
+                    if (first < 0)
+                        first = x;
+                    last = x;
+                    break;
+                }
+            }
+        }
+        return { first, last };
+    }
+
+    std::unique_ptr<QWidget> window;
+    QVTextPushButton* button = nullptr;
+    QVPushButtonTextCell* cell = nullptr;
+};
+
+TEST_F(QVTextPushButtonTest, BevelHasTheCapOnTheLeftAndItsMirrorOnTheRight)
+{
+    setBevel();
+    EXPECT_EQ(pixel(button, QPoint(0, 5)), kCapOuter);
+    EXPECT_EQ(pixel(button, QPoint(5, 5)), kCapInner);
+    EXPECT_EQ(pixel(button, QPoint(39, 5)), kCapOuter);
+    EXPECT_EQ(pixel(button, QPoint(34, 5)), kCapInner);
+    // The middle is stretched across everything between the caps.
+    EXPECT_EQ(pixel(button, QPoint(6, 5)), kMiddle);
+    EXPECT_EQ(pixel(button, QPoint(33, 5)), kMiddle);
+
+    // Sharp on a 2x screen: the caps are rendered for it, not scaled up.
+    const QImage bevel = QVPushButtonTextCell::_bevelImageWithBackgroundImage(
+        QVImage(solid(kMiddle, QSize(4, 20))), QVImage(halves(kCapOuter, kCapInner)), QSizeF(40, 20), 2.0);
+    EXPECT_EQ(bevel.size(), QSize(80, 40));
+    EXPECT_EQ(bevel.pixelColor(79, 0), kCapOuter);
+    EXPECT_EQ(bevel.pixelColor(72, 0), kCapInner);
+    EXPECT_EQ(bevel.pixelColor(40, 0), kMiddle);
+    EXPECT_TRUE(
+        QVPushButtonTextCell::_bevelImageWithBackgroundImage(QVImage(), QVImage(), QSizeF(40, 20), 1.0)
+            .isNull());
+}
+
+TEST_F(QVTextPushButtonTest, BevelFollowsTheState)
+{
+    setBevel();
+    EXPECT_EQ(middle(), kMiddle);
+    enter(button);
+    EXPECT_EQ(middle(), kHoverMiddle);
+    mouse(button, QEvent::MouseButtonPress);
+    EXPECT_EQ(middle(), kPressedMiddle);
+    mouse(button, QEvent::MouseButtonRelease);
+    button->setDown(true);
+    EXPECT_EQ(middle(), kPressedMiddle) << "a highlighted button looks pressed";
+    button->setDown(false);
+
+    // A state without its own middle falls back to the normal one.
+    cell->setPressedBackgroundImage(QVImage());
+    button->setDown(true);
+    EXPECT_EQ(middle(), kMiddle);
+    button->setDown(false);
+
+    deactivateAll();
+    EXPECT_TRUE(sameRgb(middle(), kInactiveMiddle));
+    button->setEnabled(false);
+    EXPECT_TRUE(sameRgb(middle(), kDisabledMiddle));
+}
+
+TEST_F(QVTextPushButtonTest, MainButNotKeyWindowShowsInactiveBevelWithNormalTitleColour)
+{
+    setBevel();
+    button->setTextColor(Qt::yellow);
+    button->setInactiveTextColor(Qt::gray);
+    QDialog dialog(window.get());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(middle(), kInactiveMiddle);
+    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::yellow));
+
+    deactivateAll();
+    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::gray));
+    cell->setInactiveTextColor(QColor());
+    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::yellow));
+}
+
+TEST_F(QVTextPushButtonTest, TitleAttributes)
+{
+    const QVUIConstantsService* constants = QVUIConstantsService::sharedInstance();
+    QVPushButtonTextCell::TitleAttributes attributes = cell->_attributedTitleString();
+    EXPECT_EQ(attributes.color, constants->defaultShadowedWhiteTextColor());
+    ASSERT_TRUE(attributes.shadow.has_value());
+    EXPECT_EQ(*attributes.shadow, constants->defaultTextShadow());
+    EXPECT_FALSE(attributes.font.underline());
+
+    button->setFontName(QStringLiteral("DejaVu Sans"));
+    button->setFontSize(13);
+    const QVShadow own { Qt::black, QSizeF(0, 1), 2.0 };
+    button->setTextShadowColor(own);
+    cell->setShouldUnderscoreText(true);
+    cell->setDisabledTextColor(Qt::darkGray);
+    button->setEnabled(false);
+    attributes = cell->_attributedTitleString();
+    EXPECT_EQ(attributes.font.family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(attributes.font.pixelSize(), 13);
+    EXPECT_TRUE(attributes.font.underline());
+    EXPECT_EQ(attributes.shadow, own);
+    EXPECT_EQ(attributes.color, QColor(Qt::darkGray));
+
+    cell->setShouldUseTextShadow(false);
+    EXPECT_FALSE(cell->_attributedTitleString().shadow.has_value());
+}
+
+TEST_F(QVTextPushButtonTest, LongTitlesAreCutToTheButtonAndShortOnesCentred)
+{
+    cell->setShouldUseTextShadow(false);
+    button->setFontSize(12);
+    const QString longTitle = QStringLiteral("A title far too long for a forty-point button");
+    button->setTitle(longTitle);
+    const QString shown = cell->displayedTitle(40);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_LT(shown.size(), longTitle.size());
+    EXPECT_LE(QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(shown), 40.0);
+    // Not even the ellipsis fits: nothing is drawn.
+    EXPECT_TRUE(cell->displayedTitle(2).isEmpty());
+    button->resize(2, 20);
+    EXPECT_EQ(inkColumns(snapshot(button)).first, -1);
+
+    // A short title sits in the middle of the button (with the fixed y offset, its
+    // box starts 3 points above the top, so centre it vertically to see it whole).
+    button->resize(120, 30);
+    cell->setShouldUseCustomTextYOffset(false);
+    button->setTitle(QStringLiteral("Play"));
+    const QRectF box = cell->titleRect(QRectF(0, 0, 120, 30));
+    EXPECT_NEAR(box.center().x(), 60.0, 0.01);
+    EXPECT_NEAR(box.center().y(), 14.0, 0.01);
+    const auto [first, last] = inkColumns(snapshot(button));
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR((first + last) / 2.0, 60.0, 3.0);
+    EXPECT_GE(first, int(box.left()) - 1);
+    EXPECT_LE(last, int(box.right()) + 1);
+
+    // Left and right alignment, and room for the menu arrow.
+    cell->setAlignment(Qt::AlignLeft);
+    EXPECT_EQ(cell->titleRect(QRectF(0, 0, 120, 30)).left(), 0.0);
+    cell->setAlignment(Qt::AlignRight);
+    EXPECT_NEAR(cell->titleRect(QRectF(0, 0, 120, 30)).right(), 120.0, 0.01);
+    QMenu menu;
+    button->setMenu(&menu);
+    button->setArrowMenuImage(QVImage(solid(Qt::white, QSize(7, 4))));
+    EXPECT_NEAR(cell->titleRect(QRectF(0, 0, 120, 30)).right(), 115.0, 0.01);
+}
+
+TEST_F(QVTextPushButtonTest, ResizesToANewTitleKeepingItsRightEdge)
+{
+    cell->setEndcapImage(QVImage(halves(kCapOuter, kCapInner, QSize(8, 20))));
+    button->setTitle(QStringLiteral("Hi"));
+    EXPECT_EQ(button->geometry(), QRect(100, 10, 40, 20)) << "no resizing unless asked";
+
+    button->setShouldResizeOnTitleChange(true);
+    const QString title = QStringLiteral("Subscribe now");
+    button->setTitle(title);
+    const qreal titleWidth
+        = std::ceil(QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(title));
+    const int width = int(2 * 8 + titleWidth);
+    EXPECT_EQ(button->geometry(), QRect(140 - width, 10, width, 20));
+
+    // The same title again never resizes, even a button moved by hand.
+    button->setGeometry(100, 10, 40, 20);
+    button->setTitle(title);
+    EXPECT_EQ(button->geometry(), QRect(100, 10, 40, 20));
+
+    // A fixed cap width wins over the images'.
+    button->setShouldUseCustomEndcapSizeOffset(true);
+    button->setCustomEndcapSizeOffset(3);
+    button->setTitle(QStringLiteral("Hi"));
+    const qreal hiWidth = std::ceil(
+        QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(QStringLiteral("Hi")));
+    EXPECT_EQ(button->geometry().width(), int(6 + hiWidth));
+    EXPECT_EQ(button->geometry().right(), 139);
+}
+
+TEST_F(QVTextPushButtonTest, CursorShowsOverATitleOnly)
+{
+    cell->setCursor(QCursor(Qt::PointingHandCursor));
+    enter(button);
+    EXPECT_FALSE(button->testAttribute(Qt::WA_SetCursor)) << "no title, no cursor";
+    leave(button);
+    button->setTitle(QStringLiteral("Learn more"));
+    enter(button);
+    EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
+    click(button);
+    EXPECT_FALSE(button->testAttribute(Qt::WA_SetCursor));
+}
+
+} // namespace
