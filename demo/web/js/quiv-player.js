@@ -10,7 +10,7 @@
     //   -1 no track loaded
     //    0 paused part-way through a track
     //    1 playing
-    //    2 stopped: a track is loaded, at its start, not playing
+    //    2 stopped: a track is loaded at its start and was not started, or was stopped
     //    3 buffering: asked to play, waiting for data
     //    4 inactive: the queue played to its end
     var PlayState = { NONE: -1, PAUSED: 0, PLAYING: 1, STOPPED: 2, BUFFERING: 3, INACTIVE: 4 };
@@ -31,6 +31,9 @@
         this.shuffleOn = false;
         this.repeatMode = Repeat.NONE;
         this.reported = { state: PlayState.NONE, second: -1, muted: audio.muted };
+        // Tells a stopped track from a paused one; whether anything plays is
+        // always read from the element.
+        this.stoppedAtStart = false;
 
         var self = this;
         $(audio).on('play playing pause waiting emptied loadstart loadeddata canplay stalled error', function () {
@@ -60,7 +63,7 @@
         if (!audio.paused) {
             return audio.readyState < audio.HAVE_FUTURE_DATA ? PlayState.BUFFERING : PlayState.PLAYING;
         }
-        return audio.currentTime > 0 ? PlayState.PAUSED : PlayState.STOPPED;
+        return this.stoppedAtStart && audio.currentTime === 0 ? PlayState.STOPPED : PlayState.PAUSED;
     };
 
     Player.prototype.isPlaying = function () {
@@ -281,6 +284,7 @@
         }
         this.audio.pause();
         this.audio.currentTime = 0;
+        this.stoppedAtStart = true;
         this.source = null;
         this._setStation(null);
         this._reportState();
@@ -340,6 +344,7 @@
             canStream: true
         });
         this.audio.src = track.audioUrl;
+        this.stoppedAtStart = true;
         this.reported.second = -1;
         Q.native.desktop('onPlayingTrackChanged');
         Q.native.player('onPlayingTrackChanged');
@@ -353,6 +358,7 @@
 
     Player.prototype._startAudio = function () {
         var self = this;
+        this.stoppedAtStart = false;
         var started = this.audio.play();
         if (started && typeof started.catch === 'function') {
             started.catch(function (error) {
