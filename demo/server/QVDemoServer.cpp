@@ -11,9 +11,6 @@ namespace {
 // What a real service sends: no inline script or style, nothing from elsewhere.
 constexpr const char* contentSecurityPolicy = "default-src 'self'; script-src 'self'; connect-src 'self'; "
                                               "img-src 'self' data:; media-src 'self'; style-src 'self'";
-constexpr const char* testPageSecurityPolicy = "default-src 'self'; script-src 'self'; connect-src 'self'; "
-                                               "img-src 'self' data:; media-src 'self'; "
-                                               "style-src 'self' 'unsafe-inline'";
 constexpr const char* jsonType = "application/json; charset=utf-8";
 constexpr const char* textType = "text/plain; charset=utf-8";
 
@@ -331,8 +328,7 @@ void QVDemoServer::_installRoutes()
     _route("GET", "/css/([A-Za-z0-9_-]+)\\.css", [this](const Request& req, Response& res) {
         _serveFile(_root + "/css/" + std::string(req.matches[1]) + ".css", "text/css; charset=utf-8", res);
     });
-    // Fixture pages of the client's own integration tests. Their markup may
-    // place elements with style attributes, so only styles are relaxed there.
+    // Fixture pages of the client's own integration tests, under the same policy.
     _route("GET", "/test/([A-Za-z0-9_-]+)\\.(html|js|css)", [this](const Request& req, Response& res) {
         static const std::map<std::string, std::string> types {
             { "html", "text/html; charset=utf-8" },
@@ -342,8 +338,6 @@ void QVDemoServer::_installRoutes()
         const std::string extension = req.matches[2];
         _serveFile(
             _root + "/test/" + std::string(req.matches[1]) + "." + extension, types.at(extension), res);
-        res.headers.erase("Content-Security-Policy");
-        res.set_header("Content-Security-Policy", testPageSecurityPolicy);
     });
     _route("GET", "/media/images/trans\\.gif", [](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-store");
