@@ -1,6 +1,7 @@
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
+#include "QVPageCommands.h"
 #include "QVTestDefaults.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
@@ -106,4 +107,37 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
     EXPECT_TRUE(recorder.events.contains("logged out"));
     EXPECT_EQ(service->userID(), -1);
+}
+
+TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
+{
+    view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }));
+    view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
+                           "$('.Login_Form [name=password]').val('demo');"
+                           "$('.Login_Form').trigger('submit');");
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+
+    // The router moves the page without a reload.
+    recorder.events.clear();
+    QVRouterNavigate(&view, "/album/a12");
+    ASSERT_TRUE(waitUntil([&] { return view.mainFrameURL().path() == "/album/a12"; }));
+    EXPECT_FALSE(recorder.events.contains("did start"));
+
+    QVSetPageInactive(&view, true);
+    EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
+    QVSetPageInactive(&view, false);
+    EXPECT_FALSE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
+    QVSetPageFullScreen(&view, true, false);
+    EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('fullscreen')"));
+
+    // Play really plays: the state comes from the page's media element.
+    EXPECT_EQ(QVPlayingTrackFloatValue(&view, "duration"), 0.0f);
+    view.executeJavascript("Q.player.play({'source': 'a12'});");
+    ASSERT_TRUE(waitUntil([&] { return view.javascriptIntValue("Q.player.playState()") == 1; }));
+    EXPECT_GT(QVPlayingTrackFloatValue(&view, "duration"), 0.0f);
+    ASSERT_TRUE(waitUntil([&] { return view.javascriptFloatValue("Q.player.audio.currentTime") > 0.2f; }));
+    view.executeJavascript("Q.player.togglePause();");
+    EXPECT_EQ(view.javascriptIntValue("Q.player.playState()"), 0);
+    EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
 }
