@@ -1,35 +1,195 @@
 #pragma once
 
+#include "QVAudioHardwareEventListenerDelegate.h"
 #include "QVDesktopPlaybackDelegate.h"
+#include "QVWebNavigationListener.h"
+#include "QVWebPlayerScriptObject.h"
 
-// The native mirror of the web player. For now it keeps the page's last
-// reports and the now-playing flyout state; commands and listeners come next.
-class QVWebPlaybackService : public QVDesktopPlaybackDelegate
+#include <QList>
+#include <QMetaObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+class QVAbstractWebView;
+class QVAudioHardwareEventListener;
+class QVAudioOutputMonitor;
+class QVNotificationCenter;
+class QVPlayStateSignal;
+class QVSleepMonitor;
+class QVSystemVolume;
+class QVUserDefaults;
+class QVWebNavigationService;
+class QVWebPlaybackListener;
+
+// The one native entry point to playback. Every native command (buttons,
+// menus, media keys, the remote, D-Bus) becomes a script call on the page's
+// player; state is answered from the mirror kept by the player bridge or read
+// from the page; every change reaches the listeners in the order they were
+// added. Main thread only.
+class QVWebPlaybackService : public QVDesktopPlaybackDelegate,
+                             public QVWebNavigationListener,
+                             public QVAudioHardwareEventListenerDelegate
 {
 public:
+    // What the service works with; nullptr means the process-wide one (the
+    // system volume is looked up at each use).
+    struct Services {
+        QVNotificationCenter* notificationCenter = nullptr;
+        QVUserDefaults* userDefaults = nullptr;
+        QVWebNavigationService* navigationService = nullptr;
+        QVPlayStateSignal* playStateSignal = nullptr;
+        QVSystemVolume* systemVolume = nullptr;
+        QVAudioOutputMonitor* audioOutput = nullptr;
+        QVSleepMonitor* sleepMonitor = nullptr;
+    };
+
+    QVWebPlaybackService();
+    explicit QVWebPlaybackService(const Services& services);
+    ~QVWebPlaybackService() override;
+    QVWebPlaybackService(const QVWebPlaybackService&) = delete;
+    QVWebPlaybackService& operator=(const QVWebPlaybackService&) = delete;
+
     static QVWebPlaybackService* sharedInstance();
 
+    QVAbstractWebView* webView() const { return _webView; }
+    void setWebView(QVAbstractWebView* webView);
+
+    // Adding twice lists a listener twice; removing takes every entry out.
+    void addWebPlaybackListener(QVWebPlaybackListener* listener);
+    void removeWebPlaybackListener(QVWebPlaybackListener* listener);
+
+    QVWebPlayerScriptObject* playerScriptObject() { return &_playerScriptObject; }
+    QVAudioHardwareEventListener* audioHardwareListener() const { return _audioHardwareListener.get(); }
+
+    // State.
+    QVPlayState playState() const { return _playerScriptObject.playState(); }
+    int repeatState() const { return _playerScriptObject.repeatState(); }
+    bool shuffle() const { return _playerScriptObject.isShuffle(); }
+    bool isMuted() const { return _playerScriptObject.isMuted(); }
+    bool isPlayingRadioStation();
+    bool isPlaybackLoaded() const { return _isContentReady; }
+    bool isAuthenticated() const { return _isUserSignedIn; }
+    // 0 to 100.
+    unsigned int volumeLevel() const;
+    bool isTrackInUsersCollection(unsigned int trackID);
+    bool isAlbumInUsersCollection(unsigned int albumID);
+    // The page's station objects; empty when the page has none or sends
+    // something that is not a list of them.
+    QVariantList availableRadioStations();
+    QString serverInfoIsAddress();
+    bool isMaster();
+    bool isNotMaster();
+    bool noKnownMaster();
+    bool isQuickNowPlayingViewVisible() const { return false; }
+
+    // The playing track. Name, key, artist and album refresh the mirror first
+    // when it is playing and the field is still empty.
+    QString playingTrackName();
+    QString playingTrackKey();
+    QString playingTrackArtist();
+    QString playingTrackAlbum();
+    QString playingTrackBaseIcon() const;
+    QString playingTrackURL() const;
+    QString playingTrackArtistURL() const;
+    QString playingTrackAlbumURL() const;
+    QString playingTrackElapsedTime();
+    unsigned int playingTrackElapsedSeconds();
+    unsigned int playingTrackDurationSeconds() const;
+    unsigned int playingTrackRemainingSeconds();
+    QString playingTrackDurationTime();
+    QString playingTrackRemainingTime();
+
+    // Seconds in the page's elapsed-time text ("3:07", "1:02:03"); odd text
+    // gives 0, huge values stop at the unsigned limit.
+    static unsigned int secondsFromElapsedTime(const QString& text);
+
+    // Commands: dropped while the page is not ready.
+    void playPause();
+    void playSource(const QString& sourceKey);
+    void previousTrack();
+    void nextTrack();
+    void superSkip() {}
+    void seek(unsigned int seconds);
+    void toggleShuffleState();
+    void setShuffleState(bool shuffle);
+    void toggleRepeatState();
+    void setRepeatState(int repeatState);
     void showQuickNowPlayingWebView();
-    bool isQuickNowPlayingViewVisible() const { return _isQuickNowPlayingViewVisible; }
+    void setVolumeLevel(unsigned int level);
+    void incrementVolumeLevel();
+    void decrementVolumeLevel();
+    void toggleMute() {}
 
-    void playbackPlayStateChanged(QVPlayState state) override { _playState = state; }
-    void playbackPlayingTrackChanged() override {}
-    void playbackShuffleChanged(bool shuffle) override { _isShuffle = shuffle; }
-    void playbackRepeatChanged(int repeatState) override { _repeatState = repeatState; }
-    void playbackPositionChanged(float fraction) override { _position = fraction; }
-    void playbackVolumeChanged(float volume) override { _volume = volume; }
+    // Commands sent whether or not the page is ready.
+    void switchRadioStation(const QVariantMap& station);
+    void turnRadioStationOff();
+    void addCurrentSongToCollection();
+    void removeCurrentSongFromCollection();
+    void syncCurrentSongToMobile();
+    void removeCurrentSongFromMobile();
 
-    QVPlayState playState() const { return _playState; }
-    bool isShuffle() const { return _isShuffle; }
-    int repeatState() const { return _repeatState; }
-    float position() const { return _position; }
-    float volume() const { return _volume; }
+    // Reports from the two page bridges.
+    void playbackPlayingTrackChanged() override;
+    void playbackPlayStateChanged(QVPlayState state) override;
+    void playbackPositionChanged(float position) override;
+    void playbackMuteChanged(bool muted);
+    void playbackRepeatChanged(int repeatState) override;
+    void playbackShuffleChanged(bool shuffle) override;
+    // 0.0 to 1.0 as the page holds it.
+    void playbackVolumeChanged(float volume) override;
+    void onPlayerFlyoutToggled();
+    void onRadioStationChanged(const QVariant& station);
+
+    // QVWebNavigationListener
+    void webViewFinishedLoading() override;
+    void webViewDidStartLoading() override;
+    void onWindowScriptObjectReady(QVAbstractWebView* webView) override;
+    void onWindowScriptObjectShouldRemove(QVAbstractWebView* webView) override;
+    void onNetworkConnectionAvailable() override;
+    void onNetworkConnectionNotAvailable() override;
+    void onDesktopScriptObjectInitialized() override;
+
+    // QVAudioHardwareEventListenerDelegate
+    void onDefaultAudioOutputChanged() override;
+    void onSystemWillSleep() override;
+
+    // A button of a remote (a QVRemoteButton); a hold acts like a press.
+    void onButtonPressed(int button, bool isHold);
+
+    static constexpr float kSystemVolumeStep = 0.0625f;
+    static constexpr int kMaxSourceKeyLength = 256;
+    static constexpr int kMaxElapsedTimeLength = 64;
+    static constexpr int kMaxStationListLength = 1024 * 1024;
+    static constexpr int kMaxStations = 1000;
 
 private:
-    bool _isQuickNowPlayingViewVisible = false;
-    QVPlayState _playState = QVPlayStateUnknown;
-    bool _isShuffle = false;
-    int _repeatState = 0;
-    float _position = 0.0f;
-    float _volume = 0.0f;
+    void _notifyListeners(const std::function<void(QVWebPlaybackListener*)>& event);
+    void _forceRefresh();
+    void _postPlayStateChanged();
+    void _sendCommand(const QString& script);
+    void _sendCollectionCommand(const char* operation);
+    QString _refreshedTrackField(QString (QVTrack::*field)() const);
+    void _userDidSignIn() { _isUserSignedIn = true; }
+    void _userDidSignOut() { _isUserSignedIn = false; }
+    void _onGlobalWebViewWillUpdate(QObject* object);
+    QVSystemVolume* _systemVolume() const;
+
+    QVAbstractWebView* _webView = nullptr;
+    QMetaObject::Connection _webViewDestroyed;
+    QVWebPlayerScriptObject _playerScriptObject;
+    std::unique_ptr<QVAudioHardwareEventListener> _audioHardwareListener;
+    QList<QVWebPlaybackListener*> _playbackListeners;
+    bool _isContentReady = false;
+    bool _isUserSignedIn = false;
+
+    QVNotificationCenter* _center;
+    QVUserDefaults* _defaults;
+    QVWebNavigationService* _navigationService;
+    QVPlayStateSignal* _playStateSignal;
+    QVSystemVolume* _volume;
 };

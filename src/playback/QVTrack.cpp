@@ -1,0 +1,56 @@
+#include "QVTrack.h"
+
+#include "QVAbstractWebView.h"
+#include "QVTextValue.h"
+
+#include <algorithm>
+
+namespace {
+const QString kHasPlayer = QStringLiteral("Q.player != null");
+const QString kHasTrack = QStringLiteral("Q.player.playingTrack() != null");
+} // namespace
+
+const QStringList& QVTrack::pageKeys()
+{
+    static const QStringList keys{QStringLiteral("name"),   QStringLiteral("key"),       QStringLiteral("artist"),
+                                  QStringLiteral("album"),  QStringLiteral("url"),       QStringLiteral("artistUrl"),
+                                  QStringLiteral("albumUrl"), QStringLiteral("baseIcon"), QStringLiteral("duration")};
+    return keys;
+}
+
+QString QVTrack::fieldScript(const QString& key)
+{
+    // The keys are our own constants, never page or user text.
+    return QStringLiteral("Q.player.playingTrack().get('%1')").arg(key);
+}
+
+void QVTrack::clear()
+{
+    *this = QVTrack();
+}
+
+void QVTrack::setPageValues(const QStringList& values)
+{
+    const auto value = [&values](int index) { return values.value(index).left(kMaxFieldLength); };
+    _trackName = value(0);
+    _trackKey = value(1);
+    _artist = value(2);
+    _album = value(3);
+    _url = value(4);
+    _artistURL = value(5);
+    _albumURL = value(6);
+    _baseIcon = value(7);
+    _duration = unsigned(std::max(0, QVTextValue::intValue(values.value(8))));
+}
+
+void QVTrack::updatePropertiesWithWebView(QVAbstractWebView* webView)
+{
+    if (!webView || !webView->javascriptBoolValue(kHasPlayer) || !webView->javascriptBoolValue(kHasTrack)) {
+        clear();
+        return;
+    }
+    QStringList values;
+    for (const QString& key : pageKeys())
+        values.append(webView->javascriptStringValue(fieldScript(key)));
+    setPageValues(values);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "QVPlayState.h"
+#include "QVScriptObject.h"
+#include "QVTrack.h"
+
+class QVAbstractWebView;
+class QVWebPlaybackService;
+
+// "PlayerScriptObject": the page reports every player change here, and the
+// native side can pull the player's whole state on demand. It keeps the last
+// known state and passes each change to its owner, the playback service.
+class QVWebPlayerScriptObject : public QVScriptObject
+{
+public:
+    explicit QVWebPlayerScriptObject(QVWebPlaybackService* playbackService);
+
+    QStringList exportedMethods() const override;
+    void invokeScriptMethod(const QString& method, const QVariantList& arguments) override;
+
+    QVAbstractWebView* webView() const { return _webView; }
+    void setWebView(QVAbstractWebView* webView) { _webView = webView; }
+
+    // Pulls the whole state from the page. Nobody is told: callers notify.
+    void forceRefreshProperties();
+    bool isPlayingRadioStation();
+
+    int repeatState() const { return _repeatState; }
+    void setRepeatState(int repeatState) { _repeatState = repeatState; }
+    QVPlayState playState() const { return _playState; }
+    void setPlayState(QVPlayState playState) { _playState = playState; }
+    QVTrack* playingTrack() { return &_playingTrack; }
+    const QVTrack* playingTrack() const { return &_playingTrack; }
+    int sourcePosition() const { return _sourcePosition; }
+    float position() const { return _position; }
+    void setPosition(float position) { _position = position; }
+    float volume() const { return _volume; }
+    void setVolume(float volume) { _volume = volume; }
+    bool isMuted() const { return _isMuted; }
+    void setIsMuted(bool muted) { _isMuted = muted; }
+    bool isShuffle() const { return _isShuffle; }
+    void setIsShuffle(bool shuffle) { _isShuffle = shuffle; }
+    bool receivedFirstPlayingTrackChange() const { return _receivedFirstPlayingTrackChange; }
+
+    // The exported calls, with arguments as the page sent them.
+    void onPlayingTrackChanged();
+    void onPlayStateChanged(int rawState);
+    void onPlayingSourceChanged() {}
+    void onPositionChanged(float position);
+    void onMuteChanged(bool muted);
+    void onRepeatChanged(int repeatState);
+    void onShuffleChanged(bool shuffle);
+    void onVolumeChanged(float volume);
+    void onPlayerFlyoutToggled();
+    void onPlayerFlyoutHidden();
+    void onStationChanged(const QVariant& station);
+
+private:
+    void _storeRawPlayState(int rawState);
+    void _storeRepeatState(int repeatState);
+
+    QVWebPlaybackService* _playbackService;
+    QVAbstractWebView* _webView = nullptr;
+    int _repeatState = 0;
+    QVPlayState _playState = QVPlayStateUnknown;
+    QVTrack _playingTrack;
+    int _sourcePosition = -1;
+    float _position = 0.0f;
+    float _volume = 0.0f;
+    bool _isMuted = false;
+    bool _isShuffle = false;
+    bool _receivedFirstPlayingTrackChange = false;
+};
