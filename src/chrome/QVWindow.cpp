@@ -442,6 +442,9 @@ void QVWindow::changeEvent(QEvent* event)
     // The window manager may change full screen on its own: the layout follows.
     if (event->type() == QEvent::WindowStateChange)
         _setFullScreenLayout(isInFullScreenMode());
+    // Our title bar draws the title.
+    if (event->type() == QEvent::WindowTitleChange && _titlebar)
+        _titlebar->update();
     QWidget::changeEvent(event);
 }
 

@@ -31,7 +31,6 @@ QVPushButton::~QVPushButton()
 void QVPushButton::_setup()
 {
     setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_Hover, false);
 }
 
 void QVPushButton::setCell(std::unique_ptr<QVPushButtonCell> cell)
