@@ -41,6 +41,8 @@ public:
     }
     void setScriptObject(const QString& name, QVScriptObject* object) override { view->setScriptObject(name, object); }
     QVScriptObject* scriptObject(const QString& name) const override { return view->scriptObject(name); }
+    QString defaultUserAgent() const override { return view->defaultUserAgent(); }
+    void setCustomUserAgent(const QString& userAgent) override { view->setCustomUserAgent(userAgent); }
     void loadURL(const QUrl& url) override { view->loadURL(url); }
     QUrl mainFrameURL() const override { return view->mainFrameURL(); }
     QVWebView* view;

@@ -66,7 +66,7 @@ void QVInterfaceBuilder::_buildMenus()
         if (QWidget* window = QApplication::activeWindow())
             window->showMinimized();
         else if (service->mainPlayerWindow2())
-            service->mainPlayerWindow2()->showMinimized();
+            service->mainPlayerWindow2()->windowWidget()->showMinimized();
     });
     d->hideMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
     d->quitMenuItem = app->addAction(QStringLiteral("Quit [product_name]"), _application, &QVDesktopApplication::terminate);

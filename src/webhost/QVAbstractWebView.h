@@ -35,6 +35,10 @@ public:
     virtual void setScriptObject(const QString& name, QVScriptObject* object) = 0;
     virtual QVScriptObject* scriptObject(const QString& name) const = 0;
 
+    // The engine's own user agent, and the one the view sends instead.
+    virtual QString defaultUserAgent() const = 0;
+    virtual void setCustomUserAgent(const QString& userAgent) = 0;
+
     virtual void loadURL(const QUrl& url) = 0;
     // Empty until something was loaded.
     virtual QUrl mainFrameURL() const = 0;

@@ -1,5 +1,6 @@
 #include "QVMainPlayerWindow2.h"
 
+#include "QVWebProfile.h"
 #include "QVWebView.h"
 
 #include <QCloseEvent>
@@ -7,7 +8,7 @@
 
 QVMainPlayerWindow2::QVMainPlayerWindow2(QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , _webView(new QVWebView(this))
+    , _webView(new QVWebView(this, QVWebProfile::sharedProfile()))
 {
     setWindowTitle(QStringLiteral("Quiv"));
     auto* layout = new QVBoxLayout(this);
@@ -18,9 +19,15 @@ QVMainPlayerWindow2::QVMainPlayerWindow2(QWidget* parent)
 
 QVMainPlayerWindow2::~QVMainPlayerWindow2() = default;
 
+QVAbstractWebView* QVMainPlayerWindow2::webView() const
+{
+    return _webView;
+}
+
 void QVMainPlayerWindow2::unloadWebView()
 {
     _webView->load(QUrl(QStringLiteral("about:blank")));
+    _isWebViewLoaded = false;
 }
 
 void QVMainPlayerWindow2::focusSearchField()
@@ -28,16 +35,8 @@ void QVMainPlayerWindow2::focusSearchField()
     _webView->executeJavascript(QStringLiteral("$('.App_Header .Search_Box input').focus();"));
 }
 
-void QVMainPlayerWindow2::showNoConnectionOverlay()
-{
-}
-
 void QVMainPlayerWindow2::closeEvent(QCloseEvent* event)
 {
-    if (_closingFromCode) {
-        event->accept();
-        return;
-    }
     // The close button quits the way the menu's Quit does: through the delegate.
     event->ignore();
     emit closeRequested();

@@ -67,6 +67,7 @@ QVWebView::QVWebView(QWidget* parent, QWebEngineProfile* profile)
     , _receiver(new QVPageCallReceiver(this))
 {
     setPage(_page);
+    _defaultUserAgent = _page->profile()->httpUserAgent();
     // Native commands (media keys, the menu, D-Bus) start playback without a click.
     _page->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 
@@ -201,6 +202,16 @@ void QVWebView::setScriptObject(const QString& name, QVScriptObject* object)
 QVScriptObject* QVWebView::scriptObject(const QString& name) const
 {
     return _scriptObjects.value(name);
+}
+
+QString QVWebView::defaultUserAgent() const
+{
+    return _defaultUserAgent;
+}
+
+void QVWebView::setCustomUserAgent(const QString& userAgent)
+{
+    _page->profile()->setHttpUserAgent(userAgent);
 }
 
 void QVWebView::loadURL(const QUrl& url)

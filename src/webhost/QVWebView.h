@@ -35,6 +35,8 @@ public:
 
     void setScriptObject(const QString& name, QVScriptObject* object) override;
     QVScriptObject* scriptObject(const QString& name) const override;
+    QString defaultUserAgent() const override;
+    void setCustomUserAgent(const QString& userAgent) override;
     void loadURL(const QUrl& url) override;
     QUrl mainFrameURL() const override;
 
@@ -86,4 +88,5 @@ private:
     QTimer _dispatchTimer;
     bool _dispatching = false;
     int _evaluationTimeout = 2000;
+    QString _defaultUserAgent;
 };

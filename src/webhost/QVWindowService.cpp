@@ -1,22 +1,38 @@
 #include "QVWindowService.h"
 
+#include "QVAbstractWebView.h"
 #include "QVConstants.h"
-#include "QVMainPlayerWindow2.h"
 #include "QVNotificationCenter.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
 #include "QVWebNavigationService.h"
-#include "QVWebView.h"
+#include "QVWebWindow.h"
+
+#include <QCoreApplication>
 
 QVWindowService::QVWindowService()
-    : _currentWindowType(QVMainPlayerWindowType)
+    : QVWindowService(Services{nullptr, nullptr, nullptr, nullptr})
 {
-    QVWebNavigationService::sharedInstance()->addWebNavigationListener(this);
+}
+
+QVWindowService::QVWindowService(Services services)
+    : _services(services)
+    , _currentWindowType(QVMainPlayerWindowType)
+{
+    if (!_services.navigationService)
+        _services.navigationService = QVWebNavigationService::sharedInstance();
+    if (!_services.notificationCenter)
+        _services.notificationCenter = QVNotificationCenter::defaultCenter();
+    if (!_services.userDefaults)
+        _services.userDefaults = QVUserDefaults::standardUserDefaults();
+    if (!_services.constants)
+        _services.constants = QVUIConstantsService::sharedInstance();
+    _services.navigationService->addWebNavigationListener(this);
 }
 
 QVWindowService::~QVWindowService()
 {
-    QVWebNavigationService::sharedInstance()->removeWebNavigationListener(this);
+    _services.navigationService->removeWebNavigationListener(this);
 }
 
 QVWindowService* QVWindowService::sharedInstance()
@@ -25,10 +41,22 @@ QVWindowService* QVWindowService::sharedInstance()
     return service;
 }
 
-void QVWindowService::setMainPlayerWindow(QVMainPlayerWindow2* mainPlayerWindow, QWidget* miniPlayerWindow)
+void QVWindowService::setMainPlayerWindow(QVWebWindow* mainPlayerWindow, QWidget* miniPlayerWindow)
 {
     _mainPlayerWindow2 = mainPlayerWindow;
+    _mainPlayerWidget = mainPlayerWindow ? mainPlayerWindow->windowWidget() : nullptr;
     _miniPlayerWindow = miniPlayerWindow;
+}
+
+void QVWindowService::setFlyoutHooks(std::function<bool()> isVisible, std::function<void()> toggle)
+{
+    _isFlyoutVisible = std::move(isVisible);
+    _toggleFlyout = std::move(toggle);
+}
+
+QWidget* QVWindowService::_mainWidget() const
+{
+    return _mainPlayerWidget;
 }
 
 void QVWindowService::showCurrentWindow()
@@ -54,70 +82,156 @@ void QVWindowService::showMiniPlayerWindow()
 
 void QVWindowService::shutdown()
 {
-    if (!_mainPlayerWindow2)
+    if (!_mainWidget())
         return;
     _mainPlayerWindow2->unloadWebView();
-    _mainPlayerWindow2->_closingFromCode = true;
-    _mainPlayerWindow2->close();
+    _mainWidget()->hide();
+}
+
+QString QVWindowService::clientToken() const
+{
+    QString token = QString::fromLatin1(kClientToken);
+    if (_currentWindowType == QVMainPlayerWindowType)
+        token += QStringLiteral(" quiv2");
+    return token + QStringLiteral("com.quiv.desktop.new_header");
 }
 
 void QVWindowService::_showMainPlayerWindow2()
 {
-    if (!_mainPlayerWindow2)
-        return;
     if (_miniPlayerWindow)
         _miniPlayerWindow->hide();
+    if (!_mainWidget())
+        return;
     _setDefaultWebView(_mainPlayerWindow2->webView());
     if (!_mainPlayerWindow2->isWebViewLoaded()) {
         _loadWindowWebView(_mainPlayerWindow2);
-        if (!QVWebNavigationService::sharedInstance()->isNetworkConnectionAvailable())
+        if (!_services.navigationService->isNetworkConnectionAvailable())
             _mainPlayerWindow2->showNoConnectionOverlay();
     }
-    _mainPlayerWindow2->show();
-    _mainPlayerWindow2->raise();
-    _mainPlayerWindow2->activateWindow();
-    _setCurrentWindowType(QVMainPlayerWindowType);
+    _mainWidget()->show();
+    _mainWidget()->raise();
+    _mainWidget()->activateWindow();
+
+    const int previous = _currentWindowType;
+    _currentWindowType = QVMainPlayerWindowType;
+    _saveCurrentWindowTypePref();
+    if (previous != QVMainPlayerWindowType)
+        _postWindowChanged();
 }
 
 void QVWindowService::_showMiniPlayerWindow()
 {
-    if (_mainPlayerWindow2) {
-        _mainPlayerWindow2->hide();
+    if (_mainWidget()) {
+        _mainWidget()->hide();
         if (!_mainPlayerWindow2->isWebViewLoaded())
             _setDefaultWebView(_mainPlayerWindow2->webView());
     }
+    if (_isFlyoutVisible && _toggleFlyout && _isFlyoutVisible())
+        _toggleFlyout(); // closes it
     if (_miniPlayerWindow) {
         _miniPlayerWindow->show();
         _miniPlayerWindow->raise();
         _miniPlayerWindow->activateWindow();
     }
-    _setCurrentWindowType(QVMiniPlayerWindowType);
-}
-
-void QVWindowService::_setCurrentWindowType(int type)
-{
     const int previous = _currentWindowType;
-    _currentWindowType = type;
+    _currentWindowType = QVMiniPlayerWindowType;
     _saveCurrentWindowTypePref();
-    if (previous != type)
-        QVNotificationCenter::defaultCenter()->postNotificationName(
-            QString::fromLatin1(QVWindowServiceWindowChangedNotification));
+    if (previous != QVMiniPlayerWindowType)
+        _postWindowChanged();
 }
 
-void QVWindowService::_loadWindowWebView(QVMainPlayerWindow2* window)
+void QVWindowService::_postWindowChanged()
 {
-    window->webView()->load(QUrl(QVUIConstantsService::sharedInstance()->quivURL()));
-    window->setIsWebViewLoaded(true);
-}
-
-void QVWindowService::_setDefaultWebView(QVWebView* webView)
-{
-    QVWebNavigationService::sharedInstance()->setWebView(webView);
-    QVNotificationCenter::defaultCenter()->postNotificationName(
-        QString::fromLatin1(QVGlobalWebViewWillUpdateNotification), webView);
+    _services.notificationCenter->postNotificationName(QString::fromLatin1(QVWindowServiceWindowChangedNotification));
 }
 
 void QVWindowService::_saveCurrentWindowTypePref()
 {
-    QVUserDefaults::standardUserDefaults()->setValue(_currentWindowType, QString::fromLatin1(QVCurrentWindowTypeKey));
+    _services.userDefaults->setValue(_currentWindowType, QString::fromLatin1(QVCurrentWindowTypeKey));
+}
+
+void QVWindowService::_loadWindowWebView(QVWebWindow* window)
+{
+    QVAbstractWebView* view = window->webView();
+    const QString token = clientToken();
+    const QUrl url(_services.constants->quivURL());
+    if (_defaultUserAgentString.isNull())
+        _defaultUserAgentString = view->defaultUserAgent();
+    const QString version = QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral(QUIV_VERSION)
+                                                                              : QCoreApplication::applicationVersion();
+    view->setCustomUserAgent(QStringLiteral("%1 %2/%3").arg(_defaultUserAgentString, token, version));
+    // Local storage is on and kept in the support folder by the web profile.
+    view->loadURL(url);
+    window->setIsWebViewLoaded(true);
+}
+
+void QVWindowService::_setDefaultWebView(QVAbstractWebView* webView)
+{
+    // The playback service takes the view from the notification below.
+    _services.navigationService->setWebView(webView);
+    _services.notificationCenter->postNotificationName(QString::fromLatin1(QVGlobalWebViewWillUpdateNotification),
+                                                       dynamic_cast<QObject*>(webView));
+}
+
+void QVWindowService::onNetworkConnectionAvailable()
+{
+    if (_mainWidget() && _mainPlayerWindow2->isNoConnectionOverlayVisible()) {
+        _mainPlayerWindow2->hideNoConnectionOverlay();
+        _services.navigationService->ensureContentLoaded();
+    }
+}
+
+void QVWindowService::onNetworkConnectionNotAvailable()
+{
+    if (_mainWidget())
+        _mainPlayerWindow2->showNoConnectionOverlay();
+}
+
+void QVWindowService::onDesktopScriptObjectInitialized()
+{
+    if (!_mainWidget())
+        return;
+    _setDefaultWebView(_mainPlayerWindow2->webView());
+    if (!_mainPlayerWindow2->isWebViewLoaded()) {
+        _loadWindowWebView(_mainPlayerWindow2);
+        _currentWindowType = QVMainPlayerWindowType;
+        showCurrentWindow();
+        _postWindowChanged();
+    }
+}
+
+void QVWindowService::windowWillEnterFullScreen(QWidget* window)
+{
+    if (_mainWidget() && window == _mainWidget())
+        _mainPlayerWindow2->adjustForFullScreenMode();
+}
+
+void QVWindowService::windowWillExitFullScreen(QWidget* window)
+{
+    if (_mainWidget() && window == _mainWidget())
+        _mainPlayerWindow2->adjustForRegularScreenMode();
+}
+
+QList<QWidget*> QVWindowService::customWindowsToExitFullScreenForWindow(QWidget* window)
+{
+    if (_mainWidget() && window == _mainWidget())
+        return {window};
+    return {};
+}
+
+void QVWindowService::startCustomAnimationToExitFullScreen(QWidget* window, double duration)
+{
+    if (_mainWidget() && window == _mainWidget())
+        _mainPlayerWindow2->handleExitFullScreenAnimation(duration);
+}
+
+QRectF QVWindowService::willPositionSheet(QWidget*, const QRectF& proposed)
+{
+    return proposed.adjusted(0, 0, 0, 30.0);
+}
+
+void QVWindowService::windowDidResize(QWidget* window)
+{
+    if (_mainWidget() && window == _mainWidget())
+        _mainPlayerWindow2->windowWasResized();
 }

@@ -37,6 +37,8 @@ public:
             objects.remove(name);
     }
     QVScriptObject* scriptObject(const QString& name) const override { return objects.value(name); }
+    QString defaultUserAgent() const override { return engineUserAgent; }
+    void setCustomUserAgent(const QString& userAgent) override { customUserAgent = userAgent; }
     void loadURL(const QUrl& url) override
     {
         loads.append(url);
@@ -49,6 +51,8 @@ public:
     QStringList installs;
     QList<QUrl> loads;
     QUrl currentURL;
+    QString engineUserAgent = QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) QtWebEngine/6.4.2");
+    QString customUserAgent;
     QStringList scripts;
     int roundTrips = 0;
 };
