@@ -3,11 +3,15 @@
 #include "QVDesktopAppDelegate.h"
 #include "QVDesktopApplication.h"
 #include "QVInterfaceBuilder.h"
+#include "QVMprisService.h"
+#include "QVPulseAudioOutput.h"
+#include "QVPulseAudioSystemVolume.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationService.h"
 #include "QVWebPlaybackService.h"
 
 #include <QByteArray>
+#include <QDBusConnection>
 
 namespace {
 // The engine must not register a media player of its own on the session bus:
@@ -37,15 +41,28 @@ int QVApplicationMain(int argc, char** argv)
 
     QVUIConstantsService::sharedInstance()->applyEnvironment();
 
+    // The remote's volume buttons step the default output's volume.
+    QVPulseAudioSystemVolume systemVolume(QVPulseAudioOutput::sharedInstance());
+    QVSystemVolume::setCurrent(&systemVolume);
+
     // The page's player reports reach the playback service through the bridge.
-    QVWebNavigationService::sharedInstance()->desktopScriptObject()->setPlaybackDelegate(
-        QVWebPlaybackService::sharedInstance());
+    QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
+    QVWebNavigationService::sharedInstance()->desktopScriptObject()->setPlaybackDelegate(playback);
 
     QVDesktopAppDelegate delegate;
     application.setDelegate(&delegate);
+
+    // Desktops, sound menus and playerctl drive the player over MPRIS.
+    QVMprisService mpris(playback);
+    QObject::connect(&mpris, &QVMprisService::raiseRequested, &delegate, &QVDesktopAppDelegate::showQuivWindow);
+    QObject::connect(&mpris, &QVMprisService::quitRequested, &application, &QVDesktopApplication::terminate);
+    mpris.registerOn(QDBusConnection::sessionBus());
+
     QVInterfaceBuilder builder(&application, &delegate);
     builder.build();
     application.watchTerminationSignals();
     application.finishLaunching();
-    return application.exec();
+    const int status = application.exec();
+    QVSystemVolume::setCurrent(nullptr);
+    return status;
 }
