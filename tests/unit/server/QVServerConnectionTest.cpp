@@ -1,0 +1,328 @@
+// The pool as a whole: the limit of five, the pump's wake-ups, the order of the
+// queue, cancelling in a batch, and stopping every thread at shut-down.
+#include "QVServerConnection.h"
+#include "QVRecordingDelegate.h"
+#include "QVTestHttpServer.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Kind = QVRecordingDelegate::Kind;
+
+// A queued request must start this soon after its slot is free; a pump that
+// only looked once a second would miss it most of the time, and every time
+// over a few rounds.
+constexpr qint64 startLatencyLimitNs = 250 * 1000 * 1000;
+
+class QVServerConnectionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(server.listen()); }
+
+    QVServerRequestIdentifier push(
+        const QString& pathAndQuery, QVRecordingDelegate& delegate, bool front = false)
+    {
+        return pool.addServerRequest(server.url(pathAndQuery), std::nullopt, front, &delegate);
+    }
+    // Every request object gone, including those held by callbacks in flight.
+    bool waitForDrain(int baselineLive)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return pool.requestCount() == 0 && !pool.isPumpRunning()
+                    && QVServerRequest::liveCount() == baselineLive;
+            },
+            10000);
+    }
+    qint64 arrivalIndex(const QString& id) const
+    {
+        for (qsizetype i = 0; i < server.requests().size(); ++i) {
+            if (server.requests().at(i).query.queryItemValue(QStringLiteral("id")) == id)
+                return i;
+        }
+        return -1;
+    }
+
+    QVTestHttpServer server;
+    QVServerConnection pool;
+};
+
+TEST_F(QVServerConnectionTest, TwoHundredRequestsRunFiveAtATimeAndEachEndsOnce)
+{
+    const int baselineLive = QVServerRequest::liveCount();
+    QVServerRequest::resetPeakRunningCount();
+    constexpr int count = 200;
+    std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
+    QList<QVServerRequestIdentifier> identifiers;
+    for (int i = 0; i < count; ++i) {
+        delegates.push_back(std::make_unique<QVRecordingDelegate>());
+        identifiers << push(
+            QStringLiteral("/bytes?size=%1&hold=10&id=%2").arg(100 + i).arg(i), *delegates.back());
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(delegates.cbegin(), delegates.cend(),
+                [](const auto& delegate) { return delegate->hasEnded(); });
+        },
+        60000));
+    QTest::qWait(100); // anything stray would arrive now
+
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        delegates[i]->expectWellFormed(identifiers[i]);
+        ASSERT_EQ(delegates[i]->count(Kind::Finished), 1);
+        EXPECT_EQ(delegates[i]->first(Kind::Finished)->data, QVTestHttpServer::pattern(100 + i));
+    }
+    EXPECT_EQ(QSet<QVServerRequestIdentifier>(identifiers.cbegin(), identifiers.cend()).size(), count);
+    EXPECT_EQ(server.requests().size(), count);
+    // Counted in the pool (requests in the running state) and at the server
+    // (answers in progress, which always lie within a running request).
+    EXPECT_EQ(QVServerRequest::peakRunningCount(), QVServerConnection::maximumRunningRequests);
+    EXPECT_LE(server.peakActiveAnswers(), QVServerConnection::maximumRunningRequests);
+    EXPECT_GE(server.peakActiveAnswers(), 2);
+    EXPECT_TRUE(waitForDrain(baselineLive)) << "requests left: " << pool.requestCount()
+                                            << ", alive: " << QVServerRequest::liveCount() - baselineLive;
+    EXPECT_EQ(QVServerRequest::runningCount(), 0);
+}
+
+TEST_F(QVServerConnectionTest, PushesFromOtherThreadsAllRun)
+{
+    // The collection matcher pushes from its own thread.
+    constexpr int threads = 4;
+    constexpr int perThread = 10;
+    std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
+    QStringList urls;
+    for (int i = 0; i < threads * perThread; ++i) {
+        delegates.push_back(std::make_unique<QVRecordingDelegate>());
+        urls << server.url(QStringLiteral("/bytes?size=%1&id=%1").arg(i + 1));
+    }
+    std::vector<QVServerRequestIdentifier> identifiers(threads * perThread);
+    std::vector<std::thread> pushers;
+    for (int t = 0; t < threads; ++t) {
+        pushers.emplace_back([&, t] {
+            for (int i = t * perThread; i < (t + 1) * perThread; ++i)
+                identifiers[i] = pool.addServerRequest(urls[i], std::nullopt, false, delegates[i].get());
+        });
+    }
+    for (std::thread& pusher : pushers)
+        pusher.join();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(delegates.cbegin(), delegates.cend(),
+                [](const auto& delegate) { return delegate->hasEnded(); });
+        },
+        30000));
+    for (int i = 0; i < threads * perThread; ++i) {
+        SCOPED_TRACE(i);
+        delegates[i]->expectWellFormed(identifiers[i]);
+        EXPECT_FALSE(delegates[i]->events.first().onMainThread) << "queued comes on the pushing thread";
+        ASSERT_EQ(delegates[i]->count(Kind::Finished), 1);
+        EXPECT_EQ(delegates[i]->first(Kind::Finished)->data, QVTestHttpServer::pattern(i + 1));
+    }
+}
+
+TEST_F(QVServerConnectionTest, PushWakesTheSleepingPump)
+{
+    // One long request keeps the pump alive and asleep between pushes.
+    QVRecordingDelegate holder;
+    push(QStringLiteral("/bytes?size=10&hold=5000"), holder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return holder.count(Kind::Started) == 1; }, 5000));
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        QTest::qWait(60);
+        QVRecordingDelegate delegate;
+        const qint64 pushedAt = QDeadlineTimer::current().deadlineNSecs();
+        push(QStringLiteral("/bytes?size=10"), delegate);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.count(Kind::Started) == 1; }, 5000));
+        EXPECT_LT(delegate.first(Kind::Started)->atNs - pushedAt, startLatencyLimitNs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.hasEnded(); }, 5000));
+    }
+}
+
+TEST_F(QVServerConnectionTest, FreedSlotIsFilledAtOnce)
+{
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::unique_ptr<QVRecordingDelegate>> running;
+        QList<QVServerRequestIdentifier> identifiers;
+        for (int i = 0; i < QVServerConnection::maximumRunningRequests; ++i) {
+            running.push_back(std::make_unique<QVRecordingDelegate>());
+            identifiers << push(
+                QStringLiteral("/bytes?size=10&hold=%1").arg(i == 0 ? 150 : 5000), *running.back());
+        }
+        QVRecordingDelegate queued;
+        push(QStringLiteral("/bytes?size=10"), queued);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return queued.count(Kind::Started) == 1; }, 5000));
+        ASSERT_EQ(running.front()->count(Kind::Finished), 1) << "the sixth started only when a slot was free";
+        EXPECT_LT(queued.first(Kind::Started)->atNs - running.front()->first(Kind::Finished)->atNs,
+            startLatencyLimitNs);
+        pool.batchCancelServerRequests(identifiers);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return queued.hasEnded() && pool.requestCount() == 0; }, 5000));
+    }
+}
+
+TEST_F(QVServerConnectionTest, FrontOfThePoolStartsFirst)
+{
+    std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
+    // Slots free one at a time, 300 ms apart.
+    const int holds[] = { 300, 600, 900, 900, 900 };
+    for (int i = 0; i < 5; ++i) {
+        delegates.push_back(std::make_unique<QVRecordingDelegate>());
+        push(QStringLiteral("/bytes?size=10&hold=%1&id=h%2").arg(holds[i]).arg(i), *delegates.back());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 5; }, 5000));
+    QVRecordingDelegate a, b, c;
+    push(QStringLiteral("/bytes?size=10&id=A"), a);
+    push(QStringLiteral("/bytes?size=10&id=B"), b);
+    push(QStringLiteral("/bytes?size=10&id=C"), c, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.hasEnded() && b.hasEnded() && c.hasEnded(); }, 10000));
+    EXPECT_LT(arrivalIndex(QStringLiteral("C")), arrivalIndex(QStringLiteral("A")));
+    EXPECT_LT(arrivalIndex(QStringLiteral("A")), arrivalIndex(QStringLiteral("B")));
+    EXPECT_LT(c.first(Kind::Started)->atNs, a.first(Kind::Started)->atNs);
+}
+
+TEST_F(QVServerConnectionTest, BatchCancelReachesQueuedAndRunningRequests)
+{
+    std::vector<std::unique_ptr<QVRecordingDelegate>> running, queued;
+    QList<QVServerRequestIdentifier> runningIds, queuedIds;
+    for (int i = 0; i < 5; ++i) {
+        running.push_back(std::make_unique<QVRecordingDelegate>());
+        runningIds << push(QStringLiteral("/bytes?size=10&hold=500&id=r%1").arg(i), *running.back());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 5; }, 5000));
+    for (int i = 0; i < 4; ++i) {
+        queued.push_back(std::make_unique<QVRecordingDelegate>());
+        queuedIds << push(QStringLiteral("/bytes?size=10&id=q%1").arg(i), *queued.back());
+    }
+
+    // Unknown identifiers and repeats are passed over.
+    pool.batchCancelServerRequests({ queuedIds[0], queuedIds[2], runningIds[1], 0, queuedIds[0] });
+    for (const auto* cancelled : { queued[0].get(), queued[2].get(), running[1].get() })
+        EXPECT_EQ(cancelled->count(Kind::Canceled), 1)
+            << "sent by the thread that cancels, before the call returns";
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const auto& delegate : running) {
+                if (!delegate->hasEnded())
+                    return false;
+            }
+            for (const auto& delegate : queued) {
+                if (!delegate->hasEnded())
+                    return false;
+            }
+            return true;
+        },
+        10000));
+    QTest::qWait(100);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        running[i]->expectWellFormed(runningIds[i]);
+        EXPECT_EQ(running[i]->count(Kind::Finished), i == 1 ? 0 : 1);
+    }
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const bool cancelled = i == 0 || i == 2;
+        queued[i]->expectWellFormed(queuedIds[i]);
+        EXPECT_EQ(queued[i]->count(Kind::Finished), cancelled ? 0 : 1);
+        EXPECT_EQ(queued[i]->count(Kind::Started), cancelled ? 0 : 1)
+            << "a cancelled queued request never starts";
+        EXPECT_EQ(server.requestCountWithId(QStringLiteral("q%1").arg(i)), cancelled ? 0 : 1);
+    }
+    EXPECT_EQ(server.clientAborts(), 1);
+}
+
+TEST_F(QVServerConnectionTest, ShutdownCancelsEverythingAndStopsEveryThread)
+{
+    const int baselineLive = QVServerRequest::liveCount();
+    std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
+    for (int i = 0; i < 7; ++i) {
+        delegates.push_back(std::make_unique<QVRecordingDelegate>());
+        push(QStringLiteral("/bytes?size=100000&chunk=100&interval=20"), *delegates.back());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.activeAnswers() == 5; }, 5000));
+
+    pool.shutdown();
+    for (const auto& delegate : delegates)
+        EXPECT_EQ(delegate->count(Kind::Canceled), 1);
+    EXPECT_EQ(QVServerRequest::runningCount(), 0);
+    EXPECT_FALSE(pool.isPumpRunning());
+    EXPECT_EQ(pool.requestCount(), 0);
+
+    // The pool stays shut: a later push is cancelled at once.
+    QVRecordingDelegate late;
+    const QVServerRequestIdentifier identifier = push(QStringLiteral("/bytes?size=10"), late);
+    QTest::qWait(200);
+    late.expectWellFormed(identifier);
+    EXPECT_EQ(late.count(Kind::Canceled), 1);
+    for (const auto& delegate : delegates)
+        EXPECT_EQ(delegate->finals(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.clientAborts() == 5; }, 5000));
+    EXPECT_TRUE(waitForDrain(baselineLive));
+
+    // A pool destroyed with transfers under way stops them the same way.
+    QVRecordingDelegate inFlight;
+    {
+        QVServerConnection scoped;
+        scoped.addServerRequest(server.url(QStringLiteral("/bytes?size=100000&chunk=100&interval=20")),
+            std::nullopt, false, &inFlight);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return inFlight.count(Kind::Response) == 1; }, 5000));
+    }
+    EXPECT_EQ(inFlight.count(Kind::Canceled), 1);
+    EXPECT_EQ(QVServerRequest::runningCount(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QVServerRequest::liveCount() == baselineLive; }, 5000));
+}
+
+// Run in a child process by the test below: the shared pool with transfers
+// under way when the application's event loop quits.
+TEST(QVServerConnectionExitTest, DISABLED_SharedPoolAtQuit)
+{
+    QVTestHttpServer server;
+    ASSERT_TRUE(server.listen());
+    std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
+    for (int i = 0; i < 7; ++i) {
+        delegates.push_back(std::make_unique<QVRecordingDelegate>());
+        QVServerConnection::sharedInstance()->addServerRequest(
+            server.url(QStringLiteral("/bytes?size=100000&chunk=100&interval=20")), std::nullopt, false,
+            delegates.back().get());
+    }
+    QTimer::singleShot(500, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    int cancelled = 0;
+    for (const auto& delegate : delegates)
+        cancelled += delegate->count(Kind::Canceled);
+    std::printf("shared pool after quit: running=%d pool=%d pump=%d cancelled=%d\n",
+        QVServerRequest::runningCount(), QVServerConnection::sharedInstance()->requestCount(),
+        int(QVServerConnection::sharedInstance()->isPumpRunning()), cancelled);
+    std::fflush(stdout);
+}
+
+TEST(QVServerConnectionExitTest, SharedPoolStopsItsThreadsWhenTheApplicationQuits)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_also_run_disabled_tests"),
+            QStringLiteral("--gtest_filter=QVServerConnectionExitTest.DISABLED_SharedPoolAtQuit") });
+    ASSERT_TRUE(child.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
+    const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString() << errors.toStdString();
+    EXPECT_TRUE(
+        output.contains(QStringLiteral("shared pool after quit: running=0 pool=0 pump=0 cancelled=7")))
+        << output.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("QThread: Destroyed while thread"))) << errors.toStdString();
+}
+
+} // namespace
