@@ -1,0 +1,208 @@
+// The player mirror's full refresh against the demo page (round trips and
+// time), and how long a play/pause key press takes to reach the listeners as
+// the new state: page command, the page's report, the refresh, the fan-out.
+#include "QVBenchStats.h"
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVNotificationCenter.h"
+#include "QVPlayStateSignal.h"
+#include "QVSleepMonitor.h"
+#include "QVAudioOutputMonitor.h"
+#include "QVUIConstantsService.h"
+#include "QVUserDefaults.h"
+#include "QVWebNavigationService.h"
+#include "QVWebPlaybackListener.h"
+#include "QVWebPlaybackService.h"
+#include "QVWebView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Forwards to the real page and counts round trips.
+class CountingWebView : public QVAbstractWebView
+{
+public:
+    explicit CountingWebView(QVWebView* view)
+        : view(view)
+    {
+    }
+    QString evaluate(const QString& script) override
+    {
+        ++trips;
+        return view->evaluate(script);
+    }
+    QStringList evaluateBatch(const QStringList& expressions) override
+    {
+        ++trips;
+        return view->evaluateBatch(expressions);
+    }
+    void setScriptObject(const QString& name, QVScriptObject* object) override { view->setScriptObject(name, object); }
+    QVScriptObject* scriptObject(const QString& name) const override { return view->scriptObject(name); }
+    QString defaultUserAgent() const override { return view->defaultUserAgent(); }
+    void setCustomUserAgent(const QString& userAgent) override { view->setCustomUserAgent(userAgent); }
+    void loadURL(const QUrl& url) override { view->loadURL(url); }
+    QUrl mainFrameURL() const override { return view->mainFrameURL(); }
+    QVWebView* view;
+    int trips = 0;
+};
+
+// No sound server, no logind, no bus in a benchmark.
+class QuietOutput : public QVAudioOutputMonitor
+{
+public:
+    bool isHeadphoneOutput() const override { return false; }
+};
+class QuietSleep : public QVSleepMonitor
+{
+public:
+    void acknowledgeSleep() override {}
+};
+class QuietSignal : public QVPlayStateSignal
+{
+public:
+    void post() override {}
+};
+
+// Notes when it first hears the state it waits for.
+class WaitingListener : public QVWebPlaybackListener
+{
+public:
+    void playbackPlayStateChanged(QVPlayState state) override
+    {
+        if (state == wanted && loop) {
+            heardAt = clock.nsecsElapsed();
+            loop->quit();
+        }
+    }
+    QVPlayState wanted = QVPlayStateUnknown;
+    QEventLoop* loop = nullptr;
+    QElapsedTimer clock;
+    qint64 heardAt = -1;
+};
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(20, atoi(argv[1])) : 200;
+
+    QVDemoService demo;
+    if (!demo.start()) {
+        std::fprintf(stderr, "demo service: %s\n", qPrintable(demo.errorString()));
+        return 1;
+    }
+    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
+    QTemporaryDir dir;
+    QVNotificationCenter center;
+    QVUserDefaults defaults(dir.filePath("Quiv.conf"), &center);
+    QVUIConstantsService constants(&center, &defaults, "10.10");
+    constants.setShouldUseLocalhost(true);
+    QVWebNavigationService navigation(&center, &constants);
+    QuietOutput output;
+    QuietSleep sleep;
+    QuietSignal signal;
+    QVWebPlaybackService playback(
+        QVWebPlaybackService::Services{&center, &defaults, &navigation, &signal, nullptr, &output, &sleep});
+    navigation.desktopScriptObject()->setPlaybackDelegate(&playback);
+    QVWebView view;
+    view.resize(1000, 700);
+    navigation.setWebView(&view);
+    center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
+
+    view.loadURL(QUrl(constants.quivURL() + "/accounts/login/"));
+    if (!waitUntil([&] { return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0"); },
+                   15000)) {
+        std::fprintf(stderr, "the page did not load\n");
+        return 1;
+    }
+    view.executeJavascript("$('.Login_Form [name=username]').val('demo'); $('.Login_Form [name=password]').val('demo');"
+                           "$('.Login_Form').trigger('submit');");
+    if (!waitUntil([&] { return playback.isAuthenticated(); }, 10000)) {
+        std::fprintf(stderr, "the demo sign-in did not work\n");
+        return 1;
+    }
+    playback.playSource("a12");
+    if (!waitUntil([&] { return playback.playState() == QVPlayStatePlaying; }, 10000)) {
+        std::fprintf(stderr, "the demo player did not start\n");
+        return 1;
+    }
+
+    // One full refresh, as the service runs it after every state change.
+    CountingWebView counting(&view);
+    QVWebPlayerScriptObject bridge(&playback);
+    bridge.setWebView(&counting);
+    QList<double> refreshTimes;
+    QElapsedTimer clock;
+    for (int i = 0; i < runs; ++i) {
+        counting.trips = 0;
+        clock.start();
+        bridge.forceRefreshProperties();
+        refreshTimes.append(double(clock.nsecsElapsed()) / 1e6);
+    }
+    const int refreshTrips = counting.trips;
+    if (bridge.playingTrack()->trackKey().isEmpty()) {
+        std::fprintf(stderr, "the refresh read no track\n");
+        return 1;
+    }
+
+    // The play/pause key to the listeners, alternately pausing and resuming.
+    WaitingListener listener;
+    playback.addWebPlaybackListener(&listener);
+    QList<double> toggleTimes;
+    int missed = 0;
+    for (int i = 0; i < runs; ++i) {
+        QEventLoop loop;
+        listener.wanted = playback.playState() == QVPlayStatePlaying ? QVPlayStatePaused : QVPlayStatePlaying;
+        listener.loop = &loop;
+        listener.heardAt = -1;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        listener.clock.start();
+        center.postNotificationName(QVPlayButtonPressedNotification);
+        if (listener.heardAt < 0)
+            loop.exec();
+        listener.loop = nullptr;
+        if (listener.heardAt < 0) {
+            ++missed;
+            QTest::qWait(100);
+            continue;
+        }
+        toggleTimes.append(double(listener.heardAt) / 1e6);
+        QTest::qWait(20); // let the second bridge's report of the same change pass
+    }
+    playback.removeWebPlaybackListener(&listener);
+
+    std::printf("playback against the demo page (%d runs, signed in, a track playing)\n", runs);
+    std::printf("  round trips of one full refresh: %d\n", refreshTrips);
+    QVBenchStats::of(refreshTimes).print("full refresh of the player mirror");
+    QVBenchStats::of(toggleTimes).print("play/pause key to listeners (new state)");
+    if (missed)
+        std::printf("  %d toggles not heard within 3 s\n", missed);
+    return missed ? 1 : 0;
+}

@@ -1,0 +1,211 @@
+#include "../unit/playback/QVPlaybackTestSupport.h"
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVUIConstantsService.h"
+#include "QVWebView.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// What the listeners last heard, by event.
+class StateListener : public QVWebPlaybackListener
+{
+public:
+    void playbackPlayingTrackChanged() override { ++trackChanges; }
+    void playbackPlayStateChanged(QVPlayState state) override { states.append(state); }
+    void playbackRepeatChanged(int repeat) override { lastRepeat = repeat; }
+    void playbackShuffleChanged(bool on) override { lastShuffle = on; }
+    void playbackVolumeChanged(float volume) override { lastVolume = volume; }
+    void playbackPositionChanged(float position) override { positions.append(position); }
+    void onPlayerFlyoutToggled() override { ++flyouts; }
+    void onRadioStationChanged(const QVariant& station) override { stations.append(station); }
+    void onPlaybackLoaded() override { ++loads; }
+
+    int trackChanges = 0;
+    QList<QVPlayState> states;
+    int lastRepeat = -1;
+    bool lastShuffle = false;
+    float lastVolume = -1.0f;
+    QList<float> positions;
+    int flyouts = 0;
+    QVariantList stations;
+    int loads = 0;
+};
+
+// The playback service against the demo web application's real player.
+class QVPlaybackServicePageTest : public ::testing::Test
+{
+protected:
+    QVPlaybackServicePageTest()
+        : playStateSignal(&log)
+        , sleepMonitor(&log)
+    {
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
+        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
+        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
+        constants->setShouldUseLocalhost(true);
+        navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
+        playback = std::make_unique<QVWebPlaybackService>(QVWebPlaybackService::Services{
+            &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor});
+        navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
+        playback->addWebPlaybackListener(&heard);
+        view.resize(1000, 700);
+        // As the window service hands the view out.
+        navigation->setWebView(&view);
+        center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
+
+        view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
+        ASSERT_TRUE(waitUntil([&] {
+            return playback->isPlaybackLoaded() && heard.loads > 0
+                && view.javascriptBoolValue("$('.Login_Form').length > 0");
+        }));
+        view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
+                               "$('.Login_Form [name=password]').val('demo');"
+                               "$('.Login_Form').trigger('submit');");
+        ASSERT_TRUE(waitUntil([&] { return playback->isAuthenticated(); }));
+    }
+    void TearDown() override
+    {
+        if (playback)
+            playback->removeWebPlaybackListener(&heard);
+        view.executeJavascript("Q.player.unload && Q.player.unload();");
+    }
+
+    QVPlayState heardState() const { return heard.states.isEmpty() ? QVPlayStateUnknown : heard.states.last(); }
+
+    QStringList log;
+    QVDemoService demo;
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    RecordingPlayStateSignal playStateSignal;
+    FakeSystemVolume volume;
+    FakeAudioOutput output;
+    FakeSleepMonitor sleepMonitor;
+    std::unique_ptr<QVUIConstantsService> constants;
+    std::unique_ptr<QVWebNavigationService> navigation;
+    std::unique_ptr<QVWebPlaybackService> playback;
+    StateListener heard;
+    QVWebView view;
+};
+
+} // namespace
+
+TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheListeners)
+{
+    EXPECT_EQ(view.evaluate("typeof PlayerScriptObject"), "object");
+
+    // Play an album: the page's media element plays and the listeners hear it.
+    playback->playSource("a12");
+    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    EXPECT_EQ(playback->playState(), QVPlayStatePlaying);
+    EXPECT_FALSE(view.javascriptBoolValue("Q.player.audio.paused"));
+    const QString firstKey = playback->playingTrackKey();
+    EXPECT_EQ(firstKey, view.evaluate("Q.player.playingTrack().get('key')"));
+    EXPECT_FALSE(playback->playingTrackName().isEmpty());
+    EXPECT_GT(playback->playingTrackDurationSeconds(), 0u);
+    EXPECT_TRUE(playback->isMaster());
+    EXPECT_GT(log.count("signal"), 0); // other programs heard it too
+
+    // Pause and resume.
+    playback->playPause();
+    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
+    EXPECT_EQ(playback->playState(), QVPlayStatePaused);
+    playback->playPause();
+    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+
+    // Next track.
+    const int tracksBefore = heard.trackChanges;
+    playback->nextTrack();
+    ASSERT_TRUE(waitUntil([&] { return heard.trackChanges > tracksBefore && playback->playingTrackKey() != firstKey; }));
+    EXPECT_EQ(playback->playingTrackKey(), view.evaluate("Q.player.playingTrack().get('key')"));
+
+    // Seek: the page's element moves, and its report and elapsed text follow.
+    heard.positions.clear();
+    playback->seek(30);
+    ASSERT_TRUE(waitUntil([&] { return !heard.positions.isEmpty() && heard.positions.last() >= 29.0f; }));
+    EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.currentTime"), 30.0f, 2.0f);
+    ASSERT_TRUE(waitUntil([&] { return playback->playingTrackElapsedSeconds() >= 30; }));
+    EXPECT_LE(playback->playingTrackElapsedSeconds(), 33u);
+    EXPECT_EQ(playback->playingTrackRemainingSeconds(),
+              playback->playingTrackDurationSeconds() - playback->playingTrackElapsedSeconds());
+
+    // Volume, shuffle and repeat.
+    playback->setVolumeLevel(30);
+    ASSERT_TRUE(waitUntil([&] { return std::lround(heard.lastVolume) == 30; }));
+    EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.volume"), 0.3f, 0.001f);
+    EXPECT_EQ(playback->volumeLevel(), 30u);
+    playback->incrementVolumeLevel();
+    ASSERT_TRUE(waitUntil([&] { return std::lround(heard.lastVolume) == 35; }));
+    playback->setShuffleState(true);
+    ASSERT_TRUE(waitUntil([&] { return heard.lastShuffle; }));
+    EXPECT_TRUE(playback->shuffle());
+    playback->setRepeatState(QVRepeatStateOne);
+    ASSERT_TRUE(waitUntil([&] { return heard.lastRepeat == QVRepeatStateOne; }));
+    playback->toggleRepeatState(); // the page's own control: one -> none
+    ASSERT_TRUE(waitUntil([&] { return heard.lastRepeat == QVRepeatStateNone; }));
+    EXPECT_EQ(playback->repeatState(), QVRepeatStateNone);
+
+    // The now-playing flyout.
+    playback->showQuickNowPlayingWebView();
+    ASSERT_TRUE(waitUntil([&] { return heard.flyouts == 1; }));
+    EXPECT_FALSE(view.javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"));
+}
+
+TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
+{
+    const QVariantList stations = playback->availableRadioStations();
+    ASSERT_GE(stations.size(), 2);
+    const QVariantMap station = stations[1].toMap();
+    playback->switchRadioStation(station);
+    ASSERT_TRUE(waitUntil([&] { return !heard.stations.isEmpty() && heardState() == QVPlayStatePlaying; }));
+    EXPECT_EQ(heard.stations.last().toMap().value("key"), station.value("key"));
+    EXPECT_TRUE(playback->isPlayingRadioStation());
+    playback->turnRadioStationOff();
+    ASSERT_TRUE(waitUntil([&] { return heard.stations.last().isNull(); }));
+    EXPECT_FALSE(playback->isPlayingRadioStation());
+
+    // The playing track into the collection, and the page's lookup agrees.
+    playback->playSource("a12");
+    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    const unsigned int id = unsigned(view.javascriptIntValue("Q.player.playingTrack().get('id')"));
+    ASSERT_GT(id, 0u);
+    playback->removeCurrentSongFromCollection();
+    ASSERT_TRUE(waitUntil([&] { return !playback->isTrackInUsersCollection(id); }));
+    playback->addCurrentSongToCollection();
+    ASSERT_TRUE(waitUntil([&] { return playback->isTrackInUsersCollection(id); }));
+
+    // Headphones pulled while playing as the account's player: paused.
+    defaults->setValue(true, QVPauseOnDeviceUnplugKey);
+    output.change();
+    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
+
+    // Sleep while paused does not start it again.
+    sleepMonitor.sleep();
+    QTest::qWait(300);
+    EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
+    EXPECT_TRUE(log.contains("sleep acknowledged"));
+}
