@@ -9,6 +9,7 @@
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationService.h"
 #include "QVWebPlaybackService.h"
+#include "QVWindowService.h"
 
 #include <QByteArray>
 #include <QDBusConnection>
@@ -48,6 +49,9 @@ int QVApplicationMain(int argc, char** argv)
     // The page's player reports reach the playback service through the bridge.
     QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
     QVWebNavigationService::sharedInstance()->desktopScriptObject()->setPlaybackDelegate(playback);
+    // The window service sits below playback: it reaches the flyout through these.
+    QVWindowService::sharedInstance()->setFlyoutHooks([playback] { return playback->isQuickNowPlayingViewVisible(); },
+                                                      [playback] { playback->showQuickNowPlayingWebView(); });
 
     QVDesktopAppDelegate delegate;
     application.setDelegate(&delegate);
