@@ -97,7 +97,7 @@ void QVDesktopAppDelegate::applicationDidFinishLaunching()
 
     itunesPollTickCount = 0;
 
-    _services.windowService->setMainPlayerWindow(mainPlayerWindow2, miniPlayerWindow);
+    _services.windowService->setMainPlayerWindow(mainPlayerWindow2.data(), miniPlayerWindow.data());
     _services.windowService->showCurrentWindow();
 
     shouldShowMiniPlayerAfterFlyout = false;

@@ -91,5 +91,5 @@ void QVInterfaceBuilder::_buildMenus()
     d->supportMenuItem->setEnabled(false);
     d->welcomeMenuItem->setEnabled(false);
 
-    _mainPlayerWindow2->layout()->setMenuBar(_menuBar);
+    _mainPlayerWindow2->contentView()->layout()->setMenuBar(_menuBar);
 }

@@ -34,7 +34,7 @@ protected:
     {
         delegate.mainPlayerWindow2 = &mainWindow;
         delegate.miniPlayerWindow = &miniWindow;
-        QSignalSpy loaded(mainWindow.view(), &QWebEngineView::loadFinished);
+        QSignalSpy loaded(mainWindow.webView(), &QWebEngineView::loadFinished);
         delegate.applicationWillFinishLaunching();
         delegate.applicationDidFinishLaunching();
         ASSERT_TRUE(loaded.wait(15000));
@@ -56,8 +56,8 @@ TEST_F(QVApplicationLifecycleTest, LaunchShowsTheServicePageAndQuitUnloadsIt)
     launch();
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_EQ(QVWindowService::sharedInstance()->currentWindowType(), QVMainPlayerWindowType);
-    EXPECT_EQ(mainWindow.view()->url().port(), service->port());
-    EXPECT_TRUE(mainWindow.view()->javascriptBoolValue("typeof Q == 'object'"));
+    EXPECT_EQ(mainWindow.webView()->url().port(), service->port());
+    EXPECT_TRUE(mainWindow.webView()->javascriptBoolValue("typeof Q == 'object'"));
 
     QSignalSpy reply(&delegate, &QVDesktopAppDelegate::replyToApplicationShouldTerminate);
     QElapsedTimer clock;
@@ -66,7 +66,7 @@ TEST_F(QVApplicationLifecycleTest, LaunchShowsTheServicePageAndQuitUnloadsIt)
     ASSERT_TRUE(reply.wait(4000));
     EXPECT_TRUE(reply.first().first().toBool());
     EXPECT_LT(clock.elapsed(), 3000); // well before the limit: the blank page finished
-    EXPECT_EQ(mainWindow.view()->url(), QUrl("about:blank"));
+    EXPECT_EQ(mainWindow.webView()->url(), QUrl("about:blank"));
     EXPECT_FALSE(mainWindow.isVisible());
 }
 
@@ -95,5 +95,5 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
 
     // The page stayed loaded throughout.
     delegate.showQuivWindow();
-    EXPECT_TRUE(mainWindow.view()->javascriptBoolValue("typeof Q == 'object'"));
+    EXPECT_TRUE(mainWindow.webView()->javascriptBoolValue("typeof Q == 'object'"));
 }
