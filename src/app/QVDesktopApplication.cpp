@@ -37,6 +37,11 @@ QVDesktopApplication* QVDesktopApplication::instance()
     return qobject_cast<QVDesktopApplication*>(QCoreApplication::instance());
 }
 
+QVDesktopAppDelegate* QVDesktopApplication::delegate() const
+{
+    return _delegate;
+}
+
 void QVDesktopApplication::setDelegate(QVDesktopAppDelegate* delegate)
 {
     if (_delegate)

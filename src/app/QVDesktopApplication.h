@@ -21,7 +21,7 @@ public:
     static QVDesktopApplication* instance();
 
     void setDelegate(QVDesktopAppDelegate* delegate);
-    QVDesktopAppDelegate* delegate() const { return _delegate; }
+    QVDesktopAppDelegate* delegate() const;
 
     // Called once before the event loop starts.
     void finishLaunching();

@@ -1,0 +1,129 @@
+#include "QVApplicationLauncher.h"
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVDesktopAppDelegate.h"
+#include "QVDesktopApplication.h"
+#include "QVInterfaceBuilder.h"
+#include "QVMainPlayerWindow2.h"
+#include "QVNotificationCenter.h"
+#include "QVTestEnvironment.h"
+#include "QVWindowService.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 15000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+} // namespace
+
+// The program as it starts for a user, in this process: start-up, the page
+// initialising in the sign-in layout, the demo sign-in switching to the
+// normal layout, and quitting from the main player after the page unloads.
+TEST(QVProgram, StartsSignsInAndQuits)
+{
+    QVDemoService demo;
+    ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
+    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
+    qputenv("QUIV_USE_LOCALHOST", "1");
+
+    QStringList posted;
+    QVNotificationCenter* center = QVNotificationCenter::defaultCenter();
+    for (const char* name : {QVJavascriptContentInitializedNotification, QVUserDidSignInNotification,
+                             QVUserDidSignOutNotification})
+        center->addObserver(&posted, name, [&](const QVNotification& n) { posted << n.name; });
+
+    auto* application = QVDesktopApplication::instance();
+    QVApplicationLauncher launcher(application);
+    launcher.launch();
+    QVMainPlayerWindow2* window = launcher.builder()->mainPlayerWindow2();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
+    EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
+    EXPECT_FALSE(window->windowCanResize());
+    EXPECT_EQ(window->size(), QVMainPlayerWindow2::kLoginSize);
+
+    window->webView()->executeJavascript("$('.Login_Form [name=username]').val('demo');"
+                                         "$('.Login_Form [name=password]').val('demo');"
+                                         "$('.Login_Form').trigger('submit');");
+    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    EXPECT_TRUE(window->windowCanResize());
+    EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());
+    EXPECT_GE(window->height(), QVMainPlayerWindow2::kMinimumSize.height());
+
+    // Quit from the main player: the page unloads, then the loop ends.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, application, &QVDesktopApplication::terminate);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, application, [] { QCoreApplication::exit(99); });
+    watchdog.start(15000);
+    const int status = QCoreApplication::exec();
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(clock.elapsed(), 6000); // the unload limit is 5 s
+    EXPECT_EQ(window->webView()->url(), QUrl("about:blank"));
+    center->removeObserver(&posted);
+}
+
+// The installed binary: it comes up against the demo service, its page
+// reports who is signed in, and SIGTERM ends it cleanly and soon.
+TEST(QVProgram, TheBinaryStartsAndEndsOnSignal)
+{
+    QVDemoService demo;
+    ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUIV_DEVELOPER_HOST", demo.hostAndPort());
+    environment.insert("QUIV_USE_LOCALHOST", "1");
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(QStringLiteral(QUIV_BINARY_PATH), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+
+    QByteArray log;
+    ASSERT_TRUE(waitUntil([&] {
+        log += program.readAllStandardError();
+        return log.contains("User id changed! -1");
+    })) << log.constData();
+
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_LT(clock.elapsed(), 6000);
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+    QVPrepareTestEnvironment();
+    QVApplicationLauncher::setEngineFlags();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QVDesktopApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quiv"));
+    return RUN_ALL_TESTS();
+}
