@@ -1,6 +1,7 @@
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVDesktopAppDelegate.h"
+#include "QVPageCommands.h"
 #include "QVUIConstantsService.h"
 #include "QVWebPlaybackService.h"
 #include "QVWebView.h"
@@ -10,6 +11,9 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -75,6 +79,24 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
     launch();
     QVWindowService* windows = QVWindowService::sharedInstance();
     QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
+    QVWebView* page = mainWindow.webView();
+    const auto waitUntil = [](const std::function<bool()>& condition) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < 10000)
+            QTest::qWait(10);
+        return condition();
+    };
+    // The flyout is the page's play queue, offered to a signed-in user.
+    ASSERT_TRUE(waitUntil([&] { return playback->isPlaybackLoaded() && playback->webView() == page; }));
+    QVRouterNavigate(page, "/accounts/login/");
+    ASSERT_TRUE(waitUntil([&] { return page->javascriptBoolValue("$('.Login_Form').length > 0"); }));
+    page->executeJavascript("$('.Login_Form [name=username]').val('demo');"
+                            "$('.Login_Form [name=password]').val('demo');"
+                            "$('.Login_Form').trigger('submit');");
+    ASSERT_TRUE(waitUntil([&] { return playback->isAuthenticated(); }));
+    const auto flyoutShown = [&] { return !page->javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"); };
+    EXPECT_FALSE(flyoutShown());
 
     delegate.switchWindowMode();
     EXPECT_EQ(windows->currentWindowType(), QVMiniPlayerWindowType);
@@ -82,18 +104,24 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
     EXPECT_FALSE(mainWindow.isVisible());
     EXPECT_EQ(delegate.applicationShouldTerminate(), QVTerminateReply::TerminateNow);
 
-    // From the mini player: the main player with the flyout.
+    // From the mini player: the main player with the flyout open in the page.
     delegate.showNowPlayingWebView();
     EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
-    EXPECT_TRUE(playback->isQuickNowPlayingViewVisible());
+    EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_TRUE(delegate.shouldShowMiniPlayerAfterFlyout);
+    EXPECT_TRUE(waitUntil(flyoutShown));
 
-    // Again while the flyout shows: back to the mini player.
+    // Again: the page cannot tell us the flyout shows, so the main player
+    // stays and the flyout closes.
+    EXPECT_FALSE(playback->isQuickNowPlayingViewVisible());
     delegate.showNowPlayingWebView();
-    EXPECT_EQ(windows->currentWindowType(), QVMiniPlayerWindowType);
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_FALSE(delegate.shouldShowMiniPlayerAfterFlyout);
+    EXPECT_TRUE(waitUntil([&] { return !flyoutShown(); }));
 
-    // The page stayed loaded throughout.
+    // Back to the mini player by the menu; the page stayed loaded throughout.
+    delegate.switchWindowMode();
+    EXPECT_EQ(windows->currentWindowType(), QVMiniPlayerWindowType);
     delegate.showQuivWindow();
-    EXPECT_TRUE(mainWindow.webView()->javascriptBoolValue("typeof Q == 'object'"));
+    EXPECT_TRUE(page->javascriptBoolValue("typeof Q == 'object'"));
 }
