@@ -142,9 +142,12 @@ void QVMainPlayerWindow2::_sizeToLoginContent()
 
 void QVMainPlayerWindow2::_sizeToNormalContent()
 {
+    // Read the saved frame first: relaxing the size limits below moves the
+    // window, and those moves must not overwrite it.
+    QRect frame = QVRectFromString(_defaults->stringForKey(frameDefaultsKey())).toRect();
     const bool wasFixed = !_windowCanResize;
     _windowCanResize = true;
-    _shouldSaveFrameSize = true;
+    _shouldSaveFrameSize = false;
     _titlebarView->setIsInLoadingMode(false);
     _loadingWindowView->fadeOut();
     _titlebarVisorView->setShouldDrawLoadingImage(false);
@@ -156,18 +159,17 @@ void QVMainPlayerWindow2::_sizeToNormalContent()
     if (isFullScreen()) {
         QVSetPageFullScreen(_webView, true);
     } else {
-        QRect frame = QVRectFromString(_defaults->stringForKey(frameDefaultsKey())).toRect();
         QVSetPageFullScreen(_webView, false);
         if (frame.size().isEmpty()) {
+            // 80 % of the visible area, centred in it (its origin included).
             const QRect visible = _availableGeometry();
             const QSize size(int(visible.width() * 0.8), int(visible.height() * 0.8));
             frame = QRect(visible.x() + visible.width() / 2 - size.width() / 2,
                           visible.y() + visible.height() / 2 - size.height() / 2, size.width(), size.height());
         }
-        _shouldSaveFrameSize = false; // do not save while we set it
-        setFrame(frame.intersected(QRect(frame.topLeft(), frame.size().expandedTo(kMinimumSize))), true);
-        _shouldSaveFrameSize = true;
+        setFrame(QRect(frame.topLeft(), frame.size().expandedTo(kMinimumSize)), true);
     }
+    _shouldSaveFrameSize = true;
     _titlebarVisorView->show();
 }
 

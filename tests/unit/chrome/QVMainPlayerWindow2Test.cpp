@@ -1,0 +1,119 @@
+#include "QVConstants.h"
+#include "QVFloatingTitlebarView.h"
+#include "QVLoadingWindowView.h"
+#include "QVMainPlayerWindow2.h"
+#include "QVNotificationCenter.h"
+#include "QVTestDefaults.h"
+#include "QVTrafficLightView.h"
+#include "QVUIConstantsService.h"
+#include "QVWebNavigationService.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+class QVMainPlayerWindow2Test : public ::testing::Test
+{
+protected:
+    QVMainPlayerWindow2Test()
+        : constants(&center, defaults.get(), "10.10")
+        , navigation(&center, &constants)
+        , window(nullptr, &navigation, defaults.get())
+    {
+    }
+
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    QVUIConstantsService constants;
+    QVWebNavigationService navigation;
+    QVMainPlayerWindow2 window;
+};
+
+} // namespace
+
+TEST_F(QVMainPlayerWindow2Test, TheSignInLayoutIsFixed)
+{
+    window.show();
+    EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
+    EXPECT_FALSE(window.windowCanResize());
+    EXPECT_FALSE(window.supportsFullScreenMode());
+    window.setFrame(QRect(0, 0, 1200, 900), true);
+    EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
+    window.saveFrameUsingName(QVMainPlayerWindow2::kFrameAutosaveName);
+    EXPECT_FALSE(defaults->objectForKey(window.frameDefaultsKey()).isValid());
+}
+
+TEST_F(QVMainPlayerWindow2Test, SigningInRestoresTheSavedFrameAndSavesChanges)
+{
+    defaults->setValue("{{30, 40}, {1000, 700}}", window.frameDefaultsKey());
+    window.show();
+    window.onUserLoggedIn();
+    EXPECT_TRUE(window.windowCanResize());
+    EXPECT_TRUE(window.supportsFullScreenMode());
+    EXPECT_EQ(window.geometry(), QRect(30, 40, 1000, 700));
+
+    window.setFrame(QRect(50, 60, 1100, 720), true);
+    EXPECT_EQ(window.geometry(), QRect(50, 60, 1100, 720));
+    EXPECT_EQ(defaults->stringForKey(window.frameDefaultsKey()), "{{50, 60}, {1100, 720}}");
+
+    // Signing out returns to the fixed layout and leaves the saved frame alone.
+    window.onUserLoggedOut();
+    EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
+    EXPECT_FALSE(window.windowCanResize());
+    EXPECT_EQ(defaults->stringForKey(window.frameDefaultsKey()), "{{50, 60}, {1100, 720}}");
+}
+
+TEST_F(QVMainPlayerWindow2Test, WithoutASavedFrameTheNormalLayoutFillsMostOfTheScreen)
+{
+    defaults->setValue("garbage", window.frameDefaultsKey());
+    window.show();
+    window.onUserLoggedIn();
+    EXPECT_GE(window.width(), QVMainPlayerWindow2::kMinimumSize.width());
+    EXPECT_GE(window.height(), QVMainPlayerWindow2::kMinimumSize.height());
+    EXPECT_EQ(window.minimumSize(), QVMainPlayerWindow2::kMinimumSize);
+}
+
+TEST_F(QVMainPlayerWindow2Test, TheOfflineOverlayNeverCoversTheNormalLayout)
+{
+    window.show();
+    window.showNoConnectionOverlay();
+    EXPECT_TRUE(window.isNoConnectionOverlayVisible());
+    window.hideNoConnectionOverlay();
+    EXPECT_FALSE(window.isNoConnectionOverlayVisible());
+
+    window.onUserLoggedIn();
+    window.showNoConnectionOverlay();
+    EXPECT_FALSE(window.isNoConnectionOverlayVisible());
+}
+
+TEST_F(QVMainPlayerWindow2Test, UnloadAndAltState)
+{
+    window.setIsWebViewLoaded(true);
+    QSignalSpy loaded(window.webView(), &QWebEngineView::loadFinished);
+    window.unloadWebView();
+    EXPECT_FALSE(window.isWebViewLoaded());
+    ASSERT_TRUE(loaded.wait(10000));
+    EXPECT_EQ(window.webView()->url(), QUrl("about:blank"));
+
+    window.show();
+    QTest::keyPress(&window, Qt::Key_Alt, Qt::AltModifier);
+    EXPECT_TRUE(window.altPressed());
+    EXPECT_TRUE(window.titlebarView()->trafficLightsView()->isAltActive());
+    QTest::keyRelease(&window, Qt::Key_Alt);
+    EXPECT_FALSE(window.altPressed());
+    EXPECT_FALSE(window.titlebarView()->trafficLightsView()->isAltActive());
+}
+
+TEST_F(QVMainPlayerWindow2Test, FullScreenIsRemembered)
+{
+    window.onUserLoggedIn();
+    window.adjustForFullScreenMode();
+    EXPECT_TRUE(defaults->boolForKey(QVWindowWasPreviouslyFullScreenKey));
+    EXPECT_TRUE(window.titlebarView()->isFullscreen());
+    window.adjustForRegularScreenMode();
+    EXPECT_FALSE(defaults->boolForKey(QVWindowWasPreviouslyFullScreenKey));
+    EXPECT_FALSE(window.titlebarView()->isFullscreen());
+}
