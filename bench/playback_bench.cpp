@@ -1,13 +1,13 @@
 // The player mirror's full refresh against the demo page (round trips and
 // time), and how long a play/pause key press takes to reach the listeners as
 // the new state: page command, the page's report, the refresh, the fan-out.
+#include "QVAudioOutputMonitor.h"
 #include "QVBenchStats.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
 #include "QVPlayStateSignal.h"
 #include "QVSleepMonitor.h"
-#include "QVAudioOutputMonitor.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
 #include "QVWebNavigationService.h"
@@ -45,7 +45,10 @@ public:
         ++trips;
         return view->evaluateBatch(expressions);
     }
-    void setScriptObject(const QString& name, QVScriptObject* object) override { view->setScriptObject(name, object); }
+    void setScriptObject(const QString& name, QVScriptObject* object) override
+    {
+        view->setScriptObject(name, object);
+    }
     QVScriptObject* scriptObject(const QString& name) const override { return view->scriptObject(name); }
     QString defaultUserAgent() const override { return view->defaultUserAgent(); }
     void setCustomUserAgent(const QString& userAgent) override { view->setCustomUserAgent(userAgent); }
@@ -64,12 +67,12 @@ public:
 class QuietSleep : public QVSleepMonitor
 {
 public:
-    void acknowledgeSleep() override {}
+    void acknowledgeSleep() override { }
 };
 class QuietSignal : public QVPlayStateSignal
 {
 public:
-    void post() override {}
+    void post() override { }
 };
 
 // Notes when it first hears the state it waits for.
@@ -128,8 +131,8 @@ int main(int argc, char** argv)
     QuietOutput output;
     QuietSleep sleep;
     QuietSignal signal;
-    QVWebPlaybackService playback(
-        QVWebPlaybackService::Services{&center, &defaults, &navigation, &signal, nullptr, &output, &sleep});
+    QVWebPlaybackService playback(QVWebPlaybackService::Services {
+        &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
     navigation.desktopScriptObject()->setPlaybackDelegate(&playback);
     QVWebView view;
     view.resize(1000, 700);
@@ -137,13 +140,17 @@ int main(int argc, char** argv)
     center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
 
     view.loadURL(QUrl(constants.quivURL() + "/accounts/login/"));
-    if (!waitUntil([&] { return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0"); },
-                   15000)) {
+    if (!waitUntil(
+            [&] {
+                return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
+            },
+            15000)) {
         std::fprintf(stderr, "the page did not load\n");
         return 1;
     }
-    view.executeJavascript("$('.Login_Form [name=username]').val('demo'); $('.Login_Form [name=password]').val('demo');"
-                           "$('.Login_Form').trigger('submit');");
+    view.executeJavascript(
+        "$('.Login_Form [name=username]').val('demo'); $('.Login_Form [name=password]').val('demo');"
+        "$('.Login_Form').trigger('submit');");
     if (!waitUntil([&] { return playback.isAuthenticated(); }, 10000)) {
         std::fprintf(stderr, "the demo sign-in did not work\n");
         return 1;

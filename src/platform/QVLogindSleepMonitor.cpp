@@ -32,7 +32,7 @@ bool QVLogindSleepMonitor::start()
         return false;
     }
     if (!_bus.connect(kService, kPath, kInterface, QStringLiteral("PrepareForSleep"), this,
-                      SLOT(_onPrepareForSleep(bool)))) {
+            SLOT(_onPrepareForSleep(bool)))) {
         _logUnavailable(_bus.lastError().message());
         return false;
     }
@@ -45,9 +45,10 @@ void QVLogindSleepMonitor::_takeInhibitor()
 {
     if (_inhibitor.isValid())
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep") << QStringLiteral("Quiv") << QStringLiteral("Pause playback before sleeping")
-         << QStringLiteral("delay");
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
+    call << QStringLiteral("sleep") << QStringLiteral("Quiv")
+         << QStringLiteral("Pause playback before sleeping") << QStringLiteral("delay");
     auto* watcher = new QDBusPendingCallWatcher(_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();

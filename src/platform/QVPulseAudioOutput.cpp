@@ -38,8 +38,8 @@ struct QVPulseAudioCallbacks {
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
             output->_postUnavailable(output->_wasReady
-                                         ? QStringLiteral("the sound server went away")
-                                         : QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+                    ? QStringLiteral("the sound server went away")
+                    : QString::fromUtf8(pa_strerror(pa_context_errno(context))));
             break;
         default:
             break;
@@ -59,8 +59,8 @@ struct QVPulseAudioCallbacks {
             post(output, QVAudioOutputState());
             return;
         }
-        if (pa_operation* op = pa_context_get_sink_info_by_name(context, info->default_sink_name,
-                                                                &QVPulseAudioCallbacks::sinkInfo, output))
+        if (pa_operation* op = pa_context_get_sink_info_by_name(
+                context, info->default_sink_name, &QVPulseAudioCallbacks::sinkInfo, output))
             pa_operation_unref(op);
     }
 
@@ -82,15 +82,18 @@ struct QVPulseAudioCallbacks {
             state.activePort = boundedName(info->active_port->name);
             portType = info->active_port->type;
         }
-        state.isHeadphones = QVPulseAudioOutput::isHeadphonePort(state.activePort, portType, boundedName(formFactor));
+        state.isHeadphones
+            = QVPulseAudioOutput::isHeadphonePort(state.activePort, portType, boundedName(formFactor));
         state.channels = info->volume.channels;
-        state.volume = info->volume.channels ? float(pa_cvolume_avg(&info->volume)) / float(PA_VOLUME_NORM) : 0.0f;
+        state.volume
+            = info->volume.channels ? float(pa_cvolume_avg(&info->volume)) / float(PA_VOLUME_NORM) : 0.0f;
         post(output, state);
     }
 
     static void post(QVPulseAudioOutput* output, const QVAudioOutputState& state)
     {
-        QMetaObject::invokeMethod(output, [output, state] { output->_applyState(state); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            output, [output, state] { output->_applyState(state); }, Qt::QueuedConnection);
     }
 };
 
@@ -198,7 +201,7 @@ void QVPulseAudioOutput::_logUnavailable(const QString& why)
         return;
     _loggedFailure = true;
     QVLog("[WARNING] PulseAudio is not available (%s): no pause when the output changes, no system volume",
-          qPrintable(why));
+        qPrintable(why));
 }
 
 void QVPulseAudioOutput::_applyState(const QVAudioOutputState& state)
@@ -218,11 +221,12 @@ void QVPulseAudioOutput::setVolume(float volume)
     const float bounded = std::clamp(volume, 0.0f, 1.0f);
     pa_cvolume levels;
     pa_cvolume_set(&levels, unsigned(std::min(_state.channels, int(PA_CHANNELS_MAX))),
-                   pa_volume_t(std::lround(double(bounded) * PA_VOLUME_NORM)));
+        pa_volume_t(std::lround(double(bounded) * PA_VOLUME_NORM)));
     const QByteArray sink = _state.sinkName.toUtf8();
     pa_threaded_mainloop_lock(_mainloop);
     if (pa_context_get_state(_context) == PA_CONTEXT_READY)
-        if (pa_operation* op = pa_context_set_sink_volume_by_name(_context, sink.constData(), &levels, nullptr, nullptr))
+        if (pa_operation* op
+            = pa_context_set_sink_volume_by_name(_context, sink.constData(), &levels, nullptr, nullptr))
             pa_operation_unref(op);
     pa_threaded_mainloop_unlock(_mainloop);
     // Read back at once: two quick steps add up before the server answers.
@@ -238,11 +242,13 @@ bool QVPulseAudioOutput::isDataSourceChange(const QVAudioOutputState& before, co
     return before.isHeadphones;
 }
 
-bool QVPulseAudioOutput::isHeadphonePort(const QString& portName, unsigned int portType, const QString& formFactor)
+bool QVPulseAudioOutput::isHeadphonePort(
+    const QString& portName, unsigned int portType, const QString& formFactor)
 {
     if (portName.isEmpty())
         return formFactor == u"headphone" || formFactor == u"headset";
     if (portType != PA_DEVICE_PORT_TYPE_UNKNOWN)
         return portType == PA_DEVICE_PORT_TYPE_HEADPHONES || portType == PA_DEVICE_PORT_TYPE_HEADSET;
-    return portName.contains(u"headphone", Qt::CaseInsensitive) || portName.contains(u"headset", Qt::CaseInsensitive);
+    return portName.contains(u"headphone", Qt::CaseInsensitive)
+        || portName.contains(u"headset", Qt::CaseInsensitive);
 }

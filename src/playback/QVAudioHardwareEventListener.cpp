@@ -4,8 +4,8 @@
 #include "QVLogindSleepMonitor.h"
 #include "QVPulseAudioOutput.h"
 
-QVAudioHardwareEventListener::QVAudioHardwareEventListener(QVAudioHardwareEventListenerDelegate* delegate,
-                                                           QVAudioOutputMonitor* output, QVSleepMonitor* sleep)
+QVAudioHardwareEventListener::QVAudioHardwareEventListener(
+    QVAudioHardwareEventListenerDelegate* delegate, QVAudioOutputMonitor* output, QVSleepMonitor* sleep)
     : _delegate(delegate)
     , _output(output)
     , _sleep(sleep)
@@ -30,8 +30,9 @@ void QVAudioHardwareEventListener::_startListening()
 {
     // Both monitors deliver on the main thread already.
     _outputConnection = QObject::connect(_output, &QVAudioOutputMonitor::dataSourceChanged,
-                                         [this] { _onDefaultAudioOutputPropertyChanged(); });
-    _sleepConnection = QObject::connect(_sleep, &QVSleepMonitor::systemWillSleep, [this] { _onSystemWillSleep(); });
+        [this] { _onDefaultAudioOutputPropertyChanged(); });
+    _sleepConnection
+        = QObject::connect(_sleep, &QVSleepMonitor::systemWillSleep, [this] { _onSystemWillSleep(); });
 }
 
 void QVAudioHardwareEventListener::_stopListening()

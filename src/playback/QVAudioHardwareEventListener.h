@@ -18,7 +18,7 @@ public:
     // Null monitors mean the system's: the shared PulseAudio output and a
     // logind watcher of our own. Given monitors are not owned.
     explicit QVAudioHardwareEventListener(QVAudioHardwareEventListenerDelegate* delegate,
-                                          QVAudioOutputMonitor* output = nullptr, QVSleepMonitor* sleep = nullptr);
+        QVAudioOutputMonitor* output = nullptr, QVSleepMonitor* sleep = nullptr);
     ~QVAudioHardwareEventListener();
     QVAudioHardwareEventListener(const QVAudioHardwareEventListener&) = delete;
     QVAudioHardwareEventListener& operator=(const QVAudioHardwareEventListener&) = delete;

@@ -34,7 +34,7 @@ public:
     void setLoopStatus(const QString& status);
     // The page plays at its own speed only.
     double rate() const { return 1.0; }
-    void setRate(double) {}
+    void setRate(double) { }
     bool shuffle() const;
     void setShuffle(bool shuffle);
     QVariantMap metadata() const;

@@ -25,7 +25,7 @@ public:
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("Quiv"); }
     QString desktopEntry() const { return QStringLiteral("com.quiv.desktop"); }
-    QStringList supportedUriSchemes() const { return {QStringLiteral("quiv")}; }
+    QStringList supportedUriSchemes() const { return { QStringLiteral("quiv") }; }
     QStringList supportedMimeTypes() const { return {}; }
 
 public slots:

@@ -54,13 +54,13 @@ bool QVMprisService::registerOn(const QDBusConnection& bus)
         return false;
     }
     // A second copy of the program takes a name of its own, as MPRIS asks.
-    const QString names[] = {QString::fromLatin1(kServiceName),
-                             QStringLiteral("%1.instance%2")
-                                 .arg(QString::fromLatin1(kServiceName))
-                                 .arg(QCoreApplication::applicationPid())};
+    const QString names[] = { QString::fromLatin1(kServiceName),
+        QStringLiteral("%1.instance%2")
+            .arg(QString::fromLatin1(kServiceName))
+            .arg(QCoreApplication::applicationPid()) };
     for (const QString& name : names) {
-        const auto reply = _bus.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
-                                                             QDBusConnectionInterface::DontAllowReplacement);
+        const auto reply = _bus.interface()->registerService(
+            name, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
             _serviceName = name;
             _sentProperties.clear();
@@ -133,14 +133,14 @@ QVariantMap QVMprisService::metadata() const
 {
     // The mirror's fields as they are: no refresh while a client reads.
     const QVTrack* track = _playback->playerScriptObject()->playingTrack();
-    QVariantMap map{{QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId())}};
+    QVariantMap map { { QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId()) } };
     if (track->trackKey().isEmpty())
         return map;
     map.insert(QStringLiteral("mpris:length"), qlonglong(track->duration()) * qlonglong(kMicroseconds));
     if (!track->trackName().isEmpty())
         map.insert(QStringLiteral("xesam:title"), track->trackName());
     if (!track->artist().isEmpty())
-        map.insert(QStringLiteral("xesam:artist"), QStringList{track->artist()});
+        map.insert(QStringLiteral("xesam:artist"), QStringList { track->artist() });
     if (!track->album().isEmpty())
         map.insert(QStringLiteral("xesam:album"), track->album());
     if (!track->url().isEmpty()) {
@@ -179,7 +179,8 @@ qlonglong QVMprisService::position() const
 
 bool QVMprisService::canGoNext() const
 {
-    return _playback->isPlaybackLoaded() && !_playback->playerScriptObject()->playingTrack()->trackKey().isEmpty();
+    return _playback->isPlaybackLoaded()
+        && !_playback->playerScriptObject()->playingTrack()->trackKey().isEmpty();
 }
 
 bool QVMprisService::canSeek() const
@@ -294,8 +295,8 @@ void QVMprisService::_refreshArtUrl()
     if (!server.isValid() || server.isRelative())
         return;
     QUrl art = server;
-    art.setQuery(QStringLiteral("m=%1&w=200&h=200")
-                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(baseIcon))));
+    art.setQuery(
+        QStringLiteral("m=%1&w=200&h=200").arg(QString::fromLatin1(QUrl::toPercentEncoding(baseIcon))));
     _artUrl = art.toString(QUrl::FullyEncoded);
 }
 
@@ -303,17 +304,17 @@ void QVMprisService::_emitPlayerChanges()
 {
     if (_serviceName.isEmpty())
         return;
-    const QVariantMap now{
-        {QStringLiteral("PlaybackStatus"), playbackStatus()},
-        {QStringLiteral("LoopStatus"), loopStatus()},
-        {QStringLiteral("Shuffle"), shuffle()},
-        {QStringLiteral("Volume"), volume()},
-        {QStringLiteral("Metadata"), metadata()},
-        {QStringLiteral("CanGoNext"), canGoNext()},
-        {QStringLiteral("CanGoPrevious"), canGoPrevious()},
-        {QStringLiteral("CanPlay"), canPlay()},
-        {QStringLiteral("CanPause"), canPause()},
-        {QStringLiteral("CanSeek"), canSeek()},
+    const QVariantMap now {
+        { QStringLiteral("PlaybackStatus"), playbackStatus() },
+        { QStringLiteral("LoopStatus"), loopStatus() },
+        { QStringLiteral("Shuffle"), shuffle() },
+        { QStringLiteral("Volume"), volume() },
+        { QStringLiteral("Metadata"), metadata() },
+        { QStringLiteral("CanGoNext"), canGoNext() },
+        { QStringLiteral("CanGoPrevious"), canGoPrevious() },
+        { QStringLiteral("CanPlay"), canPlay() },
+        { QStringLiteral("CanPause"), canPause() },
+        { QStringLiteral("CanSeek"), canSeek() },
     };
     QVariantMap changed;
     for (auto it = now.begin(); it != now.end(); ++it)
@@ -323,8 +324,7 @@ void QVMprisService::_emitPlayerChanges()
     if (changed.isEmpty())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << kPlayerInterface << changed << QStringList();
     _bus.send(signal);
 }

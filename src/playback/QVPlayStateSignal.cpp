@@ -26,6 +26,6 @@ void QVPlayStateSignal::post()
         _loggedFailure = true;
         return;
     }
-    _bus->send(QDBusMessage::createSignal(QString::fromLatin1(QVDBusObjectPath), QString::fromLatin1(QVDBusInterface),
-                                         QStringLiteral("playStateChanged")));
+    _bus->send(QDBusMessage::createSignal(QString::fromLatin1(QVDBusObjectPath),
+        QString::fromLatin1(QVDBusInterface), QStringLiteral("playStateChanged")));
 }

@@ -12,9 +12,9 @@ const QString kHasTrack = QStringLiteral("Q.player.playingTrack() != null");
 
 const QStringList& QVTrack::pageKeys()
 {
-    static const QStringList keys{QStringLiteral("name"),   QStringLiteral("key"),       QStringLiteral("artist"),
-                                  QStringLiteral("album"),  QStringLiteral("url"),       QStringLiteral("artistUrl"),
-                                  QStringLiteral("albumUrl"), QStringLiteral("baseIcon"), QStringLiteral("duration")};
+    static const QStringList keys { QStringLiteral("name"), QStringLiteral("key"), QStringLiteral("artist"),
+        QStringLiteral("album"), QStringLiteral("url"), QStringLiteral("artistUrl"),
+        QStringLiteral("albumUrl"), QStringLiteral("baseIcon"), QStringLiteral("duration") };
     return keys;
 }
 

@@ -13,7 +13,7 @@ public:
     virtual ~QVWebPlaybackListener() = default;
 
     // After a full refresh of the player mirror.
-    virtual void playbackPlayingTrackChanged() {}
+    virtual void playbackPlayingTrackChanged() { }
     virtual void playbackPlayStateChanged(QVPlayState state) { (void)state; }
     virtual void playbackRepeatChanged(int repeatState) { (void)repeatState; }
     virtual void playbackShuffleChanged(bool shuffle) { (void)shuffle; }
@@ -23,13 +23,13 @@ public:
     // As the page reported them, without a refresh.
     virtual void playbackPositionChanged(float position) { (void)position; }
     virtual void playbackMuteChanged(bool muted) { (void)muted; }
-    virtual void onPlayerFlyoutToggled() {}
+    virtual void onPlayerFlyoutToggled() { }
     // The station as the page passed it (a map, or null when stations went off).
     virtual void onRadioStationChanged(const QVariant& station) { (void)station; }
 
     // The page finished loading or the network came back; a new load started;
     // the service host became unreachable.
-    virtual void onPlaybackLoaded() {}
-    virtual void onPlaybackUnloaded() {}
-    virtual void onPlaybackOffline() {}
+    virtual void onPlaybackLoaded() { }
+    virtual void onPlaybackUnloaded() { }
+    virtual void onPlaybackOffline() { }
 };

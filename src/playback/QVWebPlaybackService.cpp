@@ -40,28 +40,33 @@ QVWebPlaybackService::QVWebPlaybackService()
 
 QVWebPlaybackService::QVWebPlaybackService(const Services& services)
     : _playerScriptObject(this)
-    , _center(services.notificationCenter ? services.notificationCenter : QVNotificationCenter::defaultCenter())
+    , _center(
+          services.notificationCenter ? services.notificationCenter : QVNotificationCenter::defaultCenter())
     , _defaults(services.userDefaults ? services.userDefaults : QVUserDefaults::standardUserDefaults())
-    , _navigationService(services.navigationService ? services.navigationService
-                                                     : QVWebNavigationService::sharedInstance())
-    , _playStateSignal(services.playStateSignal ? services.playStateSignal : QVPlayStateSignal::sharedInstance())
+    , _navigationService(
+          services.navigationService ? services.navigationService : QVWebNavigationService::sharedInstance())
+    , _playStateSignal(
+          services.playStateSignal ? services.playStateSignal : QVPlayStateSignal::sharedInstance())
     , _volume(services.systemVolume)
 {
     _audioHardwareListener
         = std::make_unique<QVAudioHardwareEventListener>(this, services.audioOutput, services.sleepMonitor);
     _navigationService->addWebNavigationListener(this);
 
-    _center->addObserver(this, name(QVPlayButtonPressedNotification), [this](const QVNotification&) { playPause(); });
-    _center->addObserver(this, name(QVRewindButtonPressedNotification),
-                         [this](const QVNotification&) { previousTrack(); });
-    _center->addObserver(this, name(QVForwardButtonPressedNotification),
-                         [this](const QVNotification&) { nextTrack(); });
-    _center->addObserver(this, name(QVUserDidSignOutNotification), [this](const QVNotification&) { _userDidSignOut(); });
-    _center->addObserver(this, name(QVUserDidSignInNotification), [this](const QVNotification&) { _userDidSignIn(); });
+    _center->addObserver(
+        this, name(QVPlayButtonPressedNotification), [this](const QVNotification&) { playPause(); });
+    _center->addObserver(
+        this, name(QVRewindButtonPressedNotification), [this](const QVNotification&) { previousTrack(); });
+    _center->addObserver(
+        this, name(QVForwardButtonPressedNotification), [this](const QVNotification&) { nextTrack(); });
+    _center->addObserver(
+        this, name(QVUserDidSignOutNotification), [this](const QVNotification&) { _userDidSignOut(); });
+    _center->addObserver(
+        this, name(QVUserDidSignInNotification), [this](const QVNotification&) { _userDidSignIn(); });
     // The window service hands out the one web view this way: it sits below
     // playback and cannot call us.
     _center->addObserver(this, name(QVGlobalWebViewWillUpdateNotification),
-                         [this](const QVNotification& n) { _onGlobalWebViewWillUpdate(n.object); });
+        [this](const QVNotification& n) { _onGlobalWebViewWillUpdate(n.object); });
 }
 
 QVWebPlaybackService::~QVWebPlaybackService()
@@ -178,7 +183,8 @@ QVariantList QVWebPlaybackService::availableRadioStations()
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !document.isArray()) {
         QVLog("[WARNING] Station list is not a JSON array: %s",
-              qPrintable(error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("other value")));
+            qPrintable(error.error != QJsonParseError::NoError ? error.errorString()
+                                                               : QStringLiteral("other value")));
         return {};
     }
     QVariantList stations;
@@ -203,7 +209,8 @@ QString QVWebPlaybackService::serverInfoIsAddress()
 
 bool QVWebPlaybackService::isMaster()
 {
-    return _webView && _webView->javascriptBoolValue(QStringLiteral("window.Q && Q.player && Q.player.isMaster()"));
+    return _webView
+        && _webView->javascriptBoolValue(QStringLiteral("window.Q && Q.player && Q.player.isMaster()"));
 }
 
 bool QVWebPlaybackService::isNotMaster()
@@ -272,7 +279,8 @@ QString QVWebPlaybackService::playingTrackElapsedTime()
 {
     if (!_isContentReady || !_webView)
         return {};
-    return _webView->javascriptStringValue(QStringLiteral("window.$ && $('.time').text()")).left(kMaxElapsedTimeLength + 1);
+    return _webView->javascriptStringValue(QStringLiteral("window.$ && $('.time').text()"))
+        .left(kMaxElapsedTimeLength + 1);
 }
 
 unsigned int QVWebPlaybackService::secondsFromElapsedTime(const QString& text)
@@ -383,7 +391,8 @@ void QVWebPlaybackService::toggleShuffleState()
 
 void QVWebPlaybackService::setShuffleState(bool shuffle)
 {
-    _sendCommand(QStringLiteral("Q.player.shuffle(%1)").arg(shuffle ? QStringLiteral("true") : QStringLiteral("false")));
+    _sendCommand(QStringLiteral("Q.player.shuffle(%1)")
+                     .arg(shuffle ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void QVWebPlaybackService::toggleRepeatState()
@@ -424,7 +433,8 @@ void QVWebPlaybackService::switchRadioStation(const QVariantMap& station)
 {
     if (!_webView)
         return;
-    const QByteArray json = QJsonDocument(QJsonObject::fromVariantMap(station)).toJson(QJsonDocument::Compact);
+    const QByteArray json
+        = QJsonDocument(QJsonObject::fromVariantMap(station)).toJson(QJsonDocument::Compact);
     _webView->executeJavascript(QStringLiteral("setStation(%1)").arg(QString::fromUtf8(json)));
 }
 

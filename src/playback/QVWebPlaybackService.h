@@ -113,7 +113,7 @@ public:
     void playSource(const QString& sourceKey);
     void previousTrack();
     void nextTrack();
-    void superSkip() {}
+    void superSkip() { }
     void seek(unsigned int seconds);
     void toggleShuffleState();
     void setShuffleState(bool shuffle);
@@ -123,7 +123,7 @@ public:
     void setVolumeLevel(unsigned int level);
     void incrementVolumeLevel();
     void decrementVolumeLevel();
-    void toggleMute() {}
+    void toggleMute() { }
 
     // Commands sent whether or not the page is ready.
     void switchRadioStation(const QVariantMap& station);

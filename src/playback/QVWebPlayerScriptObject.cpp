@@ -22,22 +22,22 @@ QVWebPlayerScriptObject::QVWebPlayerScriptObject(QVWebPlaybackService* playbackS
 
 QStringList QVWebPlayerScriptObject::exportedMethods() const
 {
-    return {QStringLiteral("onPlayingTrackChanged"), QStringLiteral("onPlayStateChanged"),
-            QStringLiteral("onPlayingSourceChanged"), QStringLiteral("onPositionChanged"),
-            QStringLiteral("onMuteChanged"),         QStringLiteral("onRepeatChanged"),
-            QStringLiteral("onShuffleChanged"),      QStringLiteral("onVolumeChanged"),
-            QStringLiteral("onPlayerFlyoutToggled"), QStringLiteral("onPlayerFlyoutHidden"),
-            QStringLiteral("onStationChanged")};
+    return { QStringLiteral("onPlayingTrackChanged"), QStringLiteral("onPlayStateChanged"),
+        QStringLiteral("onPlayingSourceChanged"), QStringLiteral("onPositionChanged"),
+        QStringLiteral("onMuteChanged"), QStringLiteral("onRepeatChanged"),
+        QStringLiteral("onShuffleChanged"), QStringLiteral("onVolumeChanged"),
+        QStringLiteral("onPlayerFlyoutToggled"), QStringLiteral("onPlayerFlyoutHidden"),
+        QStringLiteral("onStationChanged") };
 }
 
 void QVWebPlayerScriptObject::invokeScriptMethod(const QString& method, const QVariantList& arguments)
 {
     using Call = void (QVWebPlayerScriptObject::*)();
-    static const QHash<QString, Call> plainCalls{
-        {QStringLiteral("onPlayingTrackChanged"), &QVWebPlayerScriptObject::onPlayingTrackChanged},
-        {QStringLiteral("onPlayingSourceChanged"), &QVWebPlayerScriptObject::onPlayingSourceChanged},
-        {QStringLiteral("onPlayerFlyoutToggled"), &QVWebPlayerScriptObject::onPlayerFlyoutToggled},
-        {QStringLiteral("onPlayerFlyoutHidden"), &QVWebPlayerScriptObject::onPlayerFlyoutHidden},
+    static const QHash<QString, Call> plainCalls {
+        { QStringLiteral("onPlayingTrackChanged"), &QVWebPlayerScriptObject::onPlayingTrackChanged },
+        { QStringLiteral("onPlayingSourceChanged"), &QVWebPlayerScriptObject::onPlayingSourceChanged },
+        { QStringLiteral("onPlayerFlyoutToggled"), &QVWebPlayerScriptObject::onPlayerFlyoutToggled },
+        { QStringLiteral("onPlayerFlyoutHidden"), &QVWebPlayerScriptObject::onPlayerFlyoutHidden },
     };
     if (const Call call = plainCalls.value(method)) {
         if (_hasArgumentCount(kName, method, arguments, 0))

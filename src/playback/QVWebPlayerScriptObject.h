@@ -45,7 +45,7 @@ public:
     // The exported calls, with arguments as the page sent them.
     void onPlayingTrackChanged();
     void onPlayStateChanged(int rawState);
-    void onPlayingSourceChanged() {}
+    void onPlayingSourceChanged() { }
     void onPositionChanged(float position);
     void onMuteChanged(bool muted);
     void onRepeatChanged(int repeatState);

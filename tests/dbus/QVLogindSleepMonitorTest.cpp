@@ -1,6 +1,6 @@
+#include "QVLogindSleepMonitor.h"
 #include "../unit/playback/QVPlaybackTestSupport.h"
 #include "QVAudioHardwareEventListener.h"
-#include "QVLogindSleepMonitor.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,8 @@ public:
     }
     void prepareForSleep(bool starting)
     {
-        QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                                         "PrepareForSleep");
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
         signal << starting;
         bus.send(signal);
     }
@@ -56,9 +56,10 @@ public:
     QList<int> readEnds;
 
 public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode)
+    QDBusUnixFileDescriptor Inhibit(
+        const QString& what, const QString& who, const QString& why, const QString& mode)
     {
-        requests.append(QStringList{what, who, why, mode}.join('|'));
+        requests.append(QStringList { what, who, why, mode }.join('|'));
         int fds[2];
         if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
             return {};
@@ -86,7 +87,7 @@ TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
     ASSERT_TRUE(monitor.start());
     ASSERT_TRUE(inhibitor.wait(5000));
     EXPECT_TRUE(monitor.holdsInhibitor());
-    EXPECT_EQ(logind.requests, QStringList{"sleep|Quiv|Pause playback before sleeping|delay"});
+    EXPECT_EQ(logind.requests, QStringList { "sleep|Quiv|Pause playback before sleeping|delay" });
     EXPECT_TRUE(logind.lockHeld());
 
     // A listener over this monitor pauses the page, then lets sleep go ahead.
@@ -94,7 +95,7 @@ TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
     struct Delegate : QVAudioHardwareEventListenerDelegate {
         QStringList* log;
         FakeLogind* logind;
-        void onDefaultAudioOutputChanged() override {}
+        void onDefaultAudioOutputChanged() override { }
         void onSystemWillSleep() override
         {
             log->append(logind->lockHeld() ? "paused under the lock" : "paused too late");
@@ -107,7 +108,7 @@ TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
 
     logind.prepareForSleep(true);
     settle();
-    EXPECT_EQ(log, QStringList{"paused under the lock"});
+    EXPECT_EQ(log, QStringList { "paused under the lock" });
     EXPECT_FALSE(monitor.holdsInhibitor());
     EXPECT_FALSE(logind.lockHeld());
 

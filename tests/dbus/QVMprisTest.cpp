@@ -50,12 +50,13 @@ protected:
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
         loadPlayingPage();
         page.currentURL = QUrl("http://127.0.0.1:8000/album/a3");
-        page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = "http://127.0.0.1:8000/images/art";
+        page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
+            = "http://127.0.0.1:8000/images/art";
         mpris = std::make_unique<QVMprisService>(&service);
         ASSERT_TRUE(mpris->registerOn(QDBusConnection::sessionBus()));
         service.playbackPlayingTrackChanged(); // what a page would report first
         client.connect(QString(), kPath, kProperties, "PropertiesChanged", &recorder,
-                       SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+            SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
         client.connect(QString(), kPath, kPlayer, "Seeked", &recorder, SLOT(seeked(qlonglong)));
         page.scripts.clear();
     }
@@ -73,7 +74,7 @@ protected:
     }
     QVariant property(const QString& interface, const QString& name)
     {
-        const QDBusMessage reply = call(kProperties, "Get", {interface, name});
+        const QDBusMessage reply = call(kProperties, "Get", { interface, name });
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
     QVariantMap metadata()
@@ -82,7 +83,7 @@ protected:
     }
     bool setProperty(const QString& name, const QVariant& value)
     {
-        return call(kProperties, "Set", {kPlayer, name, QVariant::fromValue(QDBusVariant(value))}).type()
+        return call(kProperties, "Set", { kPlayer, name, QVariant::fromValue(QDBusVariant(value)) }).type()
             == QDBusMessage::ReplyMessage;
     }
     // Lets signals sent on the bus arrive.
@@ -95,7 +96,7 @@ protected:
     QString playerctl(const QStringList& arguments)
     {
         QProcess process;
-        process.start("playerctl", QStringList{"--player=quiv"} + arguments);
+        process.start("playerctl", QStringList { "--player=quiv" } + arguments);
         QSignalSpy done(&process, &QProcess::finished);
         if (!process.waitForStarted(3000))
             return "(not started)";
@@ -117,7 +118,7 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     EXPECT_EQ(property(kRoot, "CanQuit").toBool(), true);
     EXPECT_EQ(property(kRoot, "CanRaise").toBool(), true);
     EXPECT_EQ(property(kRoot, "HasTrackList").toBool(), false);
-    EXPECT_EQ(qdbus_cast<QStringList>(property(kRoot, "SupportedUriSchemes")), QStringList{"quiv"});
+    EXPECT_EQ(qdbus_cast<QStringList>(property(kRoot, "SupportedUriSchemes")), QStringList { "quiv" });
 
     EXPECT_EQ(property(kPlayer, "PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property(kPlayer, "LoopStatus").toString(), "Playlist"); // repeat 2: the whole queue
@@ -135,48 +136,51 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     EXPECT_EQ(meta.value("mpris:length").typeId(), QMetaType::LongLong);
     EXPECT_EQ(meta.value("mpris:length").toLongLong(), 187000000);
     EXPECT_EQ(meta.value("xesam:title").toString(), "Song");
-    EXPECT_EQ(qdbus_cast<QStringList>(meta.value("xesam:artist")), QStringList{"Artist"});
+    EXPECT_EQ(qdbus_cast<QStringList>(meta.value("xesam:artist")), QStringList { "Artist" });
     EXPECT_EQ(meta.value("xesam:album").toString(), "Album");
     EXPECT_EQ(meta.value("xesam:url").toString(), "http://127.0.0.1:8000/track/t12");
-    EXPECT_EQ(meta.value("mpris:artUrl").toString(), "http://127.0.0.1:8000/images/art?m=al%2F3.png&w=200&h=200");
+    EXPECT_EQ(
+        meta.value("mpris:artUrl").toString(), "http://127.0.0.1:8000/images/art?m=al%2F3.png&w=200&h=200");
 
     // The same, as a desktop tool reads it.
     if (QStandardPaths::findExecutable("playerctl").isEmpty())
         GTEST_SKIP() << "playerctl is not installed";
-    EXPECT_EQ(playerctl({"status"}), "Playing");
-    EXPECT_EQ(playerctl({"metadata", "--format", "{{xesam:artist}} - {{xesam:title}} ({{mpris:length}})"}),
-              "Artist - Song (187000000)");
-    EXPECT_EQ(playerctl({"loop"}), "Playlist");
+    EXPECT_EQ(playerctl({ "status" }), "Playing");
+    EXPECT_EQ(playerctl({ "metadata", "--format", "{{xesam:artist}} - {{xesam:title}} ({{mpris:length}})" }),
+        "Artist - Song (187000000)");
+    EXPECT_EQ(playerctl({ "loop" }), "Playlist");
 }
 
 TEST_F(QVMprisTest, CommandsGoThroughThePlaybackService)
 {
     const auto scriptsAfter = [&](const QString& method, const QVariantList& arguments = {}) {
         page.scripts.clear();
-        EXPECT_EQ(call(kPlayer, method, arguments).type(), QDBusMessage::ReplyMessage) << method.toStdString();
+        EXPECT_EQ(call(kPlayer, method, arguments).type(), QDBusMessage::ReplyMessage)
+            << method.toStdString();
         return page.scripts;
     };
-    EXPECT_EQ(scriptsAfter("PlayPause"), QStringList{"Q.player.togglePause();"});
-    EXPECT_EQ(scriptsAfter("Next"), QStringList{"Q.player.next();"});
-    EXPECT_EQ(scriptsAfter("Previous"), QStringList{"Q.player.previous();"});
-    EXPECT_EQ(scriptsAfter("Pause"), QStringList{"Q.player.togglePause();"}); // playing: pauses
+    EXPECT_EQ(scriptsAfter("PlayPause"), QStringList { "Q.player.togglePause();" });
+    EXPECT_EQ(scriptsAfter("Next"), QStringList { "Q.player.next();" });
+    EXPECT_EQ(scriptsAfter("Previous"), QStringList { "Q.player.previous();" });
+    EXPECT_EQ(scriptsAfter("Pause"), QStringList { "Q.player.togglePause();" }); // playing: pauses
     EXPECT_TRUE(scriptsAfter("Play").isEmpty()); // already playing: never a toggle
     const QDBusObjectPath track("/com/quiv/desktop/track/t12");
-    EXPECT_EQ(scriptsAfter("SetPosition", {QVariant::fromValue(track), qlonglong(30000000)}),
-              QStringList{"Q.player.position(30)"});
-    EXPECT_TRUE(scriptsAfter("SetPosition", {QVariant::fromValue(QDBusObjectPath("/com/quiv/desktop/track/t13")),
-                                             qlonglong(30000000)})
+    EXPECT_EQ(scriptsAfter("SetPosition", { QVariant::fromValue(track), qlonglong(30000000) }),
+        QStringList { "Q.player.position(30)" });
+    EXPECT_TRUE(scriptsAfter("SetPosition",
+        { QVariant::fromValue(QDBusObjectPath("/com/quiv/desktop/track/t13")), qlonglong(30000000) })
                     .isEmpty()); // another track
-    EXPECT_TRUE(scriptsAfter("SetPosition", {QVariant::fromValue(track), qlonglong(200000000)}).isEmpty());
+    EXPECT_TRUE(scriptsAfter("SetPosition", { QVariant::fromValue(track), qlonglong(200000000) }).isEmpty());
 
     page.scripts.clear();
     ASSERT_TRUE(setProperty("Volume", 0.3));
     ASSERT_TRUE(setProperty("LoopStatus", "Track"));
     ASSERT_TRUE(setProperty("Shuffle", false));
-    EXPECT_EQ(page.scripts, (QStringList{"Q.player.volume(0.300000)", "Q.player.repeat(1)", "Q.player.shuffle(false)"}));
+    EXPECT_EQ(page.scripts,
+        (QStringList { "Q.player.volume(0.300000)", "Q.player.repeat(1)", "Q.player.shuffle(false)" }));
 
     // Seeking past the end moves to the next track.
-    EXPECT_EQ(scriptsAfter("Seek", {qlonglong(500000000)}), QStringList{"Q.player.next();"});
+    EXPECT_EQ(scriptsAfter("Seek", { qlonglong(500000000) }), QStringList { "Q.player.next();" });
 
     // While the page reloads, commands are dropped like every other.
     service.webViewDidStartLoading();
@@ -189,13 +193,13 @@ TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPosition)
     settle();
     recorder.changes.clear();
     page.answers["Q.player.playState();"] = "0";
-    service.playerScriptObject()->invokeScriptMethod("onPlayStateChanged", {qlonglong(0)});
+    service.playerScriptObject()->invokeScriptMethod("onPlayStateChanged", { qlonglong(0) });
     page.answers["Q.player.repeat();"] = "0";
-    service.playerScriptObject()->invokeScriptMethod("onRepeatChanged", {qlonglong(0)});
+    service.playerScriptObject()->invokeScriptMethod("onRepeatChanged", { qlonglong(0) });
     settle();
     ASSERT_EQ(recorder.changes.size(), 2);
-    EXPECT_EQ(recorder.changes[0], (QVariantMap{{"PlaybackStatus", "Paused"}}));
-    EXPECT_EQ(recorder.changes[1], (QVariantMap{{"LoopStatus", "None"}}));
+    EXPECT_EQ(recorder.changes[0], (QVariantMap { { "PlaybackStatus", "Paused" } }));
+    EXPECT_EQ(recorder.changes[1], (QVariantMap { { "LoopStatus", "None" } }));
 
     // A new track: its metadata, never the position.
     recorder.changes.clear();
@@ -207,7 +211,8 @@ TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPosition)
     ASSERT_FALSE(recorder.changes.isEmpty());
     for (const QVariantMap& change : recorder.changes)
         EXPECT_FALSE(change.contains("Position"));
-    const QVariantMap meta = qdbus_cast<QVariantMap>(recorder.changes.last().value("Metadata").value<QDBusArgument>());
+    const QVariantMap meta
+        = qdbus_cast<QVariantMap>(recorder.changes.last().value("Metadata").value<QDBusArgument>());
     EXPECT_EQ(meta.value("xesam:title").toString(), "Next Song");
     EXPECT_EQ(meta.value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t13");
 
@@ -221,11 +226,11 @@ TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPosition)
 TEST_F(QVMprisTest, PositionJumpsAreSeekedSignals)
 {
     auto* bridge = service.playerScriptObject();
-    bridge->invokeScriptMethod("onPositionChanged", {10.0});
+    bridge->invokeScriptMethod("onPositionChanged", { 10.0 });
     settle();
     recorder.seeks.clear();
-    bridge->invokeScriptMethod("onPositionChanged", {10.5}); // ordinary progress
-    bridge->invokeScriptMethod("onPositionChanged", {95.0}); // a jump
+    bridge->invokeScriptMethod("onPositionChanged", { 10.5 }); // ordinary progress
+    bridge->invokeScriptMethod("onPositionChanged", { 95.0 }); // a jump
     settle();
     ASSERT_EQ(recorder.seeks.size(), 1);
     EXPECT_NEAR(double(recorder.seeks.first()), 95e6, 0.3e6);
@@ -236,13 +241,13 @@ TEST_F(QVMprisTest, PlayStateSignalOnTheSessionBus)
 {
     QVPlayStateSignal bus(QDBusConnection::sessionBus());
     ASSERT_TRUE(client.connect(QString(), QVDBusObjectPath, QVDBusInterface, "playStateChanged", &recorder,
-                               SLOT(playStateChanged())));
+        SLOT(playStateChanged())));
     bus.post();
     settle();
     EXPECT_EQ(recorder.playStateSignals, 1);
 
     // Without a bus: nothing exported, nothing sent, no crash.
-    QVPlayStateSignal none{QDBusConnection(QStringLiteral("no-such-connection"))};
+    QVPlayStateSignal none { QDBusConnection(QStringLiteral("no-such-connection")) };
     none.post();
     none.post();
     QVMprisService offline(&service);

@@ -67,8 +67,8 @@ protected:
         constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
         constants->setShouldUseLocalhost(true);
         navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
-        playback = std::make_unique<QVWebPlaybackService>(QVWebPlaybackService::Services{
-            &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor});
+        playback = std::make_unique<QVWebPlaybackService>(QVWebPlaybackService::Services {
+            &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor });
         navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
         playback->addWebPlaybackListener(&heard);
         view.resize(1000, 700);
@@ -93,7 +93,10 @@ protected:
         view.executeJavascript("Q.player.unload && Q.player.unload();");
     }
 
-    QVPlayState heardState() const { return heard.states.isEmpty() ? QVPlayStateUnknown : heard.states.last(); }
+    QVPlayState heardState() const
+    {
+        return heard.states.isEmpty() ? QVPlayStateUnknown : heard.states.last();
+    }
 
     QStringList log;
     QVDemoService demo;
@@ -139,7 +142,8 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
     // Next track.
     const int tracksBefore = heard.trackChanges;
     playback->nextTrack();
-    ASSERT_TRUE(waitUntil([&] { return heard.trackChanges > tracksBefore && playback->playingTrackKey() != firstKey; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return heard.trackChanges > tracksBefore && playback->playingTrackKey() != firstKey; }));
     EXPECT_EQ(playback->playingTrackKey(), view.evaluate("Q.player.playingTrack().get('key')"));
 
     // Seek: the page's element moves, and its report and elapsed text follow.
@@ -150,7 +154,7 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
     ASSERT_TRUE(waitUntil([&] { return playback->playingTrackElapsedSeconds() >= 30; }));
     EXPECT_LE(playback->playingTrackElapsedSeconds(), 33u);
     EXPECT_EQ(playback->playingTrackRemainingSeconds(),
-              playback->playingTrackDurationSeconds() - playback->playingTrackElapsedSeconds());
+        playback->playingTrackDurationSeconds() - playback->playingTrackElapsedSeconds());
 
     // Volume, shuffle and repeat.
     playback->setVolumeLevel(30);

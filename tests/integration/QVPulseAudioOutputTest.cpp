@@ -32,7 +32,8 @@ class QVPulseAudioOutputTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("pulseaudio").isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
+        if (QStandardPaths::findExecutable("pulseaudio").isEmpty()
+            || QStandardPaths::findExecutable("pactl").isEmpty())
             GTEST_SKIP() << "no PulseAudio server installed";
         socket = dir.filePath("native");
         environment = QProcessEnvironment::systemEnvironment();
@@ -40,16 +41,17 @@ protected:
         environment.insert("PULSE_RUNTIME_PATH", dir.filePath("runtime"));
         environment.insert("HOME", dir.path());
         server.setProcessEnvironment(environment);
-        server.start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                                    "--disable-shm=yes",
-                                    "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                                    "--load=module-null-sink sink_name=speakers",
-                                    "--load=module-null-sink sink_name=headphones "
-                                    "sink_properties=device.form_factor=headphone"});
+        server.start("pulseaudio",
+            { "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disable-shm=yes",
+                "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
+                "--load=module-null-sink sink_name=speakers",
+                "--load=module-null-sink sink_name=headphones "
+                "sink_properties=device.form_factor=headphone" });
         ASSERT_TRUE(server.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket); })) << server.readAllStandardError().constData();
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket); }))
+            << server.readAllStandardError().constData();
         qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
-        ASSERT_EQ(pactl({"set-default-sink", "speakers"}), 0);
+        ASSERT_EQ(pactl({ "set-default-sink", "speakers" }), 0);
     }
     void TearDown() override
     {
@@ -87,12 +89,12 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
     EXPECT_FALSE(output.isHeadphoneOutput());
 
     // Onto headphones: not a change that should pause.
-    ASSERT_EQ(pactl({"set-default-sink", "headphones"}), 0);
+    ASSERT_EQ(pactl({ "set-default-sink", "headphones" }), 0);
     ASSERT_TRUE(waitUntil([&] { return output.isHeadphoneOutput(); }));
     EXPECT_EQ(changed.count(), 0);
 
     // Away from them (Bluetooth headphones switched off): a change, on the main thread.
-    ASSERT_EQ(pactl({"set-default-sink", "speakers"}), 0);
+    ASSERT_EQ(pactl({ "set-default-sink", "speakers" }), 0);
     ASSERT_TRUE(waitUntil([&] { return changed.count() == 1; }));
     EXPECT_FALSE(output.isHeadphoneOutput());
 
@@ -102,21 +104,21 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
     EXPECT_FLOAT_EQ(volume.systemVolume(), 0.25f);
     QString text;
     ASSERT_TRUE(waitUntil([&] {
-        pactl({"get-sink-volume", "speakers"}, &text);
+        pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 25%");
     })) << text.toStdString();
     volume.setSystemVolume(volume.systemVolume() + 0.0625f);
     volume.setSystemVolume(volume.systemVolume() + 0.0625f);
     ASSERT_TRUE(waitUntil([&] {
-        pactl({"get-sink-volume", "speakers"}, &text);
+        pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 38%");
     })) << text.toStdString();
     volume.setSystemVolume(3.0f);
     ASSERT_TRUE(waitUntil([&] {
-        pactl({"get-sink-volume", "speakers"}, &text);
+        pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 100%");
     })) << text.toStdString();
-    ASSERT_EQ(pactl({"set-sink-volume", "speakers", "40%"}), 0);
+    ASSERT_EQ(pactl({ "set-sink-volume", "speakers", "40%" }), 0);
     ASSERT_TRUE(waitUntil([&] { return std::abs(volume.systemVolume() - 0.4f) < 0.01f; }));
 
     // The server goes away: nothing breaks, the output is unknown.

@@ -47,7 +47,7 @@ TEST(QVAudioHardwareEventListenerTest, ForwardsChangesAndAcknowledgesSleepAfterT
         EXPECT_TRUE(listener.isAudioOutputHeadphoneJack());
         audio.change();
         sleep.sleep();
-        EXPECT_EQ(log, (QStringList{"output changed", "will sleep", "sleep acknowledged"}));
+        EXPECT_EQ(log, (QStringList { "output changed", "will sleep", "sleep acknowledged" }));
     }
     // Gone: nobody is called any more.
     log.clear();
@@ -68,15 +68,15 @@ TEST(QVAudioHardwareEventListenerTest, WhatCountsAsADataSourceChange)
         bool changed;
         const char* what;
     } cases[] = {
-        {jack, speakers, true, "headphones pulled out of the jack"},
-        {speakers, jack, true, "headphones plugged in (the rule then keeps playing)"},
-        {speakers, speakers, false, "volume or mute only"},
-        {bluetooth, speakers, true, "Bluetooth headphones switched off"},
-        {bluetooth, none, true, "the last output went away with them"},
-        {speakers, hdmi, false, "another output chosen, no headphones involved"},
-        {speakers, bluetooth, false, "headphones connected as a new output"},
-        {none, speakers, false, "the first output seen"},
-        {speakers, none, false, "speakers gone"},
+        { jack, speakers, true, "headphones pulled out of the jack" },
+        { speakers, jack, true, "headphones plugged in (the rule then keeps playing)" },
+        { speakers, speakers, false, "volume or mute only" },
+        { bluetooth, speakers, true, "Bluetooth headphones switched off" },
+        { bluetooth, none, true, "the last output went away with them" },
+        { speakers, hdmi, false, "another output chosen, no headphones involved" },
+        { speakers, bluetooth, false, "headphones connected as a new output" },
+        { none, speakers, false, "the first output seen" },
+        { speakers, none, false, "speakers gone" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(QVPulseAudioOutput::isDataSourceChange(c.before, c.after), c.changed) << c.what;
@@ -84,13 +84,16 @@ TEST(QVAudioHardwareEventListenerTest, WhatCountsAsADataSourceChange)
 
 TEST(QVAudioHardwareEventListenerTest, HeadphonePortsByTypeThenNameThenFormFactor)
 {
-    EXPECT_TRUE(QVPulseAudioOutput::isHeadphonePort("analog-output-headphones", PA_DEVICE_PORT_TYPE_HEADPHONES, ""));
+    EXPECT_TRUE(
+        QVPulseAudioOutput::isHeadphonePort("analog-output-headphones", PA_DEVICE_PORT_TYPE_HEADPHONES, ""));
     EXPECT_TRUE(QVPulseAudioOutput::isHeadphonePort("headset-output", PA_DEVICE_PORT_TYPE_HEADSET, ""));
     // A type wins over the name.
     EXPECT_FALSE(QVPulseAudioOutput::isHeadphonePort("headphone-ish", PA_DEVICE_PORT_TYPE_SPEAKER, ""));
     // Older servers give no type: the name decides.
-    EXPECT_TRUE(QVPulseAudioOutput::isHeadphonePort("analog-output-Headphones", PA_DEVICE_PORT_TYPE_UNKNOWN, ""));
-    EXPECT_FALSE(QVPulseAudioOutput::isHeadphonePort("analog-output-speaker", PA_DEVICE_PORT_TYPE_UNKNOWN, ""));
+    EXPECT_TRUE(
+        QVPulseAudioOutput::isHeadphonePort("analog-output-Headphones", PA_DEVICE_PORT_TYPE_UNKNOWN, ""));
+    EXPECT_FALSE(
+        QVPulseAudioOutput::isHeadphonePort("analog-output-speaker", PA_DEVICE_PORT_TYPE_UNKNOWN, ""));
     // No ports at all: the device's form factor.
     EXPECT_TRUE(QVPulseAudioOutput::isHeadphonePort("", PA_DEVICE_PORT_TYPE_UNKNOWN, "headphone"));
     EXPECT_FALSE(QVPulseAudioOutput::isHeadphonePort("", PA_DEVICE_PORT_TYPE_UNKNOWN, "speaker"));

@@ -75,7 +75,10 @@ public:
     void playbackRepeatChanged(int repeat) override { add(QStringLiteral("repeat %1").arg(repeat)); }
     void playbackShuffleChanged(bool on) override { add(QStringLiteral("shuffle %1").arg(on)); }
     void playbackVolumeChanged(float volume) override { add(QStringLiteral("volume %1").arg(volume)); }
-    void playbackPositionChanged(float position) override { add(QStringLiteral("position %1").arg(position)); }
+    void playbackPositionChanged(float position) override
+    {
+        add(QStringLiteral("position %1").arg(position));
+    }
     void playbackMuteChanged(bool muted) override { add(QStringLiteral("mute %1").arg(muted)); }
     void onPlayerFlyoutToggled() override { add("flyout"); }
     void onRadioStationChanged(const QVariant& station) override
@@ -115,24 +118,13 @@ inline void answerPlayingPage(QVFakeWebView& page)
 // Every read of one full refresh while a track plays, in order.
 inline QStringList fullRefreshScripts()
 {
-    return {"Q.player != null",
-            "Q.player.playingTrack() != null",
-            "Q.player.playState();",
-            "Q.player.repeat();",
-            "Q.player.position();",
-            "Q.player.volume();",
-            "Q.player.shuffle();",
-            "Q.player != null",
-            "Q.player.playingTrack() != null",
-            "Q.player.playingTrack().get('name')",
-            "Q.player.playingTrack().get('key')",
-            "Q.player.playingTrack().get('artist')",
-            "Q.player.playingTrack().get('album')",
-            "Q.player.playingTrack().get('url')",
-            "Q.player.playingTrack().get('artistUrl')",
-            "Q.player.playingTrack().get('albumUrl')",
-            "Q.player.playingTrack().get('baseIcon')",
-            "Q.player.playingTrack().get('duration')"};
+    return { "Q.player != null", "Q.player.playingTrack() != null", "Q.player.playState();",
+        "Q.player.repeat();", "Q.player.position();", "Q.player.volume();", "Q.player.shuffle();",
+        "Q.player != null", "Q.player.playingTrack() != null", "Q.player.playingTrack().get('name')",
+        "Q.player.playingTrack().get('key')", "Q.player.playingTrack().get('artist')",
+        "Q.player.playingTrack().get('album')", "Q.player.playingTrack().get('url')",
+        "Q.player.playingTrack().get('artistUrl')", "Q.player.playingTrack().get('albumUrl')",
+        "Q.player.playingTrack().get('baseIcon')", "Q.player.playingTrack().get('duration')" };
 }
 
 #include "QVNotificationCenter.h"
@@ -151,8 +143,8 @@ protected:
         : navigation(&center)
         , playStateSignal(&log)
         , sleepMonitor(&log)
-        , service(QVWebPlaybackService::Services{&center, defaults.get(), &navigation, &playStateSignal, &volume,
-                                                 &output, &sleepMonitor})
+        , service(QVWebPlaybackService::Services {
+              &center, defaults.get(), &navigation, &playStateSignal, &volume, &output, &sleepMonitor })
     {
         service.setWebView(&page);
     }

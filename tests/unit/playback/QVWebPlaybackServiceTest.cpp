@@ -43,53 +43,57 @@ TEST_F(QVWebPlaybackServiceTest, CommandsSendTheirScripts)
 {
     loadPlayingPage();
     signIn();
-    const QList<std::pair<std::function<void()>, QString>> commands{
-        {[&] { service.playPause(); }, "Q.player.togglePause();"},
-        {[&] { service.previousTrack(); }, "Q.player.previous();"},
-        {[&] { service.nextTrack(); }, "Q.player.next();"},
-        {[&] { service.seek(95); }, "Q.player.position(95)"},
-        {[&] { service.seek(4000000000u); }, "Q.player.position(4000000000)"},
-        {[&] { service.toggleShuffleState(); }, "Q.player.shuffle(!Q.player.shuffle());"},
-        {[&] { service.setShuffleState(true); }, "Q.player.shuffle(true)"},
-        {[&] { service.setShuffleState(false); }, "Q.player.shuffle(false)"},
-        {[&] { service.toggleRepeatState(); }, "window.$ && $('.repeat').click();"},
-        {[&] { service.setRepeatState(1); }, "Q.player.repeat(1)"},
-        {[&] { service.showQuickNowPlayingWebView(); }, "window.$ && $('.queue').click();"},
-        {[&] { service.setVolumeLevel(50); }, "Q.player.volume(0.500000)"},
-        {[&] { service.setVolumeLevel(7); }, "Q.player.volume(0.070000)"},
-        {[&] { service.setVolumeLevel(250); }, "Q.player.volume(1.000000)"},
-        {[&] { service.playSource("a3"); }, "Q.player.play({'source':\"a3\"});"},
+    const QList<std::pair<std::function<void()>, QString>> commands {
+        { [&] { service.playPause(); }, "Q.player.togglePause();" },
+        { [&] { service.previousTrack(); }, "Q.player.previous();" },
+        { [&] { service.nextTrack(); }, "Q.player.next();" },
+        { [&] { service.seek(95); }, "Q.player.position(95)" },
+        { [&] { service.seek(4000000000u); }, "Q.player.position(4000000000)" },
+        { [&] { service.toggleShuffleState(); }, "Q.player.shuffle(!Q.player.shuffle());" },
+        { [&] { service.setShuffleState(true); }, "Q.player.shuffle(true)" },
+        { [&] { service.setShuffleState(false); }, "Q.player.shuffle(false)" },
+        { [&] { service.toggleRepeatState(); }, "window.$ && $('.repeat').click();" },
+        { [&] { service.setRepeatState(1); }, "Q.player.repeat(1)" },
+        { [&] { service.showQuickNowPlayingWebView(); }, "window.$ && $('.queue').click();" },
+        { [&] { service.setVolumeLevel(50); }, "Q.player.volume(0.500000)" },
+        { [&] { service.setVolumeLevel(7); }, "Q.player.volume(0.070000)" },
+        { [&] { service.setVolumeLevel(250); }, "Q.player.volume(1.000000)" },
+        { [&] { service.playSource("a3"); }, "Q.player.play({'source':\"a3\"});" },
         // Text from outside can never leave its string.
-        {[&] { service.playSource("x'});alert(1);//\"\\"); },
-         "Q.player.play({'source':\"x'});alert(1);//\\\"\\\\\"});"},
-        {[&] { service.switchRadioStation({{"key", "sr1"}, {"name", "Jazz\"</script>"}}); },
-         "setStation({\"key\":\"sr1\",\"name\":\"Jazz\\\"</script>\"})"},
-        {[&] { service.addCurrentSongToCollection(); }, "Q.currentUser.collection.add([\"t12\"]);"},
-        {[&] { service.removeCurrentSongFromCollection(); }, "Q.currentUser.collection.remove([\"t12\"]);"},
-        {[&] { service.syncCurrentSongToMobile(); }, "Q.currentUser.collection.offlineAdd([\"t12\"]);"},
-        {[&] { service.removeCurrentSongFromMobile(); }, "Q.currentUser.collection.offlineRemove([\"t12\"]);"},
+        { [&] { service.playSource("x'});alert(1);//\"\\"); },
+            "Q.player.play({'source':\"x'});alert(1);//\\\"\\\\\"});" },
+        { [&] {
+             service.switchRadioStation({ { "key", "sr1" }, { "name", "Jazz\"</script>" } });
+         },
+            "setStation({\"key\":\"sr1\",\"name\":\"Jazz\\\"</script>\"})" },
+        { [&] { service.addCurrentSongToCollection(); }, "Q.currentUser.collection.add([\"t12\"]);" },
+        { [&] { service.removeCurrentSongFromCollection(); }, "Q.currentUser.collection.remove([\"t12\"]);" },
+        { [&] { service.syncCurrentSongToMobile(); }, "Q.currentUser.collection.offlineAdd([\"t12\"]);" },
+        { [&] { service.removeCurrentSongFromMobile(); },
+            "Q.currentUser.collection.offlineRemove([\"t12\"]);" },
     };
     for (const auto& [command, script] : commands)
-        EXPECT_EQ(scriptsOf(command), QStringList{script});
+        EXPECT_EQ(scriptsOf(command), QStringList { script });
 
     // A key that could break out of its quotes stays a string.
     service.playerScriptObject()->playingTrack()->setTrackKey("t1\"]);evil([\"");
     EXPECT_EQ(scriptsOf([&] { service.addCurrentSongToCollection(); }),
-              QStringList{"Q.currentUser.collection.add([\"t1\\\"]);evil([\\\"\"]);"});
+        QStringList { "Q.currentUser.collection.add([\"t1\\\"]);evil([\\\"\"]);" });
     EXPECT_TRUE(scriptsOf([&] { service.playSource(QString(300, 'a')); }).isEmpty());
 
     // Only a station that plays can be turned off.
     page.answers["Q.isStation(Q.player.playingSource());"] = "false";
-    EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }).last(), "Q.isStation(Q.player.playingSource());");
+    EXPECT_EQ(
+        scriptsOf([&] { service.turnRadioStationOff(); }).last(), "Q.isStation(Q.player.playingSource());");
     page.answers["Q.isStation(Q.player.playingSource());"] = "true";
     EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }).last(), "setStation(null)");
 
     // Nothing for these three on this page.
     EXPECT_TRUE(scriptsOf([&] {
-                    service.superSkip();
-                    service.toggleMute();
-                    EXPECT_FALSE(service.isQuickNowPlayingViewVisible());
-                }).isEmpty());
+        service.superSkip();
+        service.toggleMute();
+        EXPECT_FALSE(service.isQuickNowPlayingViewVisible());
+    }).isEmpty());
 }
 
 TEST_F(QVWebPlaybackServiceTest, VolumeStepsFromTheCachedLevel)
@@ -100,10 +104,10 @@ TEST_F(QVWebPlaybackServiceTest, VolumeStepsFromTheCachedLevel)
         service.playerScriptObject()->setVolume(volume);
         return scriptsOf([&] { up ? service.incrementVolumeLevel() : service.decrementVolumeLevel(); });
     };
-    EXPECT_EQ(stepFrom(0.97f, true), QStringList{"Q.player.volume(1.000000)"});
-    EXPECT_EQ(stepFrom(1.0f, true), QStringList{"Q.player.volume(1.000000)"}); // still told
-    EXPECT_EQ(stepFrom(0.03f, false), QStringList{"Q.player.volume(0.000000)"});
-    EXPECT_EQ(stepFrom(0.5f, false), QStringList{"Q.player.volume(0.450000)"});
+    EXPECT_EQ(stepFrom(0.97f, true), QStringList { "Q.player.volume(1.000000)" });
+    EXPECT_EQ(stepFrom(1.0f, true), QStringList { "Q.player.volume(1.000000)" }); // still told
+    EXPECT_EQ(stepFrom(0.03f, false), QStringList { "Q.player.volume(0.000000)" });
+    EXPECT_EQ(stepFrom(0.5f, false), QStringList { "Q.player.volume(0.450000)" });
     service.playerScriptObject()->setVolume(-3.0f);
     EXPECT_EQ(service.volumeLevel(), 0u);
     service.playerScriptObject()->setVolume(7.0f);
@@ -150,14 +154,16 @@ TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)
     service.onNetworkConnectionNotAvailable(); // offline
     EXPECT_TRUE(scriptsOf(everyDroppedCommand).isEmpty());
     service.onNetworkConnectionAvailable();
-    EXPECT_EQ(scriptsOf([&] { service.playPause(); }), QStringList{"Q.player.togglePause();"});
+    EXPECT_EQ(scriptsOf([&] { service.playPause(); }), QStringList { "Q.player.togglePause();" });
 
     // Station and collection commands go out while the page reloads.
     service.webViewDidStartLoading();
-    EXPECT_EQ(scriptsOf([&] { service.switchRadioStation({{"key", "sr2"}}); }),
-              QStringList{"setStation({\"key\":\"sr2\"})"});
+    EXPECT_EQ(scriptsOf([&] {
+        service.switchRadioStation({ { "key", "sr2" } });
+    }),
+        QStringList { "setStation({\"key\":\"sr2\"})" });
     EXPECT_EQ(scriptsOf([&] { service.addCurrentSongToCollection(); }),
-              QStringList{"Q.currentUser.collection.add([\"t12\"]);"});
+        QStringList { "Q.currentUser.collection.add([\"t12\"]);" });
 
     // Signed out: no flyout. No track key: no collection command.
     service.onNetworkConnectionAvailable();
@@ -173,19 +179,20 @@ TEST_F(QVWebPlaybackServiceTest, ButtonsAndTheirNotifications)
 {
     loadPlayingPage();
     EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVPlayButtonPressedNotification); }),
-              QStringList{"Q.player.togglePause();"});
+        QStringList { "Q.player.togglePause();" });
     EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVForwardButtonPressedNotification); }),
-              QStringList{"Q.player.next();"});
+        QStringList { "Q.player.next();" });
     EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVRewindButtonPressedNotification); }),
-              QStringList{"Q.player.previous();"});
+        QStringList { "Q.player.previous();" });
 
     EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonPlay, false); }),
-              QStringList{"Q.player.togglePause();"});
-    EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonNext, true); }), QStringList{"Q.player.next();"});
+        QStringList { "Q.player.togglePause();" });
+    EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonNext, true); }),
+        QStringList { "Q.player.next();" });
     EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonPrevious, false); }),
-              QStringList{"Q.player.previous();"});
-    for (int button : {int(QVRemoteButtonMenu), 6, -1})
-        for (bool hold : {false, true})
+        QStringList { "Q.player.previous();" });
+    for (int button : { int(QVRemoteButtonMenu), 6, -1 })
+        for (bool hold : { false, true })
             EXPECT_TRUE(scriptsOf([&] { service.onButtonPressed(button, hold); }).isEmpty());
 
     // The volume buttons step the system volume by a sixteenth; the page is not told.
@@ -216,11 +223,10 @@ TEST_F(QVWebPlaybackServiceTest, QueriesReadThePage)
     EXPECT_TRUE(service.noKnownMaster());
     EXPECT_EQ(service.playingTrackElapsedTime(), "1:02:03");
     EXPECT_EQ(page.scripts,
-              (QStringList{"Q.Library.contains('t', [17])", "Q.Library.contains('a', [4])",
-                           "window.Q && Q.serverInfo && Q.serverInfo.get('is_address')",
-                           "window.Q && Q.player && Q.player.isMaster()",
-                           "window.Q && Q.player && Q.player.isNotMaster()",
-                           "window.Q && Q.player && Q.player.noKnownMaster()", "window.$ && $('.time').text()"}));
+        (QStringList { "Q.Library.contains('t', [17])", "Q.Library.contains('a', [4])",
+            "window.Q && Q.serverInfo && Q.serverInfo.get('is_address')",
+            "window.Q && Q.player && Q.player.isMaster()", "window.Q && Q.player && Q.player.isNotMaster()",
+            "window.Q && Q.player && Q.player.noKnownMaster()", "window.$ && $('.time').text()" }));
 
     // Times: elapsed from the page's text, duration from the mirror.
     page.answers["window.$ && $('.time').text()"] = "1:07";
@@ -251,25 +257,14 @@ TEST_F(QVWebPlaybackServiceTest, QueriesReadThePage)
 
 TEST_F(QVWebPlaybackServiceTest, ElapsedTimeOfOddTexts)
 {
-    const QList<std::pair<QString, unsigned int>> cases{
-        {"3:07", 187},
-        {"1:02:03", 3723},
-        {"45", 45},
-        {"", 0},
-        {"abc", 0},
-        {":", 0},
-        {"::::", 0},
-        {"1:", 60},
-        {":30", 30},
-        {" 2:05", 125},
-        {"2:5x", 125},
-        {"-1:30", 0}, // a remaining time: nothing has elapsed
-        {"0:-30", 0},
-        {"99999999999:00", std::numeric_limits<unsigned int>::max()},
-        {"1:0:0:0:0:0:0:0", std::numeric_limits<unsigned int>::max()},
-        {"1193046:28:15", std::numeric_limits<unsigned int>::max()},
-        {"1193046:28:14", 4294967294u},
-        {QString(65, '1'), 0}, // too long to be a time
+    const QList<std::pair<QString, unsigned int>> cases {
+        { "3:07", 187 }, { "1:02:03", 3723 }, { "45", 45 }, { "", 0 }, { "abc", 0 }, { ":", 0 },
+        { "::::", 0 }, { "1:", 60 }, { ":30", 30 }, { " 2:05", 125 }, { "2:5x", 125 },
+        { "-1:30", 0 }, // a remaining time: nothing has elapsed
+        { "0:-30", 0 }, { "99999999999:00", std::numeric_limits<unsigned int>::max() },
+        { "1:0:0:0:0:0:0:0", std::numeric_limits<unsigned int>::max() },
+        { "1193046:28:15", std::numeric_limits<unsigned int>::max() }, { "1193046:28:14", 4294967294u },
+        { QString(65, '1'), 0 }, // too long to be a time
     };
     for (const auto& [text, seconds] : cases)
         EXPECT_EQ(QVWebPlaybackService::secondsFromElapsedTime(text), seconds) << text.toStdString();
@@ -279,18 +274,19 @@ TEST_F(QVWebPlaybackServiceTest, StationListFromThePage)
 {
     loadPlayingPage();
     const QString read = "JSON.stringify(Q.stationList)";
-    page.answers[read] = R"([{"key":"sr1","name":"Jazz Quiv Station"},{"key":"sr2","name":"Rock","tags":[1,2]}])";
+    page.answers[read]
+        = R"([{"key":"sr1","name":"Jazz Quiv Station"},{"key":"sr2","name":"Rock","tags":[1,2]}])";
     const QVariantList stations = service.availableRadioStations();
     ASSERT_EQ(stations.size(), 2);
     EXPECT_EQ(stations[0].toMap().value("name"), "Jazz Quiv Station");
     EXPECT_EQ(stations[1].toMap().value("tags").toList().size(), 2);
-    EXPECT_EQ(page.scripts, QStringList{read});
+    EXPECT_EQ(page.scripts, QStringList { read });
 
     // Handed back whole to the page.
     EXPECT_EQ(scriptsOf([&] { service.switchRadioStation(stations[1].toMap()); }),
-              QStringList{R"(setStation({"key":"sr2","name":"Rock","tags":[1,2]}))"});
+        QStringList { R"(setStation({"key":"sr2","name":"Rock","tags":[1,2]}))" });
 
-    for (const char* text : {"", "[{\"key\":", "{\"key\":\"sr1\"}", "42", "undefined"}) {
+    for (const char* text : { "", "[{\"key\":", "{\"key\":\"sr1\"}", "42", "undefined" }) {
         page.answers[read] = text;
         EXPECT_TRUE(service.availableRadioStations().isEmpty()) << text;
     }
@@ -315,7 +311,8 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
         QStringList* log;
         void playbackPlayStateChanged(QVPlayState) override
         {
-            log->append(QStringLiteral("probe: %1 %2").arg(service->playState()).arg(service->playingTrackKey()));
+            log->append(
+                QStringLiteral("probe: %1 %2").arg(service->playState()).arg(service->playingTrackKey()));
         }
     } probe;
     probe.service = &service;
@@ -324,15 +321,19 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
 
     service.webViewFinishedLoading();
     EXPECT_EQ(page.scripts, fullRefreshScripts());
-    EXPECT_EQ(log, (QStringList{"first: loaded", "second: loaded", "first: loaded"}));
+    EXPECT_EQ(log, (QStringList { "first: loaded", "second: loaded", "first: loaded" }));
 
-    const QList<std::pair<std::function<void()>, QStringList>> changes{
-        {[&] { service.playbackPlayStateChanged(QVPlayStateBuffering); },
-         {"first: state 4", "second: state 4", "first: state 4", "probe: 2 t12", "signal"}},
-        {[&] { service.playbackPlayingTrackChanged(); }, {"first: track", "second: track", "first: track", "signal"}},
-        {[&] { service.playbackRepeatChanged(1); }, {"first: repeat 1", "second: repeat 1", "first: repeat 1"}},
-        {[&] { service.playbackShuffleChanged(true); }, {"first: shuffle 1", "second: shuffle 1", "first: shuffle 1"}},
-        {[&] { service.playbackVolumeChanged(0.5f); }, {"first: volume 50", "second: volume 50", "first: volume 50"}},
+    const QList<std::pair<std::function<void()>, QStringList>> changes {
+        { [&] { service.playbackPlayStateChanged(QVPlayStateBuffering); },
+            { "first: state 4", "second: state 4", "first: state 4", "probe: 2 t12", "signal" } },
+        { [&] { service.playbackPlayingTrackChanged(); },
+            { "first: track", "second: track", "first: track", "signal" } },
+        { [&] { service.playbackRepeatChanged(1); },
+            { "first: repeat 1", "second: repeat 1", "first: repeat 1" } },
+        { [&] { service.playbackShuffleChanged(true); },
+            { "first: shuffle 1", "second: shuffle 1", "first: shuffle 1" } },
+        { [&] { service.playbackVolumeChanged(0.5f); },
+            { "first: volume 50", "second: volume 50", "first: volume 50" } },
     };
     for (const auto& [change, heard] : changes) {
         log.clear();
@@ -341,16 +342,22 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
     }
 
     // Reports passed on as they came: no page reads, no signal.
-    const QList<std::pair<std::function<void()>, QStringList>> reports{
-        {[&] { service.playbackPositionChanged(0.25f); },
-         {"first: position 0.25", "second: position 0.25", "first: position 0.25"}},
-        {[&] { service.playbackMuteChanged(true); }, {"first: mute 1", "second: mute 1", "first: mute 1"}},
-        {[&] { service.onPlayerFlyoutToggled(); }, {"first: flyout", "second: flyout", "first: flyout"}},
-        {[&] { service.onRadioStationChanged(QVariantMap{{"key", "sr3"}}); },
-         {"first: station sr3", "second: station sr3", "first: station sr3"}},
-        {[&] { service.webViewDidStartLoading(); }, {"first: unloaded", "second: unloaded", "first: unloaded"}},
-        {[&] { service.onNetworkConnectionNotAvailable(); }, {"first: offline", "second: offline", "first: offline"}},
-        {[&] { service.onNetworkConnectionAvailable(); }, {"first: loaded", "second: loaded", "first: loaded"}},
+    const QList<std::pair<std::function<void()>, QStringList>> reports {
+        { [&] { service.playbackPositionChanged(0.25f); },
+            { "first: position 0.25", "second: position 0.25", "first: position 0.25" } },
+        { [&] { service.playbackMuteChanged(true); },
+            { "first: mute 1", "second: mute 1", "first: mute 1" } },
+        { [&] { service.onPlayerFlyoutToggled(); }, { "first: flyout", "second: flyout", "first: flyout" } },
+        { [&] {
+             service.onRadioStationChanged(QVariantMap { { "key", "sr3" } });
+         },
+            { "first: station sr3", "second: station sr3", "first: station sr3" } },
+        { [&] { service.webViewDidStartLoading(); },
+            { "first: unloaded", "second: unloaded", "first: unloaded" } },
+        { [&] { service.onNetworkConnectionNotAvailable(); },
+            { "first: offline", "second: offline", "first: offline" } },
+        { [&] { service.onNetworkConnectionAvailable(); },
+            { "first: loaded", "second: loaded", "first: loaded" } },
     };
     for (const auto& [report, heard] : reports) {
         log.clear();
@@ -372,7 +379,7 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
     log.clear();
     service.onNetworkConnectionAvailable();
     service.onNetworkConnectionAvailable();
-    EXPECT_EQ(log, (QStringList{"second: loaded", "leaving: loaded", "second: loaded"}));
+    EXPECT_EQ(log, (QStringList { "second: loaded", "leaving: loaded", "second: loaded" }));
     service.removeWebPlaybackListener(&second);
 }
 
@@ -382,7 +389,7 @@ TEST_F(QVWebPlaybackServiceTest, UnplugPausesOnlyWhenEveryConditionHolds)
     const QString master = "window.Q && Q.player && Q.player.isMaster()";
     page.answers[master] = "true";
     defaults->setValue(true, QVPauseOnDeviceUnplugKey);
-    EXPECT_EQ(scriptsOf([&] { output.change(); }), (QStringList{master, "Q.player.togglePause();"}));
+    EXPECT_EQ(scriptsOf([&] { output.change(); }), (QStringList { master, "Q.player.togglePause();" }));
 
     // Each condition alone stops it, before the page is asked anything further.
     defaults->setValue(false, QVPauseOnDeviceUnplugKey);
@@ -393,20 +400,21 @@ TEST_F(QVWebPlaybackServiceTest, UnplugPausesOnlyWhenEveryConditionHolds)
     EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
     output.headphones = false;
 
-    for (QVPlayState state : {QVPlayStatePaused, QVPlayStateStopped, QVPlayStateBuffering, QVPlayStateUnknown}) {
+    for (QVPlayState state :
+        { QVPlayStatePaused, QVPlayStateStopped, QVPlayStateBuffering, QVPlayStateUnknown }) {
         service.playerScriptObject()->setPlayState(state);
         EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
     }
     service.playerScriptObject()->setPlayState(QVPlayStatePlaying);
 
     page.answers[master] = "false"; // another client is the account's player
-    EXPECT_EQ(scriptsOf([&] { output.change(); }), QStringList{master});
+    EXPECT_EQ(scriptsOf([&] { output.change(); }), QStringList { master });
 
     // An unset setting counts as off here; the application registers it on.
     page.answers[master] = "true";
     defaults->removeObjectForKey(QVPauseOnDeviceUnplugKey);
     EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
-    defaults->registerDefaults({{QVPauseOnDeviceUnplugKey, true}});
+    defaults->registerDefaults({ { QVPauseOnDeviceUnplugKey, true } });
     EXPECT_EQ(scriptsOf([&] { output.change(); }).last(), "Q.player.togglePause();");
 }
 
@@ -418,22 +426,22 @@ TEST_F(QVWebPlaybackServiceTest, SleepPausesTheActivePlayerBeforeItIsAcknowledge
     sleepMonitor.pageScripts = &page.scripts;
     page.scripts.clear();
     sleepMonitor.sleep();
-    EXPECT_EQ(page.scripts, (QStringList{master, "Q.player.togglePause();"}));
-    EXPECT_EQ(log, QStringList{"sleep acknowledged after Q.player.togglePause();"});
+    EXPECT_EQ(page.scripts, (QStringList { master, "Q.player.togglePause();" }));
+    EXPECT_EQ(log, QStringList { "sleep acknowledged after Q.player.togglePause();" });
     sleepMonitor.pageScripts = nullptr;
 
     // Not the active player, or not playing: acknowledged without a pause.
     page.answers[master] = "false";
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList{master});
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
     page.answers[master] = "true";
     service.playerScriptObject()->setPlayState(QVPlayStatePaused);
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList{master});
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
     EXPECT_EQ(log.count("sleep acknowledged"), 2);
 
     // Without a page the pause is dropped, and sleep still goes ahead.
     service.playerScriptObject()->setPlayState(QVPlayStatePlaying);
     service.webViewDidStartLoading();
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList{master});
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
     EXPECT_EQ(log.count("sleep acknowledged"), 3);
 }
 
@@ -443,7 +451,7 @@ TEST_F(QVWebPlaybackServiceTest, ThePlayerObjectFollowsThePage)
     service.onWindowScriptObjectShouldRemove(&page);
     service.onWindowScriptObjectReady(&other); // not ours: left alone
     service.onWindowScriptObjectReady(&page);
-    EXPECT_EQ(page.installs, (QStringList{"PlayerScriptObject=removed", "PlayerScriptObject=set"}));
+    EXPECT_EQ(page.installs, (QStringList { "PlayerScriptObject=removed", "PlayerScriptObject=set" }));
     EXPECT_TRUE(other.installs.isEmpty());
     EXPECT_EQ(page.objects.value("PlayerScriptObject"), service.playerScriptObject());
     EXPECT_TRUE(page.scripts.isEmpty()); // no reads inside the engine's load callback

@@ -60,8 +60,9 @@ TEST_F(QVWebPlayerScriptObjectTest, RefreshWithoutPlayerOrTrackClearsTheTrack)
     page.answers["Q.player.playingTrack() != null"] = "false";
     page.scripts.clear();
     bridge()->forceRefreshProperties();
-    EXPECT_EQ(page.scripts, (QStringList{"Q.player != null", "Q.player.playingTrack() != null", "Q.player != null",
-                                         "Q.player.playingTrack() != null"}));
+    EXPECT_EQ(page.scripts,
+        (QStringList { "Q.player != null", "Q.player.playingTrack() != null", "Q.player != null",
+            "Q.player.playingTrack() != null" }));
     EXPECT_TRUE(bridge()->playingTrack()->trackName().isNull());
     EXPECT_TRUE(bridge()->playingTrack()->baseIcon().isNull());
     EXPECT_EQ(bridge()->playingTrack()->duration(), 0u);
@@ -71,12 +72,12 @@ TEST_F(QVWebPlayerScriptObjectTest, RefreshWithoutPlayerOrTrackClearsTheTrack)
     page.answers["Q.player != null"] = "false";
     page.scripts.clear();
     bridge()->forceRefreshProperties();
-    EXPECT_EQ(page.scripts, (QStringList{"Q.player != null", "Q.player != null"}));
+    EXPECT_EQ(page.scripts, (QStringList { "Q.player != null", "Q.player != null" }));
 
     // A station query needs both guards too.
     page.scripts.clear();
     EXPECT_FALSE(bridge()->isPlayingRadioStation());
-    EXPECT_EQ(page.scripts, QStringList{"Q.player != null"});
+    EXPECT_EQ(page.scripts, QStringList { "Q.player != null" });
     answerPlayingPage(page);
     page.answers["Q.isStation(Q.player.playingSource());"] = "true";
     EXPECT_TRUE(bridge()->isPlayingRadioStation());
@@ -95,40 +96,41 @@ TEST_F(QVWebPlayerScriptObjectTest, PageCallsReachTheServiceListeners)
     EXPECT_TRUE(page.scripts.isEmpty());
     call("onPlayingTrackChanged");
     EXPECT_EQ(bridge()->playingTrack()->trackName(), "Song");
-    EXPECT_EQ(log, (QStringList{"l: track", "signal"}));
+    EXPECT_EQ(log, (QStringList { "l: track", "signal" }));
 
     log.clear();
     // Each refresh reads these back, so the cached values stay put.
     page.answers["Q.player.playState();"] = "0";
     page.answers["Q.player.repeat();"] = "1";
-    call("onPlayStateChanged", {qlonglong(0)});
-    call("onPlayStateChanged", {qlonglong(7)}); // unknown: the cached state goes out again
-    call("onRepeatChanged", {qlonglong(1)});
-    call("onRepeatChanged", {qlonglong(9)});
-    call("onShuffleChanged", {false});
-    call("onVolumeChanged", {0.25});
-    call("onPositionChanged", {12.5});
-    call("onMuteChanged", {true});
+    call("onPlayStateChanged", { qlonglong(0) });
+    call("onPlayStateChanged", { qlonglong(7) }); // unknown: the cached state goes out again
+    call("onRepeatChanged", { qlonglong(1) });
+    call("onRepeatChanged", { qlonglong(9) });
+    call("onShuffleChanged", { false });
+    call("onVolumeChanged", { 0.25 });
+    call("onPositionChanged", { 12.5 });
+    call("onMuteChanged", { true });
     call("onPlayerFlyoutToggled");
     call("onPlayerFlyoutHidden"); // the same call as a toggle
     call("onPlayingSourceChanged");
-    call("onStationChanged", {QVariantMap{{"key", "sr1"}}});
-    EXPECT_EQ(log, (QStringList{"l: state 1", "signal", "l: state 1", "signal", "l: repeat 1", "l: repeat 1",
-                                "l: shuffle 0", "l: volume 25", "l: position 12.5", "l: mute 1", "l: flyout",
-                                "l: flyout", "l: station sr1"}));
+    call("onStationChanged", { QVariantMap { { "key", "sr1" } } });
+    EXPECT_EQ(log,
+        (QStringList { "l: state 1", "signal", "l: state 1", "signal", "l: repeat 1", "l: repeat 1",
+            "l: shuffle 0", "l: volume 25", "l: position 12.5", "l: mute 1", "l: flyout", "l: flyout",
+            "l: station sr1" }));
     EXPECT_TRUE(bridge()->isMuted());
     EXPECT_FLOAT_EQ(bridge()->position(), 12.5f);
 
     // Wrong types and counts are dropped before anyone hears of them.
     log.clear();
-    call("onPlayStateChanged", {"1"});
-    call("onPlayStateChanged", {1.5});
+    call("onPlayStateChanged", { "1" });
+    call("onPlayStateChanged", { 1.5 });
     call("onRepeatChanged", {});
-    call("onShuffleChanged", {qlonglong(1)});
-    call("onMuteChanged", {"true"});
-    call("onVolumeChanged", {QVariant()});
-    call("onPositionChanged", {true});
-    call("onPlayerFlyoutToggled", {qlonglong(1)});
+    call("onShuffleChanged", { qlonglong(1) });
+    call("onMuteChanged", { "true" });
+    call("onVolumeChanged", { QVariant() });
+    call("onPositionChanged", { true });
+    call("onPlayerFlyoutToggled", { qlonglong(1) });
     call("noSuchMethod", {});
     EXPECT_TRUE(log.isEmpty()) << log.join(", ").toStdString();
     service.removeWebPlaybackListener(&listener);
