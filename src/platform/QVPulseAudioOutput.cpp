@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <pulse/pulseaudio.h>
 #include <pulse/thread-mainloop.h>
@@ -39,7 +40,8 @@ struct QVPulseAudioCallbacks {
         case PA_CONTEXT_TERMINATED:
             output->_postUnavailable(output->_wasReady
                     ? QStringLiteral("the sound server went away")
-                    : QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+                    : QString::fromUtf8(pa_strerror(pa_context_errno(context))),
+                output->_wasReady);
             break;
         default:
             break;
@@ -140,6 +142,7 @@ bool QVPulseAudioOutput::start()
         _logUnavailable(QStringLiteral("no context"));
         return false;
     }
+    _wasReady = false;
     pa_context_set_state_callback(_context, &QVPulseAudioCallbacks::contextState, this);
     // Never start a sound server of our own.
     if (pa_context_connect(_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
@@ -184,13 +187,22 @@ void QVPulseAudioOutput::_requestState()
         pa_operation_unref(op);
 }
 
-void QVPulseAudioOutput::_postUnavailable(const QString& why)
+void QVPulseAudioOutput::_postUnavailable(const QString& why, bool wasReady)
 {
     QMetaObject::invokeMethod(
         this,
-        [this, why] {
+        [this, why, wasReady] {
             _logUnavailable(why);
             _applyState(QVAudioOutputState());
+            // A server that was there comes back (PipeWire restarts with the
+            // session): keep trying. One that never was is left alone.
+            if (wasReady || _reconnecting) {
+                _reconnecting = true;
+                QTimer::singleShot(kReconnectInterval, this, [this] {
+                    stop();
+                    start();
+                });
+            }
         },
         Qt::QueuedConnection);
 }
@@ -208,6 +220,10 @@ void QVPulseAudioOutput::_applyState(const QVAudioOutputState& state)
 {
     const QVAudioOutputState before = _state;
     _state = state;
+    if (state.isValid) {
+        _reconnecting = false;
+        _loggedFailure = false; // a later loss is worth a line again
+    }
     const bool hadState = _hasState;
     _hasState = true;
     if (hadState && isDataSourceChange(before, state))

@@ -41,13 +41,16 @@ public:
     // by the device's form factor where the output has no ports.
     static bool isHeadphonePort(const QString& portName, unsigned int portType, const QString& formFactor);
 
+    // How soon a connection lost to a running server is tried again.
+    static constexpr int kReconnectInterval = 2000;
+
     // Main thread only: a new snapshot of the default output.
     void _applyState(const QVAudioOutputState& state);
 
 private:
     friend struct QVPulseAudioCallbacks;
     void _requestState(); // pulse thread, mainloop locked
-    void _postUnavailable(const QString& why); // pulse thread
+    void _postUnavailable(const QString& why, bool wasReady); // pulse thread
     void _logUnavailable(const QString& why);
 
     pa_threaded_mainloop* _mainloop = nullptr;
@@ -56,4 +59,5 @@ private:
     bool _hasState = false;
     bool _loggedFailure = false;
     bool _wasReady = false; // pulse thread only
+    bool _reconnecting = false;
 };

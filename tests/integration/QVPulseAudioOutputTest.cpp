@@ -40,6 +40,10 @@ protected:
         environment.insert("PULSE_SERVER", "unix:" + socket);
         environment.insert("PULSE_RUNTIME_PATH", dir.filePath("runtime"));
         environment.insert("HOME", dir.path());
+        startServer();
+    }
+    void startServer()
+    {
         server.setProcessEnvironment(environment);
         server.start("pulseaudio",
             { "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disable-shm=yes",
@@ -48,7 +52,7 @@ protected:
                 "--load=module-null-sink sink_name=headphones "
                 "sink_properties=device.form_factor=headphone" });
         ASSERT_TRUE(server.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket); }))
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket) && pactl({ "info" }) == 0; }))
             << server.readAllStandardError().constData();
         qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
         ASSERT_EQ(pactl({ "set-default-sink", "speakers" }), 0);
@@ -127,6 +131,10 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
     ASSERT_TRUE(waitUntil([&] { return !output.state().isValid; }));
     volume.setSystemVolume(0.5f);
     EXPECT_FALSE(output.isHeadphoneOutput());
+
+    // It comes back (a restarted session): so do we.
+    startServer();
+    ASSERT_TRUE(waitUntil([&] { return output.state().sinkName == "speakers"; }, 10000));
 }
 
 TEST_F(QVPulseAudioOutputTest, NoServerIsOneLogLineAndNothingElse)
