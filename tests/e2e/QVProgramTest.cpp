@@ -1,6 +1,7 @@
 #include "QVApplicationLauncher.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
+#include "QVTestWait.h"
 #include "QVDesktopAppDelegate.h"
 #include "QVDesktopApplication.h"
 #include "QVInterfaceBuilder.h"
@@ -17,22 +18,6 @@
 #include <QTimer>
 
 #include <csignal>
-
-namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 15000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-} // namespace
 
 // The program as it starts for a user, in this process: start-up, the page
 // initialising in the sign-in layout, the demo sign-in switching to the
@@ -57,7 +42,7 @@ TEST(QVProgram, StartsSignsInAndQuits)
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->isVisible());
 
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
     EXPECT_FALSE(window->windowCanResize());
     EXPECT_EQ(window->size(), QVMainPlayerWindow2::kLoginSize);
@@ -65,7 +50,7 @@ TEST(QVProgram, StartsSignsInAndQuits)
     window->webView()->executeJavascript("$('.Login_Form [name=username]').val('demo');"
                                          "$('.Login_Form [name=password]').val('demo');"
                                          "$('.Login_Form').trigger('submit');");
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
     EXPECT_TRUE(window->windowCanResize());
     EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());
     EXPECT_GE(window->height(), QVMainPlayerWindow2::kMinimumSize.height());
@@ -101,7 +86,7 @@ TEST(QVProgram, TheBinaryStartsAndEndsOnSignal)
     ASSERT_TRUE(program.waitForStarted(5000));
 
     QByteArray log;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QVWaitUntil([&] {
         log += program.readAllStandardError();
         return log.contains("User id changed! -1");
     })) << log.constData();

@@ -1,5 +1,6 @@
 #include "QVConstants.h"
 #include "QVDemoService.h"
+#include "QVTestWait.h"
 #include "QVNotificationCenter.h"
 #include "QVPageCommands.h"
 #include "QVTestDefaults.h"
@@ -28,17 +29,6 @@ public:
     QStringList events;
 };
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // The bridges against the demo web application: start-up, sign-in, reload, sign-out.
 class QVPageBridgeTest : public ::testing::Test
@@ -75,7 +65,7 @@ protected:
 TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
 {
     view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
     EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
     EXPECT_TRUE(service->desktopScriptObject()->isInitialized());
@@ -85,7 +75,7 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
                            "$('.Login_Form [name=password]').val('demo');"
                            "$('.Login_Form').trigger('submit');");
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
     EXPECT_LT(posted.indexOf("Quiv_JavascriptContentInitialized"), posted.indexOf("Quiv_UserDidSignIn"));
     const int id = service->userID();
     EXPECT_GT(id, 0);
@@ -98,13 +88,13 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     recorder.events.clear();
     posted.clear();
     view.reload();
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
     EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
     EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"), "object object");
     EXPECT_EQ(service->userID(), id); // the session survived
 
     service->gotoSignOut();
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
     EXPECT_TRUE(recorder.events.contains("logged out"));
     EXPECT_EQ(service->userID(), -1);
 }
@@ -112,16 +102,16 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
 TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
 {
     view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }));
     view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
                            "$('.Login_Form [name=password]').val('demo');"
                            "$('.Login_Form').trigger('submit');");
-    ASSERT_TRUE(waitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
 
     // The router moves the page without a reload.
     recorder.events.clear();
     QVRouterNavigate(&view, "/album/a12");
-    ASSERT_TRUE(waitUntil([&] { return view.mainFrameURL().path() == "/album/a12"; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return view.mainFrameURL().path() == "/album/a12"; }));
     EXPECT_FALSE(recorder.events.contains("did start"));
 
     QVSetPageInactive(&view, true);
@@ -134,9 +124,9 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
     // Play really plays: the state comes from the page's media element.
     EXPECT_EQ(QVPlayingTrackFloatValue(&view, "duration"), 0.0f);
     view.executeJavascript("Q.player.play({'source': 'a12'});");
-    ASSERT_TRUE(waitUntil([&] { return view.javascriptIntValue("Q.player.playState()") == 1; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return view.javascriptIntValue("Q.player.playState()") == 1; }));
     EXPECT_GT(QVPlayingTrackFloatValue(&view, "duration"), 0.0f);
-    ASSERT_TRUE(waitUntil([&] { return view.javascriptFloatValue("Q.player.audio.currentTime") > 0.2f; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return view.javascriptFloatValue("Q.player.audio.currentTime") > 0.2f; }));
     view.executeJavascript("Q.player.togglePause();");
     EXPECT_EQ(view.javascriptIntValue("Q.player.playState()"), 0);
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));

@@ -3,6 +3,7 @@
 #include "QVDemoService.h"
 #include "QVUIConstantsService.h"
 #include "QVWebView.h"
+#include "QVTestWait.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@
 #include <cmath>
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // What the listeners last heard, by event.
 class StateListener : public QVWebPlaybackListener
@@ -77,14 +66,14 @@ protected:
         center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
 
         view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(QVWaitUntil([&] {
             return playback->isPlaybackLoaded() && heard.loads > 0
                 && view.javascriptBoolValue("$('.Login_Form').length > 0");
         }));
         view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
                                "$('.Login_Form [name=password]').val('demo');"
                                "$('.Login_Form').trigger('submit');");
-        ASSERT_TRUE(waitUntil([&] { return playback->isAuthenticated(); }));
+        ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
     }
     void TearDown() override
     {
@@ -121,7 +110,7 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
 
     // Play an album: the page's media element plays and the listeners hear it.
     playback->playSource("a12");
-    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
     EXPECT_EQ(playback->playState(), QVPlayStatePlaying);
     EXPECT_FALSE(view.javascriptBoolValue("Q.player.audio.paused"));
     const QString firstKey = playback->playingTrackKey();
@@ -133,48 +122,48 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
 
     // Pause and resume.
     playback->playPause();
-    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePaused; }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
     EXPECT_EQ(playback->playState(), QVPlayStatePaused);
     playback->playPause();
-    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
 
     // Next track.
     const int tracksBefore = heard.trackChanges;
     playback->nextTrack();
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QVWaitUntil(
         [&] { return heard.trackChanges > tracksBefore && playback->playingTrackKey() != firstKey; }));
     EXPECT_EQ(playback->playingTrackKey(), view.evaluate("Q.player.playingTrack().get('key')"));
 
     // Seek: the page's element moves, and its report and elapsed text follow.
     heard.positions.clear();
     playback->seek(30);
-    ASSERT_TRUE(waitUntil([&] { return !heard.positions.isEmpty() && heard.positions.last() >= 29.0f; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !heard.positions.isEmpty() && heard.positions.last() >= 29.0f; }));
     EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.currentTime"), 30.0f, 2.0f);
-    ASSERT_TRUE(waitUntil([&] { return playback->playingTrackElapsedSeconds() >= 30; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return playback->playingTrackElapsedSeconds() >= 30; }));
     EXPECT_LE(playback->playingTrackElapsedSeconds(), 33u);
     EXPECT_EQ(playback->playingTrackRemainingSeconds(),
         playback->playingTrackDurationSeconds() - playback->playingTrackElapsedSeconds());
 
     // Volume, shuffle and repeat.
     playback->setVolumeLevel(30);
-    ASSERT_TRUE(waitUntil([&] { return std::lround(heard.lastVolume) == 30; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return std::lround(heard.lastVolume) == 30; }));
     EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.volume"), 0.3f, 0.001f);
     EXPECT_EQ(playback->volumeLevel(), 30u);
     playback->incrementVolumeLevel();
-    ASSERT_TRUE(waitUntil([&] { return std::lround(heard.lastVolume) == 35; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return std::lround(heard.lastVolume) == 35; }));
     playback->setShuffleState(true);
-    ASSERT_TRUE(waitUntil([&] { return heard.lastShuffle; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heard.lastShuffle; }));
     EXPECT_TRUE(playback->shuffle());
     playback->setRepeatState(QVRepeatStateOne);
-    ASSERT_TRUE(waitUntil([&] { return heard.lastRepeat == QVRepeatStateOne; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heard.lastRepeat == QVRepeatStateOne; }));
     playback->toggleRepeatState(); // the page's own control: one -> none
-    ASSERT_TRUE(waitUntil([&] { return heard.lastRepeat == QVRepeatStateNone; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heard.lastRepeat == QVRepeatStateNone; }));
     EXPECT_EQ(playback->repeatState(), QVRepeatStateNone);
 
     // The now-playing flyout.
     playback->showQuickNowPlayingWebView();
-    ASSERT_TRUE(waitUntil([&] { return heard.flyouts == 1; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heard.flyouts == 1; }));
     EXPECT_FALSE(view.javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"));
 }
 
@@ -184,27 +173,27 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
     ASSERT_GE(stations.size(), 2);
     const QVariantMap station = stations[1].toMap();
     playback->switchRadioStation(station);
-    ASSERT_TRUE(waitUntil([&] { return !heard.stations.isEmpty() && heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !heard.stations.isEmpty() && heardState() == QVPlayStatePlaying; }));
     EXPECT_EQ(heard.stations.last().toMap().value("key"), station.value("key"));
     EXPECT_TRUE(playback->isPlayingRadioStation());
     playback->turnRadioStationOff();
-    ASSERT_TRUE(waitUntil([&] { return heard.stations.last().isNull(); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heard.stations.last().isNull(); }));
     EXPECT_FALSE(playback->isPlayingRadioStation());
 
     // The playing track into the collection, and the page's lookup agrees.
     playback->playSource("a12");
-    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
     const unsigned int id = unsigned(view.javascriptIntValue("Q.player.playingTrack().get('id')"));
     ASSERT_GT(id, 0u);
     playback->removeCurrentSongFromCollection();
-    ASSERT_TRUE(waitUntil([&] { return !playback->isTrackInUsersCollection(id); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !playback->isTrackInUsersCollection(id); }));
     playback->addCurrentSongToCollection();
-    ASSERT_TRUE(waitUntil([&] { return playback->isTrackInUsersCollection(id); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return playback->isTrackInUsersCollection(id); }));
 
     // Headphones pulled while playing as the account's player: paused.
     defaults->setValue(true, QVPauseOnDeviceUnplugKey);
     output.change();
-    ASSERT_TRUE(waitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePaused; }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
 
     // Sleep while paused does not start it again.

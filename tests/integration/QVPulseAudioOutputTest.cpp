@@ -1,5 +1,6 @@
 #include "QVPulseAudioOutput.h"
 #include "QVPulseAudioSystemVolume.h"
+#include "QVTestWait.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@
 #include <QTest>
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // A PulseAudio server of the test's own with two silent outputs, one of them
 // a pair of headphones (by its form factor: null outputs have no ports).
@@ -52,7 +41,7 @@ protected:
                 "--load=module-null-sink sink_name=headphones "
                 "sink_properties=device.form_factor=headphone" });
         ASSERT_TRUE(server.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket) && pactl({ "info" }) == 0; }))
+        ASSERT_TRUE(QVWaitUntil([&] { return QFileInfo::exists(socket) && pactl({ "info" }) == 0; }))
             << server.readAllStandardError().constData();
         qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
         ASSERT_EQ(pactl({ "set-default-sink", "speakers" }), 0);
@@ -89,17 +78,17 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
     QVPulseAudioOutput output;
     QSignalSpy changed(&output, &QVAudioOutputMonitor::dataSourceChanged);
     ASSERT_TRUE(output.start());
-    ASSERT_TRUE(waitUntil([&] { return output.state().sinkName == "speakers"; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return output.state().sinkName == "speakers"; }));
     EXPECT_FALSE(output.isHeadphoneOutput());
 
     // Onto headphones: not a change that should pause.
     ASSERT_EQ(pactl({ "set-default-sink", "headphones" }), 0);
-    ASSERT_TRUE(waitUntil([&] { return output.isHeadphoneOutput(); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return output.isHeadphoneOutput(); }));
     EXPECT_EQ(changed.count(), 0);
 
     // Away from them (Bluetooth headphones switched off): a change, on the main thread.
     ASSERT_EQ(pactl({ "set-default-sink", "speakers" }), 0);
-    ASSERT_TRUE(waitUntil([&] { return changed.count() == 1; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return changed.count() == 1; }));
     EXPECT_FALSE(output.isHeadphoneOutput());
 
     // The system volume is the default output's, kept within its full level.
@@ -107,34 +96,34 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
     volume.setSystemVolume(0.25f);
     EXPECT_FLOAT_EQ(volume.systemVolume(), 0.25f);
     QString text;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QVWaitUntil([&] {
         pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 25%");
     })) << text.toStdString();
     volume.setSystemVolume(volume.systemVolume() + 0.0625f);
     volume.setSystemVolume(volume.systemVolume() + 0.0625f);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QVWaitUntil([&] {
         pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 38%");
     })) << text.toStdString();
     volume.setSystemVolume(3.0f);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QVWaitUntil([&] {
         pactl({ "get-sink-volume", "speakers" }, &text);
         return text.contains(" 100%");
     })) << text.toStdString();
     ASSERT_EQ(pactl({ "set-sink-volume", "speakers", "40%" }), 0);
-    ASSERT_TRUE(waitUntil([&] { return std::abs(volume.systemVolume() - 0.4f) < 0.01f; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return std::abs(volume.systemVolume() - 0.4f) < 0.01f; }));
 
     // The server goes away: nothing breaks, the output is unknown.
     server.terminate();
     server.waitForFinished(5000);
-    ASSERT_TRUE(waitUntil([&] { return !output.state().isValid; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !output.state().isValid; }));
     volume.setSystemVolume(0.5f);
     EXPECT_FALSE(output.isHeadphoneOutput());
 
     // It comes back (a restarted session): so do we.
     startServer();
-    ASSERT_TRUE(waitUntil([&] { return output.state().sinkName == "speakers"; }, 10000));
+    ASSERT_TRUE(QVWaitUntil([&] { return output.state().sinkName == "speakers"; }, 10000));
 }
 
 TEST_F(QVPulseAudioOutputTest, NoServerIsOneLogLineAndNothingElse)

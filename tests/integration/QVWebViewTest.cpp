@@ -1,4 +1,5 @@
 #include "QVDemoService.h"
+#include "QVTestWait.h"
 #include "QVDialogPresenter.h"
 #include "QVScriptObject.h"
 #include "QVScriptValue.h"
@@ -53,17 +54,6 @@ public:
     int questions = 0;
 };
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 class QVWebViewTest : public ::testing::Test
 {
@@ -125,7 +115,7 @@ TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
 {
     load(QStringLiteral("/test/bridge.html"));
     // Both were made at document start, before the channel was connected.
-    ASSERT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
     EXPECT_EQ(object.calls[0].arguments, QVariantList{QStringLiteral("early-1")});
     const QVariantList args = object.calls[1].arguments;
     ASSERT_EQ(args.size(), 6);
@@ -143,7 +133,7 @@ TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
     // Oversized calls are dropped; the next one still arrives.
     object.calls.clear();
     view->executeJavascript("TestScriptObject.echo('x'.repeat(100000)); TestScriptObject.echo('after');");
-    ASSERT_TRUE(waitUntil([&] { return !object.calls.isEmpty(); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !object.calls.isEmpty(); }));
     QTest::qWait(50);
     ASSERT_EQ(object.calls.size(), 1);
     EXPECT_EQ(object.calls[0].arguments, QVariantList{QStringLiteral("after")});
@@ -151,7 +141,7 @@ TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
     // Reloading installs the object again.
     object.calls.clear();
     load(QStringLiteral("/test/bridge.html"));
-    EXPECT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+    EXPECT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
 }
 
 TEST_F(QVWebViewTest, DomSearchVisitsTheLastChildFirst)
@@ -204,14 +194,14 @@ TEST_F(QVWebViewTest, DialogsDuringAReadNeverBlock)
 
     // Outside a read the presenter answers.
     view->page()->runJavaScript("window.answer = confirm('really?');");
-    ASSERT_TRUE(waitUntil([&] { return presenter.questions == 1; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return presenter.questions == 1; }));
     EXPECT_EQ(view->evaluate("String(window.answer)"), "true");
 }
 
 TEST_F(QVWebViewTest, BurstOfCallsEachAnsweredWithReads)
 {
     load(QStringLiteral("/test/bridge.html"));
-    ASSERT_TRUE(waitUntil([&] { return object.calls.size() >= 2; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
     QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
     constexpr int kCalls = 500;
 
@@ -236,7 +226,7 @@ TEST_F(QVWebViewTest, BurstOfCallsEachAnsweredWithReads)
                 ++wrong;
         };
         view->executeJavascript("quivTest.value = -1; quivTest.fire(500);");
-        ASSERT_TRUE(waitUntil([&] { return seen.size() >= kCalls; }, 60000));
+        ASSERT_TRUE(QVWaitUntil([&] { return seen.size() >= kCalls; }, 60000));
         QTest::qWait(20);
         ASSERT_EQ(seen.size(), kCalls);
         for (int i = 0; i < kCalls; ++i)
@@ -263,9 +253,9 @@ TEST_F(QVWebViewTest, ReadsWhenALoadFinishesAreAnsweredAtOnce)
     });
     QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
     load(QStringLiteral("/test/bridge.html"));
-    ASSERT_TRUE(waitUntil([&] { return !states.isEmpty(); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !states.isEmpty(); }));
     view->reload();
-    ASSERT_TRUE(waitUntil([&] { return states.size() == 2; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return states.size() == 2; }));
     EXPECT_EQ(states, (QStringList{"complete", "complete"}));
     EXPECT_LT(slowest, 500);
     EXPECT_EQ(timedOut.count(), 0);
