@@ -88,7 +88,10 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
         return condition();
     };
     // The flyout is the page's play queue, offered to a signed-in user.
-    ASSERT_TRUE(waitUntil([&] { return playback->isPlaybackLoaded() && playback->webView() == page; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return playback->isPlaybackLoaded() && playback->webView() == page
+            && page->javascriptBoolValue("Q.desktop.isInitialized");
+    }));
     QVRouterNavigate(page, "/accounts/login/");
     ASSERT_TRUE(waitUntil([&] { return page->javascriptBoolValue("$('.Login_Form').length > 0"); }));
     page->executeJavascript("$('.Login_Form [name=username]').val('demo');"

@@ -315,7 +315,10 @@
         $.when(catalogue, session)
             .done(function (catalogueAnswer, sessionAnswer) {
                 Q.setCatalogue(catalogueAnswer[0]);
-                Q.setCurrentUser(sessionAnswer[0].user, false);
+                // A sign-in that finished meanwhile is newer than this answer.
+                if (!Q.currentUser) {
+                    Q.setCurrentUser(sessionAnswer[0].user, false);
+                }
                 Q.router.render();
             })
             .fail(function () {
