@@ -216,6 +216,34 @@ void QVDemoServer::_serveFile(
     res.set_content(std::move(content), contentType);
 }
 
+void QVDemoServer::_answerWithRanges(const httplib::Request& req, httplib::Response& res,
+    const std::string& content, const std::string& contentType)
+{
+    res.set_header("Accept-Ranges", "bytes");
+    if (!req.has_header("Range")) {
+        res.set_content(content, contentType);
+        return;
+    }
+    const ByteRange range = parseRange(req.get_header_value("Range"), content.size());
+    switch (range.kind) {
+    case ByteRange::Whole:
+        res.set_content(content, contentType);
+        break;
+    case ByteRange::Unsatisfiable:
+        res.set_header("Content-Range", "bytes */" + std::to_string(content.size()));
+        fail(req, res, 416,
+            "Range not satisfiable: the resource has " + std::to_string(content.size()) + " bytes.");
+        break;
+    case ByteRange::Partial:
+        res.status = 206;
+        res.set_header("Content-Range",
+            "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/"
+                + std::to_string(content.size()));
+        res.set_content(content.substr(range.first, range.last - range.first + 1), contentType);
+        break;
+    }
+}
+
 void QVDemoServer::_serveAudio(const httplib::Request& req, httplib::Response& res)
 {
     const std::string key = req.matches[1];
@@ -225,29 +253,42 @@ void QVDemoServer::_serveAudio(const httplib::Request& req, httplib::Response& r
         return;
     }
     const auto wav = _audio.wav(track->key, track->seed, track->duration);
-    res.set_header("Accept-Ranges", "bytes");
     res.set_header("Cache-Control", "public, max-age=86400");
-    if (!req.has_header("Range")) {
-        res.set_content(*wav, "audio/wav");
+    _answerWithRanges(req, res, *wav, "audio/wav");
+}
+
+void QVDemoServer::_serveAlbumArt(const httplib::Request& req, httplib::Response& res)
+{
+    const auto icon = _field(req, res, "m");
+    const auto widthText = icon ? _field(req, res, "w") : std::nullopt;
+    const auto heightText = widthText ? _field(req, res, "h") : std::nullopt;
+    if (!heightText)
+        return;
+    const auto width = parseDigits(*widthText);
+    const auto height = parseDigits(*heightText);
+    const auto inBounds = [](const std::optional<size_t>& size) {
+        return size && *size >= QVDemoArt::minimumSize && *size <= QVDemoArt::maximumSize;
+    };
+    if (!inBounds(width) || !inBounds(height)) {
+        fail(req, res, 400,
+            "Fields \"w\" and \"h\" must be whole numbers from " + std::to_string(QVDemoArt::minimumSize)
+                + " to " + std::to_string(QVDemoArt::maximumSize) + ".");
         return;
     }
-    const ByteRange range = parseRange(req.get_header_value("Range"), wav->size());
-    switch (range.kind) {
-    case ByteRange::Whole:
-        res.set_content(*wav, "audio/wav");
-        break;
-    case ByteRange::Unsatisfiable:
-        res.set_header("Content-Range", "bytes */" + std::to_string(wav->size()));
-        fail(req, res, 416, "Range not satisfiable: the file has " + std::to_string(wav->size()) + " bytes.");
-        break;
-    case ByteRange::Partial:
-        res.status = 206;
-        res.set_header("Content-Range",
-            "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/"
-                + std::to_string(wav->size()));
-        res.set_content(wav->substr(range.first, range.last - range.first + 1), "audio/wav");
-        break;
+    // Base icons are album keys.
+    const QVDemoCatalogue::Album* album = _catalogue.album(*icon);
+    if (!album) {
+        fail(req, res, 404, "Unknown album art icon.");
+        return;
     }
+    const auto png = _art.cover(
+        album->key, album->name, album->color, static_cast<int>(*width), static_cast<int>(*height));
+    if (!png) {
+        fail(req, res, 500, "Could not draw the cover.");
+        return;
+    }
+    res.set_header("Cache-Control", "public, max-age=86400");
+    _answerWithRanges(req, res, *png, "image/png");
 }
 
 std::optional<std::string> QVDemoServer::_sessionToken(const httplib::Request& req)
@@ -274,15 +315,18 @@ std::optional<int> QVDemoServer::_sessionUser(const httplib::Request& req) const
 }
 
 std::optional<std::string> QVDemoServer::_field(
-    const httplib::Request& req, httplib::Response& res, const std::string& name)
+    const httplib::Request& req, httplib::Response& res, const std::string& name, size_t maxLength)
 {
+    const std::string kind = req.method == "POST" ? "form field" : "query parameter";
     if (!req.has_param(name)) {
-        fail(req, res, 400, "Missing form field \"" + name + "\".");
+        fail(req, res, 400, "Missing " + kind + " \"" + name + "\".");
         return std::nullopt;
     }
     std::string value = req.get_param_value(name);
-    if (value.size() > maxFieldLength) {
-        fail(req, res, 400, "Form field \"" + name + "\" is too long.");
+    if (value.size() > maxLength) {
+        fail(req, res, 400,
+            "The " + kind + " \"" + name + "\" is too long: at most " + std::to_string(maxLength)
+                + " bytes.");
         return std::nullopt;
     }
     return value;
@@ -345,6 +389,8 @@ void QVDemoServer::_installRoutes()
     });
     _route("GET", "/media/audio/([A-Za-z0-9]{1,16})\\.wav",
         [this](const Request& req, Response& res) { _serveAudio(req, res); });
+
+    _route("GET", "/images/art", [this](const Request& req, Response& res) { _serveAlbumArt(req, res); });
 
     _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-cache");

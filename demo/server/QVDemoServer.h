@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QVDemoAccounts.h"
+#include "QVDemoArt.h"
 #include "QVDemoAudio.h"
 #include "QVDemoCatalogue.h"
 
@@ -42,11 +43,15 @@ private:
     void _installRoutes();
     void _serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const;
     void _serveAudio(const httplib::Request& req, httplib::Response& res);
+    void _serveAlbumArt(const httplib::Request& req, httplib::Response& res);
+    // Answers `content` whole, or the one byte range the request asks for.
+    static void _answerWithRanges(const httplib::Request& req, httplib::Response& res,
+        const std::string& content, const std::string& contentType);
     std::optional<int> _sessionUser(const httplib::Request& req) const;
     static std::optional<std::string> _sessionToken(const httplib::Request& req);
-    // A required form field, or an error answer and nothing.
-    static std::optional<std::string> _field(
-        const httplib::Request& req, httplib::Response& res, const std::string& name);
+    // A required form field or query parameter, or an error answer and nothing.
+    static std::optional<std::string> _field(const httplib::Request& req, httplib::Response& res,
+        const std::string& name, size_t maxLength = maxFieldLength);
     void _answerUnrouted(const httplib::Request& req, httplib::Response& res) const;
 
     std::string _root;
@@ -55,6 +60,7 @@ private:
     QVDemoCatalogue _catalogue;
     QVDemoAudio _audio;
     QVDemoAccounts _accounts;
+    QVDemoArt _art;
     struct Route {
         std::string method;
         std::regex pattern;
