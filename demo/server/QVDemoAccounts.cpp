@@ -147,6 +147,13 @@ std::string QVDemoAccounts::userJson(std::optional<int> userId) const
     return user ? _userJson(*user) : "null";
 }
 
+bool QVDemoAccounts::isInCollection(int userId, int trackId) const
+{
+    std::lock_guard lock(_mutex);
+    const User* user = _user(userId);
+    return user && user->collection.count(trackId) != 0;
+}
+
 void QVDemoAccounts::changeCollection(int userId, CollectionAction action, const std::vector<int>& trackIds)
 {
     std::lock_guard lock(_mutex);

@@ -35,6 +35,7 @@ public:
     // Track ids are checked by the caller.
     void changeCollection(int userId, CollectionAction action, const std::vector<int>& trackIds);
     std::string collectionJson(int userId) const;
+    bool isInCollection(int userId, int trackId) const;
 
     // 0 free (limited allowance), 1 web, 2 unlimited.
     void setSubscription(

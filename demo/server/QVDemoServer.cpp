@@ -72,6 +72,60 @@ std::optional<size_t> parseDigits(const std::string& text)
     return value;
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// One name or value of a url-encoded form: "+" is a space, "%XX" a byte.
+std::optional<std::string> formDecoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] != '%') {
+            out += text[i];
+        } else {
+            if (i + 2 >= text.size())
+                return std::nullopt;
+            const int high = hexValue(text[i + 1]);
+            const int low = hexValue(text[i + 2]);
+            if (high < 0 || low < 0)
+                return std::nullopt;
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+bool parseForm(std::string_view body, httplib::Params& params)
+{
+    while (!body.empty()) {
+        const size_t end = std::min(body.find('&'), body.size());
+        const std::string_view pair = body.substr(0, end);
+        body.remove_prefix(std::min(end + 1, body.size()));
+        if (pair.empty())
+            continue;
+        const size_t equals = pair.find('=');
+        const auto name = formDecoded(pair.substr(0, equals));
+        const auto value
+            = formDecoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
+        if (!name || !value)
+            return false;
+        params.emplace(*name, *value);
+    }
+    return true;
+}
+
 } // namespace
 
 QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
@@ -155,6 +209,38 @@ void QVDemoServer::_route(const std::string& method, const std::string& pattern,
         _server.Get(pattern, std::move(handler));
     else if (method == "POST")
         _server.Post(pattern, std::move(handler));
+}
+
+void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
+{
+    // The library refuses url-encoded bodies over 8 KiB, less than a crash log
+    // or a library batch: these calls read and decode their forms themselves,
+    // within the server's payload limit.
+    _routes.push_back({ "POST", std::regex(pattern) });
+    _server.Post(pattern,
+        [handler = std::move(handler)](
+            const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0) {
+                fail(req, res, 415, "Send the fields as application/x-www-form-urlencoded.");
+                return;
+            }
+            std::string body;
+            const bool read = reader([&body](const char* data, size_t length) {
+                body.append(data, length);
+                return true;
+            });
+            if (!read) {
+                // The library has set 413 for a body over the limit.
+                if (res.status < 400)
+                    fail(req, res, 400, "Could not read the request body.");
+                return;
+            }
+            if (!parseForm(body, const_cast<httplib::Request&>(req).params)) {
+                fail(req, res, 400, "Malformed percent-escape in the form body.");
+                return;
+            }
+            handler(req, res);
+        });
 }
 
 QVDemoServer::ByteRange QVDemoServer::parseRange(const std::string& header, size_t size)
@@ -391,6 +477,36 @@ void QVDemoServer::_installRoutes()
         [this](const Request& req, Response& res) { _serveAudio(req, res); });
 
     _route("GET", "/images/art", [this](const Request& req, Response& res) { _serveAlbumArt(req, res); });
+
+    // The calls the desktop client makes itself, outside the page.
+    const auto answerApi = [](const Request& req, Response& res, const QVDemoApi::Answer& answer) {
+        if (answer.status == 200)
+            answerJson(res, answer.body);
+        else
+            fail(req, res, answer.status, answer.body);
+    };
+    _route(
+        "GET", "/api/json/groupedSearchSuggestions/", [this, answerApi](const Request& req, Response& res) {
+            if (const auto query = _field(req, res, "query", QVDemoApi::maxQueryLength))
+                answerApi(req, res, _api.groupedSearchSuggestions(*query));
+        });
+    _routeForm("/api/json/bulkAddToLibrary/", [this, answerApi](const Request& req, Response& res) {
+        if (const auto data = _field(req, res, "data", QVDemoApi::maxLibraryDataLength))
+            answerApi(req, res, _api.bulkAddToLibrary(*data, _sessionUser(req)));
+    });
+    _routeForm("/api/json/addToLibraryCompleted/", [this, answerApi](const Request& req, Response& res) {
+        if (const auto data = _field(req, res, "data", QVDemoApi::maxLibraryDataLength))
+            answerApi(req, res, _api.addToLibraryCompleted(*data, _sessionUser(req)));
+    });
+    _routeForm("/api/json/submitAppLog/", [this, answerApi](const Request& req, Response& res) {
+        const auto appName = _field(req, res, "appName", QVDemoApi::maxAppNameLength);
+        const auto log = appName ? _field(req, res, "log", QVDemoApi::maxLogLength) : std::nullopt;
+        if (log)
+            answerApi(req, res, _api.submitAppLog(*appName, *log));
+    });
+    // For tests: what crash logs arrived.
+    _route("GET", "/api/demo/appLogs",
+        [this](const Request&, Response& res) { answerJson(res, _api.appLogsJson()); });
 
     _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-cache");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QVDemoAccounts.h"
+#include "QVDemoApi.h"
 #include "QVDemoArt.h"
 #include "QVDemoAudio.h"
 #include "QVDemoCatalogue.h"
@@ -40,6 +41,8 @@ public:
 private:
     using Handler = httplib::Server::Handler;
     void _route(const std::string& method, const std::string& pattern, Handler handler);
+    // A POST whose url-encoded form is decoded here into the request's params.
+    void _routeForm(const std::string& pattern, Handler handler);
     void _installRoutes();
     void _serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const;
     void _serveAudio(const httplib::Request& req, httplib::Response& res);
@@ -60,6 +63,7 @@ private:
     QVDemoCatalogue _catalogue;
     QVDemoAudio _audio;
     QVDemoAccounts _accounts;
+    QVDemoApi _api { _catalogue, _accounts };
     QVDemoArt _art;
     struct Route {
         std::string method;

@@ -21,6 +21,11 @@ QJsonObject json(const DemoHttpResponse& response)
     return QJsonDocument::fromJson(response.body).object();
 }
 
+QString errorOf(const DemoHttpResponse& response)
+{
+    return json(response).value(QStringLiteral("error")).toString();
+}
+
 QList<int> ids(const QJsonValue& value)
 {
     QList<int> out;
@@ -100,6 +105,255 @@ protected:
     std::unique_ptr<DemoHttpClient> client;
     QMap<QString, QJsonObject> byKey;
 };
+
+TEST_F(DemoServiceApiTest, SuggestionsAreGroupedByKindWithATopHit)
+{
+    // "blue": an album and a song both begin with it; the album wins the tie.
+    DemoHttpResponse response = suggest(QStringLiteral("BLUE"));
+    ASSERT_EQ(response.status, 200);
+    EXPECT_TRUE(response.header("Content-Type").startsWith("application/json"));
+    QJsonObject answer = json(response);
+    expectFromCatalogue(answer.value(QStringLiteral("top")).toObject(), QStringLiteral("a"));
+    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("id")).toInt(), 13);
+    EXPECT_FALSE(answer.contains(QStringLiteral("a"))) << "the top hit is not listed twice";
+    ASSERT_EQ(answer.value(QStringLiteral("t")).toArray().size(), 1);
+    expectFromCatalogue(answer.value(QStringLiteral("t")).toArray().at(0).toObject(), QStringLiteral("t"));
+
+    // An exact name beats a prefix; the rest stay in their groups.
+    answer = json(suggest(QStringLiteral("  the paper lanterns ")));
+    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")),
+        QStringLiteral("/artist/r1/"));
+
+    // "a" is in nearly every name: each group is cut to five, every entry real.
+    answer = json(suggest(QStringLiteral("a")));
+    int listed = 0;
+    for (const QString& kind : { QStringLiteral("r"), QStringLiteral("a"), QStringLiteral("t") }) {
+        const QJsonArray group = answer.value(kind).toArray();
+        EXPECT_LE(group.size(), 5);
+        listed += group.size();
+        for (const auto& item : group)
+            expectFromCatalogue(item.toObject(), kind);
+    }
+    EXPECT_GT(listed, 8);
+
+    // Characters that would end a query value arrive as part of it.
+    answer = json(suggest(QStringLiteral("smoke & brass")));
+    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("id")).toInt(), 108);
+    for (const QString& nothing : { QStringLiteral("zzz"), QStringLiteral("#?&=%"), QStringLiteral("Ünïcødé"),
+             QStringLiteral("   ") }) {
+        response = suggest(nothing);
+        EXPECT_EQ(response.status, 200) << nothing.toStdString();
+        EXPECT_EQ(json(response), QJsonObject()) << nothing.toStdString();
+    }
+}
+
+TEST_F(DemoServiceApiTest, MalformedSuggestionCallsAreRefused)
+{
+    DemoHttpResponse response = client->get("/api/json/groupedSearchSuggestions/");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("query")));
+
+    response = client->get("/api/json/groupedSearchSuggestions/?query=%FF%FE");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("UTF-8")));
+
+    response = suggest(QString(1025, u'x'));
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("too long")));
+
+    response = client->postForm("/api/json/groupedSearchSuggestions/", { { "query", "blue" } });
+    EXPECT_EQ(response.status, 405);
+    EXPECT_EQ(response.header("Allow"), "GET, HEAD");
+}
+
+TEST_F(DemoServiceApiTest, BulkAddMatchesNamesIgnoringCase)
+{
+    const QJsonObject library {
+        { QStringLiteral("the paper LANTERNS"),
+            QJsonObject {
+                { QStringLiteral(" harbour lights "),
+                    QJsonArray { QStringLiteral("Lanterns on the Water"), QStringLiteral("PIER AT MIDNIGHT"),
+                        QStringLiteral("saltwind"), QStringLiteral("Saltwind"),
+                        QStringLiteral("Not On It") } },
+                { QStringLiteral("Small Rooms"), QJsonArray { QStringLiteral("Kitchen Radio") } },
+                // A song of another album does not match under this one.
+                { QStringLiteral("Unknown Album"), QJsonArray { QStringLiteral("Paper Walls") } },
+            } },
+        { QStringLiteral("Mira Okafor"),
+            QJsonObject {
+                { QStringLiteral("Blue Hour Sessions"), QJsonArray { QStringLiteral("Blue Hour") } } } },
+        { QStringLiteral("Nobody"), QJsonObject { { QStringLiteral("Harbour Lights"), QJsonArray {} } } },
+    };
+
+    // Without a session nothing is in a collection yet: everything found is new.
+    DemoHttpResponse response = bulkAdd(library);
+    ASSERT_EQ(response.status, 200) << response.body.data();
+    QJsonObject answer = json(response);
+    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 5);
+    EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 5);
+    EXPECT_EQ(ids(answer.value(QStringLiteral("tracks"))), QList<int>({ 101, 102, 103, 104, 107 }));
+    EXPECT_EQ(ids(answer.value(QStringLiteral("albums"))), QList<int>({ 11 }));
+
+    // The demo account already holds 101, 102 and 107.
+    signIn();
+    answer = json(bulkAdd(library));
+    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 5);
+    EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 2);
+    EXPECT_EQ(ids(answer.value(QStringLiteral("tracks"))), QList<int>({ 103, 104 }));
+    EXPECT_EQ(ids(answer.value(QStringLiteral("albums"))), QList<int>({ 11 }));
+    EXPECT_EQ(collection(), QList<int>({ 101, 102, 107 })) << "matching alone adds nothing";
+
+    answer = json(bulkAdd({}));
+    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 0);
+    EXPECT_TRUE(answer.value(QStringLiteral("tracks")).toArray().isEmpty());
+    EXPECT_TRUE(answer.value(QStringLiteral("albums")).isArray());
+}
+
+TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
+{
+    struct Case {
+        QByteArray data;
+        int status;
+        QString message;
+    };
+    QByteArray manySongs = "{\"a\":{\"b\":[";
+    for (int i = 0; i <= 10000; ++i)
+        manySongs += (i ? ",\"" : "\"") + QByteArray::number(i) + "\"";
+    manySongs += "]}}";
+    const Case cases[] = {
+        { "", 400, QStringLiteral("not valid JSON") },
+        { "{\"a\":", 400, QStringLiteral("not valid JSON") },
+        { "{\"a\":{}} trailing", 400, QStringLiteral("not valid JSON") },
+        { "{\"a\":{\"b\":[\"\\ud800\"]}}", 400, QStringLiteral("surrogate") },
+        { "[\"Lanterns\"]", 400, QStringLiteral("object of artists") },
+        { "{\"Artist\":[\"song\"]}", 400, QStringLiteral("\"Artist\" must map to an object") },
+        { "{\"Artist\":{\"Album\":{\"0\":\"song\"}}}", 400, QStringLiteral("\"Album\" of \"Artist\"") },
+        { "{\"Artist\":{\"Album\":[\"ok\",7]}}", 400, QStringLiteral("must be strings") },
+        { "{\"a\":" + QByteArray(40, '[') + QByteArray(40, ']') + "}", 400,
+            QStringLiteral("nested too deeply") },
+        { manySongs, 413, QStringLiteral("Too many songs") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.data.left(60).toStdString());
+        const DemoHttpResponse response
+            = post("bulkAddToLibrary/", { { "data", QString::fromUtf8(c.data) } });
+        EXPECT_EQ(response.status, c.status);
+        EXPECT_TRUE(errorOf(response).contains(c.message)) << errorOf(response).toStdString();
+    }
+
+    DemoHttpResponse response = post("bulkAddToLibrary/", { { "other", "{}" } });
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("\"data\"")));
+
+    // Invalid UTF-8 inside the JSON text.
+    response = client->request("POST", "/api/json/bulkAddToLibrary/", { { "Content-Type", formType } },
+        "data=%7B%22%FF%22%3A%7B%7D%7D");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("UTF-8")));
+
+    response = client->request("POST", "/api/json/bulkAddToLibrary/", { { "Content-Type", formType } },
+        "data=" + QByteArray(2 << 20, 'x'));
+    EXPECT_EQ(response.status, 413);
+
+    response = client->get("/api/json/bulkAddToLibrary/");
+    EXPECT_EQ(response.status, 405);
+}
+
+TEST_F(DemoServiceApiTest, CompletionAddsToTheSignedInCollectionOnly)
+{
+    const QByteArray done = data({ { QStringLiteral("albums"), QJsonArray { 14 } },
+        { QStringLiteral("tracks"), QJsonArray { 105, 101 } } });
+    DemoHttpResponse response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(done) } });
+    ASSERT_EQ(response.status, 200) << response.body.data();
+    EXPECT_EQ(json(response).value(QStringLiteral("signedIn")), QJsonValue(false));
+
+    signIn();
+    EXPECT_EQ(collection(), QList<int>({ 101, 102, 107 }));
+    response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(done) } });
+    ASSERT_EQ(response.status, 200);
+    EXPECT_EQ(json(response).value(QStringLiteral("signedIn")), QJsonValue(true));
+    EXPECT_EQ(collection(), QList<int>({ 101, 102, 105, 107, 110, 111, 112 }));
+
+    const QList<QPair<QByteArray, QString>> refused = {
+        { "{\"albums\":[]}", QStringLiteral("\"tracks\"") },
+        { "{\"tracks\":[]}", QStringLiteral("\"albums\"") },
+        { "{\"albums\":{},\"tracks\":[]}", QStringLiteral("\"albums\"") },
+        { "{\"albums\":[],\"tracks\":[\"t101\"]}", QStringLiteral("whole-number") },
+        { "{\"albums\":[1.5],\"tracks\":[]}", QStringLiteral("whole-number") },
+        { "{\"albums\":[],\"tracks\":[-101]}", QStringLiteral("whole-number") },
+        { "{\"albums\":[],\"tracks\":[999]}", QStringLiteral("Unknown track identifier 999") },
+        { "{\"albums\":[99],\"tracks\":[]}", QStringLiteral("Unknown album identifier 99") },
+        { "[]", QStringLiteral("JSON object") },
+        { "{", QStringLiteral("not valid JSON") },
+    };
+    for (const auto& [body, message] : refused) {
+        SCOPED_TRACE(body.toStdString());
+        response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(body) } });
+        EXPECT_EQ(response.status, 400);
+        EXPECT_TRUE(errorOf(response).contains(message)) << errorOf(response).toStdString();
+    }
+    EXPECT_EQ(collection(), QList<int>({ 101, 102, 105, 107, 110, 111, 112 }))
+        << "refused calls change nothing";
+}
+
+TEST_F(DemoServiceApiTest, CrashLogsArriveWholeAndOnlyTheLastFewAreKept)
+{
+    const QString log = QStringLiteral("Signal 11 (SIGSEGV) & more; a=b+c %41\n#0 0x1 in main ü 🎸\r\n");
+    DemoHttpResponse response = post("submitAppLog/", { { "appName", "mac" }, { "log", log } });
+    ASSERT_EQ(response.status, 200) << response.body.data();
+    QJsonArray logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("appName")), QStringLiteral("mac"));
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")), log);
+    EXPECT_GT(logs[0].toObject().value(QStringLiteral("received")).toDouble(), 1.6e9);
+
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(post("submitAppLog/", { { "appName", "mac" }, { "log", QStringLiteral("log %1").arg(i) } })
+                      .status,
+            200);
+    logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
+    ASSERT_EQ(logs.size(), 8);
+    EXPECT_EQ(logs.first().toObject().value(QStringLiteral("log")), QStringLiteral("log 2"));
+    EXPECT_EQ(logs.last().toObject().value(QStringLiteral("log")), QStringLiteral("log 9"));
+
+    const QList<QPair<QList<QPair<QString, QString>>, int>> refused = {
+        { { { "log", "x" } }, 400 },
+        { { { "appName", "mac" } }, 400 },
+        { { { "appName", "" }, { "log", "x" } }, 400 },
+        { { { "appName", "mac os" }, { "log", "x" } }, 400 },
+        { { { "appName", QString(33, u'm') }, { "log", "x" } }, 400 },
+        { { { "appName", "mac" }, { "log", "" } }, 400 },
+        { { { "appName", "mac" }, { "log", QString(512 * 1024 + 1, u'l') } }, 400 },
+    };
+    for (const auto& [fields, status] : refused) {
+        response = post("submitAppLog/", fields);
+        EXPECT_EQ(response.status, status);
+        EXPECT_FALSE(errorOf(response).isEmpty());
+    }
+    response = client->request(
+        "POST", "/api/json/submitAppLog/", { { "Content-Type", formType } }, "appName=mac&log=%C3%28");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("UTF-8")));
+    response = client->request(
+        "POST", "/api/json/submitAppLog/", { { "Content-Type", formType } }, "appName=mac&log=%4");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("percent-escape")));
+    response = client->request(
+        "POST", "/api/json/submitAppLog/", { { "Content-Type", "application/json" } }, "{\"log\":\"x\"}");
+    EXPECT_EQ(response.status, 415);
+    EXPECT_EQ(json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray().size(), 8);
+
+    // Real crash logs run to hundreds of kilobytes, far past small-form limits.
+    QString big;
+    for (int frame = 0; big.size() < 300 * 1024; ++frame)
+        big += QStringLiteral("#%1 0x%2 in frame_%1 (a=1&b=2; c+d) ü\n")
+                   .arg(frame)
+                   .arg(frame * 7919, 12, 16, QLatin1Char('0'));
+    response = post("submitAppLog/", { { "appName", "mac" }, { "log", big } });
+    ASSERT_EQ(response.status, 200) << response.body.left(200).data();
+    logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
+    EXPECT_EQ(logs.last().toObject().value(QStringLiteral("log")).toString(), big);
+}
 
 TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbum)
 {

@@ -1,0 +1,311 @@
+#include "QVDemoApi.h"
+
+#include "QVDemoJson.h"
+#include "QVDemoJsonValue.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace {
+
+using Answer = QVDemoApi::Answer;
+
+Answer refuse(int status, std::string message)
+{
+    return { status, std::move(message) };
+}
+
+// Lower-case ASCII, surrounding spaces removed. Names in the catalogue are ASCII.
+std::string folded(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const size_t last = text.find_last_not_of(" \t");
+    std::string out = text.substr(first, last - first + 1);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+// A name quoted for a message, cut so messages stay short.
+std::string named(const std::string& name)
+{
+    return "\"" + (name.size() > 60 ? name.substr(0, 60) + "..." : name) + "\"";
+}
+
+// How well a catalogue name answers a query: 3 exact, 2 prefix, 1 a word's
+// prefix, 0 elsewhere in the name, -1 not at all.
+int rank(const std::string& name, const std::string& query)
+{
+    const std::string text = folded(name);
+    const size_t at = text.find(query);
+    if (at == std::string::npos)
+        return -1;
+    if (text == query)
+        return 3;
+    if (at == 0)
+        return 2;
+    for (size_t from = at; from != std::string::npos; from = text.find(query, from + 1)) {
+        if (text[from - 1] == ' ')
+            return 1;
+    }
+    return 0;
+}
+
+std::string idArray(const std::vector<int>& ids)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < ids.size(); ++i)
+        out += (i ? "," : "") + std::to_string(ids[i]);
+    return out + "]";
+}
+
+// The identifiers of one array of the completion notice, or a message.
+std::optional<std::string> readIdentifiers(
+    const QVDemoJsonValue& data, const char* name, std::vector<int>& ids)
+{
+    const QVDemoJsonValue* array = data.member(name);
+    if (!array || !array->isArray())
+        return std::string("Field \"data\" needs an array \"") + name + "\".";
+    if (array->values().size() > QVDemoApi::maxCompletedIdentifiers)
+        return std::string("Too many identifiers in \"") + name + "\".";
+    for (const QVDemoJsonValue& item : array->values()) {
+        const double number = item.isNumber() ? item.number() : -1;
+        if (number < 0 || number > 1e9 || std::trunc(number) != number)
+            return std::string("\"") + name + "\" must hold whole-number identifiers.";
+        ids.push_back(static_cast<int>(number));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QVDemoApi::QVDemoApi(const QVDemoCatalogue& catalogue, QVDemoAccounts& accounts)
+    : _catalogue(catalogue)
+    , _accounts(accounts)
+{
+}
+
+Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
+{
+    if (query.size() > maxQueryLength)
+        return refuse(400, "Query is too long.");
+    if (!QVDemoJsonValue::isValidUtf8(query))
+        return refuse(400, "Query is not valid UTF-8.");
+    const std::string wanted = folded(query);
+    if (wanted.empty())
+        return { 200, "{}" };
+
+    struct Hit {
+        int rank;
+        std::string json;
+    };
+    const auto artistName = [this](const std::string& key) {
+        const QVDemoCatalogue::Artist* artist = _catalogue.artist(key);
+        return artist ? artist->name : std::string();
+    };
+    std::vector<Hit> artists;
+    for (const auto& a : _catalogue.artists()) {
+        if (const int r = rank(a.name, wanted); r >= 0)
+            artists.push_back({ r,
+                "{\"type\":\"r\",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
+                    + ",\"url\":" + QVDemoJson::quote("/artist/" + a.key + "/") + "}" });
+    }
+    std::vector<Hit> albums;
+    for (const auto& a : _catalogue.albums()) {
+        if (const int r = rank(a.name, wanted); r >= 0)
+            albums.push_back({ r,
+                "{\"type\":\"a\",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
+                    + ",\"artist\":" + QVDemoJson::quote(artistName(a.artistKey))
+                    + ",\"url\":" + QVDemoJson::quote("/album/" + a.key + "/")
+                    + ",\"baseIcon\":" + QVDemoJson::quote(a.key) + "}" });
+    }
+    std::vector<Hit> tracks;
+    for (const auto& t : _catalogue.tracks()) {
+        if (const int r = rank(t.name, wanted); r >= 0)
+            tracks.push_back({ r,
+                "{\"type\":\"t\",\"id\":" + std::to_string(t.id) + ",\"name\":" + QVDemoJson::quote(t.name)
+                    + ",\"artist\":" + QVDemoJson::quote(artistName(t.artistKey))
+                    + ",\"url\":" + QVDemoJson::quote("/track/" + t.key + "/") + "}" });
+    }
+
+    // Best first within a group, catalogue order among equals.
+    std::vector<Hit>* groups[] = { &artists, &albums, &tracks };
+    for (std::vector<Hit>* group : groups)
+        std::stable_sort(
+            group->begin(), group->end(), [](const Hit& a, const Hit& b) { return a.rank > b.rank; });
+    // The top hit: the best-ranked first entry, artists before albums before
+    // songs on a tie; a match in the middle of a word is no top hit.
+    std::vector<Hit>* topGroup = nullptr;
+    for (std::vector<Hit>* group : groups) {
+        if (!group->empty() && group->front().rank >= 1
+            && (!topGroup || group->front().rank > topGroup->front().rank))
+            topGroup = group;
+    }
+    std::string out = "{";
+    if (topGroup) {
+        out += "\"top\":" + topGroup->front().json;
+        topGroup->erase(topGroup->begin());
+    }
+    const char* keys[] = { "r", "a", "t" };
+    for (size_t g = 0; g < 3; ++g) {
+        if (groups[g]->empty())
+            continue;
+        out += std::string(out.size() > 1 ? "," : "") + "\"" + keys[g] + "\":[";
+        const size_t count = std::min(groups[g]->size(), maxSuggestionsPerGroup);
+        for (size_t i = 0; i < count; ++i)
+            out += (i ? "," : "") + (*groups[g])[i].json;
+        out += "]";
+    }
+    return { 200, out + "}" };
+}
+
+Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> user) const
+{
+    std::string error;
+    QVDemoJsonValue::Limits limits;
+    limits.maxDepth = 8;
+    limits.maxElements = 2 * maxLibrarySongs;
+    const auto parsed = QVDemoJsonValue::parse(data, error, limits);
+    if (!parsed)
+        return refuse(400, "Field \"data\" is not valid JSON (" + error + ").");
+    if (!parsed->isObject())
+        return refuse(400, "Field \"data\" must be a JSON object of artists.");
+
+    std::set<int> matched;
+    size_t songs = 0;
+    for (size_t a = 0; a < parsed->keys().size(); ++a) {
+        const std::string& artistName = parsed->keys()[a];
+        const QVDemoJsonValue& albums = parsed->values()[a];
+        if (!albums.isObject())
+            return refuse(400, "Artist " + named(artistName) + " must map to an object of albums.");
+        const std::string artist = folded(artistName);
+        for (size_t b = 0; b < albums.keys().size(); ++b) {
+            const std::string& albumName = albums.keys()[b];
+            const QVDemoJsonValue& names = albums.values()[b];
+            if (!names.isArray())
+                return refuse(400,
+                    "Album " + named(albumName) + " of " + named(artistName)
+                        + " must map to an array of song names.");
+            songs += names.values().size();
+            if (songs > maxLibrarySongs)
+                return refuse(
+                    413, "Too many songs in one call: at most " + std::to_string(maxLibrarySongs) + ".");
+            const std::string album = folded(albumName);
+            for (const QVDemoJsonValue& name : names.values()) {
+                if (!name.isString())
+                    return refuse(400, "Song names of album " + named(albumName) + " must be strings.");
+                const std::string song = folded(name.string());
+                for (const auto& track : _catalogue.tracks()) {
+                    const QVDemoCatalogue::Artist* ar = _catalogue.artist(track.artistKey);
+                    const QVDemoCatalogue::Album* al = _catalogue.album(track.albumKey);
+                    if (ar && al && folded(track.name) == song && folded(al->name) == album
+                        && folded(ar->name) == artist)
+                        matched.insert(track.id);
+                }
+            }
+        }
+    }
+
+    std::vector<int> added;
+    for (int id : matched) {
+        if (!user || !_accounts.isInCollection(*user, id))
+            added.push_back(id);
+    }
+    std::vector<int> addedAlbums;
+    for (const auto& album : _catalogue.albums()) {
+        bool whole = !album.trackKeys.empty();
+        bool anyNew = false;
+        for (const std::string& key : album.trackKeys) {
+            const QVDemoCatalogue::Track* track = _catalogue.track(key);
+            whole = whole && track && matched.count(track->id);
+            anyNew = anyNew || (track && std::find(added.begin(), added.end(), track->id) != added.end());
+        }
+        if (whole && anyNew)
+            addedAlbums.push_back(album.id);
+    }
+    return { 200,
+        "{\"found\":" + std::to_string(matched.size()) + ",\"new\":" + std::to_string(added.size())
+            + ",\"tracks\":" + idArray(added) + ",\"albums\":" + idArray(addedAlbums) + "}" };
+}
+
+Answer QVDemoApi::addToLibraryCompleted(const std::string& data, std::optional<int> user)
+{
+    std::string error;
+    QVDemoJsonValue::Limits limits;
+    limits.maxDepth = 4;
+    limits.maxElements = 2 * maxCompletedIdentifiers + 2;
+    const auto parsed = QVDemoJsonValue::parse(data, error, limits);
+    if (!parsed)
+        return refuse(400, "Field \"data\" is not valid JSON (" + error + ").");
+    if (!parsed->isObject())
+        return refuse(400, "Field \"data\" must be a JSON object with \"albums\" and \"tracks\".");
+    std::vector<int> albumIds;
+    std::vector<int> trackIds;
+    if (auto problem = readIdentifiers(*parsed, "albums", albumIds))
+        return refuse(400, *problem);
+    if (auto problem = readIdentifiers(*parsed, "tracks", trackIds))
+        return refuse(400, *problem);
+
+    std::vector<int> collection;
+    for (int id : trackIds) {
+        if (!_catalogue.trackWithId(id))
+            return refuse(400, "Unknown track identifier " + std::to_string(id) + ".");
+        collection.push_back(id);
+    }
+    for (int id : albumIds) {
+        const auto& all = _catalogue.albums();
+        const auto album = std::find_if(
+            all.begin(), all.end(), [id](const QVDemoCatalogue::Album& a) { return a.id == id; });
+        if (album == all.end())
+            return refuse(400, "Unknown album identifier " + std::to_string(id) + ".");
+        for (const std::string& key : album->trackKeys) {
+            if (const QVDemoCatalogue::Track* track = _catalogue.track(key))
+                collection.push_back(track->id);
+        }
+    }
+    if (user)
+        _accounts.changeCollection(*user, QVDemoAccounts::CollectionAction::Add, collection);
+    return { 200, "{\"signedIn\":" + QVDemoJson::boolean(user.has_value()) + "}" };
+}
+
+Answer QVDemoApi::submitAppLog(const std::string& appName, const std::string& log)
+{
+    const bool nameIsPlain = !appName.empty() && appName.size() <= maxAppNameLength
+        && appName.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-")
+            == std::string::npos;
+    if (!nameIsPlain)
+        return refuse(400,
+            "Field \"appName\" must be 1 to " + std::to_string(maxAppNameLength)
+                + " letters, digits, dots, dashes or underscores.");
+    if (log.empty())
+        return refuse(400, "Field \"log\" is empty.");
+    if (log.size() > maxLogLength)
+        return refuse(413, "Field \"log\" is too long: at most " + std::to_string(maxLogLength) + " bytes.");
+    if (!QVDemoJsonValue::isValidUtf8(log))
+        return refuse(400, "Field \"log\" is not valid UTF-8.");
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    std::lock_guard lock(_logMutex);
+    _logs.push_back({ appName, log, std::chrono::duration_cast<std::chrono::seconds>(now).count() });
+    while (_logs.size() > maxKeptLogs)
+        _logs.pop_front();
+    return { 200, "{\"stored\":true}" };
+}
+
+std::string QVDemoApi::appLogsJson() const
+{
+    std::lock_guard lock(_logMutex);
+    std::string out = "{\"logs\":[";
+    for (size_t i = 0; i < _logs.size(); ++i) {
+        const AppLog& entry = _logs[i];
+        out += std::string(i ? "," : "") + "{\"appName\":" + QVDemoJson::quote(entry.appName) + ",\"log\":"
+            + QVDemoJson::quote(entry.log) + ",\"received\":" + std::to_string(entry.received) + "}";
+    }
+    return out + "]}";
+}

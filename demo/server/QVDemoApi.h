@@ -1,0 +1,63 @@
+#pragma once
+
+#include "QVDemoAccounts.h"
+#include "QVDemoCatalogue.h"
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// The service's JSON calls that the desktop client makes directly: search
+// suggestions, library matching and crash logs. Each takes the already
+// extracted fields and answers a status with JSON, or a 4xx with a message.
+// Safe from the server's worker threads.
+class QVDemoApi
+{
+public:
+    static constexpr size_t maxQueryLength = 1024; // bytes of UTF-8
+    static constexpr size_t maxSuggestionsPerGroup = 5;
+    static constexpr size_t maxLibraryDataLength = 1 << 20;
+    static constexpr size_t maxLibrarySongs = 10000;
+    static constexpr size_t maxCompletedIdentifiers = 10000;
+    static constexpr size_t maxAppNameLength = 32;
+    static constexpr size_t maxLogLength = 512 * 1024;
+    static constexpr size_t maxKeptLogs = 8;
+
+    struct Answer {
+        int status = 200;
+        std::string body; // JSON when the status is 200, else the message for the client
+    };
+
+    QVDemoApi(const QVDemoCatalogue& catalogue, QVDemoAccounts& accounts);
+
+    // {"top": {...}, "r": [...], "a": [...], "t": [...]}: names containing the
+    // query, ignoring ASCII case; the top hit is the best name match and is
+    // not listed again in its group. Groups without matches are left out.
+    Answer groupedSearchSuggestions(const std::string& query) const;
+    // `data`: {artist: {album: [song, ...]}}. Answers {"found", "new", "tracks",
+    // "albums"}: catalogue tracks matched by name (ignoring ASCII case and
+    // surrounding spaces), those not yet in the user's collection, their ids,
+    // and the ids of albums all of whose tracks were matched with one of them new.
+    Answer bulkAddToLibrary(const std::string& data, std::optional<int> user) const;
+    // `data`: {"albums": [ids], "tracks": [ids]}; adds them to the user's
+    // collection when someone is signed in.
+    Answer addToLibraryCompleted(const std::string& data, std::optional<int> user);
+    // Keeps the log among the last maxKeptLogs.
+    Answer submitAppLog(const std::string& appName, const std::string& log);
+    // {"logs": [{"appName", "log", "received"}]}, oldest first.
+    std::string appLogsJson() const;
+
+private:
+    struct AppLog {
+        std::string appName;
+        std::string log;
+        int64_t received; // seconds since the epoch
+    };
+
+    const QVDemoCatalogue& _catalogue;
+    QVDemoAccounts& _accounts;
+    mutable std::mutex _logMutex;
+    std::deque<AppLog> _logs;
+};
