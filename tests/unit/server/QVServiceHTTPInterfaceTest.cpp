@@ -1,7 +1,12 @@
 #include "QVServiceHTTPInterface.h"
+#include "QVDemoService.h"
+#include "QVRecordingDelegate.h"
+#include "QVServerConnection.h"
+#include "QVTestWait.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,6 +35,43 @@ QJsonObject dataObject(const QVServiceHTTPInterface::FormCall& call)
 {
     return QJsonDocument::fromJson(call.parameters.value(QStringLiteral("data")).toUtf8()).object();
 }
+
+// The calls as the program makes them: built here, sent by the request pool,
+// answered by the demo service.
+class QVServiceHTTPInterfaceDemoTest : public ::testing::Test
+{
+protected:
+    struct Answer {
+        int status = 0; // 0: the request failed
+        QByteArray body;
+    };
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.start()) << service.errorString().toStdString();
+        api = std::make_unique<QVServiceHTTPInterface>(service.baseUrl());
+    }
+
+    Answer send(const QString& url, const std::optional<QVServerRequestParams>& parameters = std::nullopt)
+    {
+        QVRecordingDelegate delegate;
+        const QVServerRequestIdentifier id = pool.addServerRequest(url, parameters, false, &delegate);
+        EXPECT_TRUE(QVWaitUntil([&] { return delegate.hasEnded(); })) << url.toStdString();
+        delegate.expectWellFormed(id);
+        Answer answer;
+        if (const auto* finished = delegate.first(QVRecordingDelegate::Finished)) {
+            answer.body = finished->data;
+            if (const auto* response = delegate.first(QVRecordingDelegate::Response))
+                answer.status = response->statusCode;
+        }
+        return answer;
+    }
+    Answer send(const QVServiceHTTPInterface::FormCall& call) { return send(call.url, call.parameters); }
+
+    QVDemoService service;
+    QVServerConnection pool;
+    std::unique_ptr<QVServiceHTTPInterface> api;
+};
 
 } // namespace
 
@@ -331,4 +373,68 @@ TEST(QVServiceHTTPInterfaceTest, BulkAddAnswerCountsAndIdentifiers)
     EXPECT_EQ(refused.found, 1);
     EXPECT_TRUE(refused.tracks.isEmpty());
     EXPECT_EQ(refused.albums.size(), 1);
+}
+
+TEST_F(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
+{
+    // An "&" in the query would cut it short if it were not escaped.
+    Answer answer = send(api->groupedSearchSuggestionsURL(QStringLiteral("Smoke & Brass")));
+    ASSERT_EQ(answer.status, 200);
+    const auto suggestions = QVServiceHTTPInterface::parseSearchSuggestions(answer.body);
+    ASSERT_TRUE(suggestions.top);
+    EXPECT_EQ(suggestions.top->value(QStringLiteral("id")).toLongLong(), 108);
+    EXPECT_EQ(suggestions.top->value(QStringLiteral("url")), QStringLiteral("/track/t108/"));
+
+    QVServiceHTTPInterface::GroupedTracks library;
+    library[QStringLiteral("the paper lanterns")][QStringLiteral("HARBOUR LIGHTS")]
+        = { QStringLiteral("Lanterns on the Water"), QStringLiteral("Pier at Midnight"),
+              QStringLiteral("Saltwind") };
+    library[QStringLiteral("Mira Okafor")][QStringLiteral("Blue Hour Sessions")]
+        = { QStringLiteral("Smoke & Brass") };
+    library[QStringLiteral("Nobody; a=b&c+d %41")][QStringLiteral("Ünknown")] = { QStringLiteral("x") };
+    answer = send(api->bulkAddToLibraryCall(library));
+    ASSERT_EQ(answer.status, 200) << answer.body.data();
+    const auto matched = QVServiceHTTPInterface::parseBulkAddToLibrary(answer.body);
+    EXPECT_TRUE(matched.isValid);
+    EXPECT_EQ(matched.found, 4);
+    EXPECT_EQ(matched.added, 4);
+    EXPECT_EQ(matched.tracks, QVariantList({ qint64(101), qint64(102), qint64(103), qint64(108) }));
+    EXPECT_EQ(matched.albums, QVariantList({ qint64(11) }));
+
+    answer = send(api->addToLibraryCompletedCall(matched.albums, matched.tracks));
+    EXPECT_EQ(answer.status, 200) << answer.body.data();
+
+    // A crash log far longer than a small form, full of the form's own characters.
+    QString log;
+    for (int frame = 0; log.size() < 64 * 1024; ++frame)
+        log += QStringLiteral("#%1 in f(a=1&b=2; c+d) 100% ü 🎸\n").arg(frame);
+    answer = send(api->submitAppLogCall(log));
+    ASSERT_EQ(answer.status, 200) << answer.body.data();
+    answer = send(service.baseUrl() + QStringLiteral("/api/demo/appLogs"));
+    const QJsonArray logs
+        = QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("logs")).toArray();
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("appName")), QStringLiteral("mac"));
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")).toString(), log);
+
+    answer = send(api->reachabilityProbeURL());
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_TRUE(answer.body.startsWith("GIF89a"));
+}
+
+TEST_F(QVServiceHTTPInterfaceDemoTest, AlbumArtFromThePagesAddressDecodes)
+{
+    // What the demo page publishes as its image server.
+    const QString address = service.baseUrl() + QStringLiteral("/images/art");
+    Answer answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12")));
+    ASSERT_EQ(answer.status, 200);
+    QImage image;
+    ASSERT_TRUE(image.loadFromData(answer.body));
+    EXPECT_EQ(
+        image.size(), QSize(QVServiceHTTPInterface::albumArtSize, QVServiceHTTPInterface::albumArtSize));
+
+    // A base icon that tries to set its own size stays one unknown icon.
+    answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12&w=16&h=16")));
+    EXPECT_EQ(answer.status, 404);
+    EXPECT_TRUE(QImage::fromData(answer.body).isNull());
 }
