@@ -1,6 +1,9 @@
 // The account snapshot refresh, read one value at a time (baseline) against
 // the batched refresh, and one page load to the page's initialisation.
 #include "QVBenchStats.h"
+#include "QVCountingWebView.h"
+#include "QVTestEnvironment.h"
+#include "QVTestWait.h"
 #include "QVClientManagerScriptObject.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
@@ -17,37 +20,9 @@
 #include <QTest>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
-// Forwards to the real page and counts round trips.
-class CountingWebView : public QVAbstractWebView
-{
-public:
-    explicit CountingWebView(QVWebView* view)
-        : view(view)
-    {
-    }
-    QString evaluate(const QString& script) override
-    {
-        ++trips;
-        return view->evaluate(script);
-    }
-    QStringList evaluateBatch(const QStringList& expressions) override
-    {
-        ++trips;
-        return view->evaluateBatch(expressions);
-    }
-    void setScriptObject(const QString& name, QVScriptObject* object) override { view->setScriptObject(name, object); }
-    QVScriptObject* scriptObject(const QString& name) const override { return view->scriptObject(name); }
-    QString defaultUserAgent() const override { return view->defaultUserAgent(); }
-    void setCustomUserAgent(const QString& userAgent) override { view->setCustomUserAgent(userAgent); }
-    void loadURL(const QUrl& url) override { view->loadURL(url); }
-    QUrl mainFrameURL() const override { return view->mainFrameURL(); }
-    QVWebView* view;
-    int trips = 0;
-};
 
 // The refresh read value by value, step by step: the baseline.
 void refreshOneAtATime(QVAbstractWebView* page, QVClientManagerScriptObject* snapshot)
@@ -73,26 +48,12 @@ void refreshOneAtATime(QVAbstractWebView* page, QVClientManagerScriptObject* sna
     snapshot->setIsUsingQuiv2(page->javascriptBoolValue(u + ".features.quiv2"));
 }
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(1);
-    }
-    return true;
-}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QVPrepareTestEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(20, atoi(argv[1])) : 200;
@@ -117,18 +78,17 @@ int main(int argc, char** argv)
     service.setWebView(&view);
 
     view.loadURL(QUrl(constants.quivURL() + "/accounts/login/"));
-    if (!waitUntil([&] { return initialized > 0; }, 15000)) {
+    if (!QVWaitUntil([&] { return initialized > 0; }, 15000)) {
         std::fprintf(stderr, "the page did not initialise\n");
         return 1;
     }
-    view.executeJavascript("$('.Login_Form [name=username]').val('demo'); $('.Login_Form [name=password]').val('demo');"
-                           "$('.Login_Form').trigger('submit');");
-    if (!waitUntil([&] { return view.javascriptBoolValue("clientManager.current_user != null"); }, 10000)) {
+    view.executeJavascript(QVDemoService::signInScript());
+    if (!QVWaitUntil([&] { return view.javascriptBoolValue("clientManager.current_user != null"); }, 10000)) {
         std::fprintf(stderr, "the demo sign-in did not work\n");
         return 1;
     }
 
-    CountingWebView counting(&view);
+    QVCountingWebView counting(&view);
     QVClientManagerScriptObject batched, single;
     batched.setWebView(&counting);
     QList<double> batchedTimes, singleTimes;
@@ -159,7 +119,7 @@ int main(int argc, char** argv)
         const int before = initialized;
         clock.start();
         view.reload();
-        if (!waitUntil([&] { return initialized > before; }, 15000)) {
+        if (!QVWaitUntil([&] { return initialized > before; }, 15000, 1)) {
             std::fprintf(stderr, "a reload did not initialise\n");
             return 1;
         }

@@ -1,6 +1,8 @@
 // Page reads: one read, and 20 single reads against one 20-value batch, in the
 // same run against the demo service's bridge test page.
 #include "QVBenchStats.h"
+#include "QVTestEnvironment.h"
+#include "QVTestWait.h"
 #include "QVDemoService.h"
 #include "QVWebView.h"
 
@@ -9,14 +11,10 @@
 #include <QSignalSpy>
 
 #include <cstdio>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QVPrepareTestEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(50, atoi(argv[1])) : 100; // 20 reads per round

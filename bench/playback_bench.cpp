@@ -3,6 +3,9 @@
 // the new state: page command, the page's report, the refresh, the fan-out.
 #include "QVAudioOutputMonitor.h"
 #include "QVBenchStats.h"
+#include "QVCountingWebView.h"
+#include "QVTestEnvironment.h"
+#include "QVTestWait.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
@@ -23,40 +26,9 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
-// Forwards to the real page and counts round trips.
-class CountingWebView : public QVAbstractWebView
-{
-public:
-    explicit CountingWebView(QVWebView* view)
-        : view(view)
-    {
-    }
-    QString evaluate(const QString& script) override
-    {
-        ++trips;
-        return view->evaluate(script);
-    }
-    QStringList evaluateBatch(const QStringList& expressions) override
-    {
-        ++trips;
-        return view->evaluateBatch(expressions);
-    }
-    void setScriptObject(const QString& name, QVScriptObject* object) override
-    {
-        view->setScriptObject(name, object);
-    }
-    QVScriptObject* scriptObject(const QString& name) const override { return view->scriptObject(name); }
-    QString defaultUserAgent() const override { return view->defaultUserAgent(); }
-    void setCustomUserAgent(const QString& userAgent) override { view->setCustomUserAgent(userAgent); }
-    void loadURL(const QUrl& url) override { view->loadURL(url); }
-    QUrl mainFrameURL() const override { return view->mainFrameURL(); }
-    QVWebView* view;
-    int trips = 0;
-};
 
 // No sound server, no logind, no bus in a benchmark.
 class QuietOutput : public QVAudioOutputMonitor
@@ -92,26 +64,12 @@ public:
     qint64 heardAt = -1;
 };
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(1);
-    }
-    return true;
-}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QVPrepareTestEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(20, atoi(argv[1])) : 200;
@@ -140,7 +98,7 @@ int main(int argc, char** argv)
     center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
 
     view.loadURL(QUrl(constants.quivURL() + "/accounts/login/"));
-    if (!waitUntil(
+    if (!QVWaitUntil(
             [&] {
                 return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
             },
@@ -148,21 +106,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the page did not load\n");
         return 1;
     }
-    view.executeJavascript(
-        "$('.Login_Form [name=username]').val('demo'); $('.Login_Form [name=password]').val('demo');"
-        "$('.Login_Form').trigger('submit');");
-    if (!waitUntil([&] { return playback.isAuthenticated(); }, 10000)) {
+    view.executeJavascript(QVDemoService::signInScript());
+    if (!QVWaitUntil([&] { return playback.isAuthenticated(); }, 10000)) {
         std::fprintf(stderr, "the demo sign-in did not work\n");
         return 1;
     }
     playback.playSource("a12");
-    if (!waitUntil([&] { return playback.playState() == QVPlayStatePlaying; }, 10000)) {
+    if (!QVWaitUntil([&] { return playback.playState() == QVPlayStatePlaying; }, 10000)) {
         std::fprintf(stderr, "the demo player did not start\n");
         return 1;
     }
 
     // One full refresh, as the service runs it after every state change.
-    CountingWebView counting(&view);
+    QVCountingWebView counting(&view);
     QVWebPlayerScriptObject bridge(&playback);
     bridge.setWebView(&counting);
     QList<double> refreshTimes;

@@ -2,6 +2,8 @@
 // the client with its web engine processes once the page has settled; the
 // baseline is a bare Qt WebEngine view loading the same page, in the same run.
 #include "QVBenchStats.h"
+#include "QVTestEnvironment.h"
+#include "QVTestWait.h"
 #include "QVDemoService.h"
 
 #include <QApplication>
@@ -15,7 +17,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -115,10 +116,7 @@ int main(int argc, char** argv)
     if (argc > 2 && QByteArray(argv[1]) == "--bare")
         return runBareView(argc, argv, QString::fromLocal8Bit(argv[2]));
 
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QVPrepareTestEnvironment();
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 7;
 

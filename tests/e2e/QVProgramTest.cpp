@@ -47,9 +47,7 @@ TEST(QVProgram, StartsSignsInAndQuits)
     EXPECT_FALSE(window->windowCanResize());
     EXPECT_EQ(window->size(), QVMainPlayerWindow2::kLoginSize);
 
-    window->webView()->executeJavascript("$('.Login_Form [name=username]').val('demo');"
-                                         "$('.Login_Form [name=password]').val('demo');"
-                                         "$('.Login_Form').trigger('submit');");
+    window->webView()->executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
     EXPECT_TRUE(window->windowCanResize());
     EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());

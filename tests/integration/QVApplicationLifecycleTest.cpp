@@ -94,9 +94,7 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
     }));
     QVRouterNavigate(page, "/accounts/login/");
     ASSERT_TRUE(waitUntil([&] { return page->javascriptBoolValue("$('.Login_Form').length > 0"); }));
-    page->executeJavascript("$('.Login_Form [name=username]').val('demo');"
-                            "$('.Login_Form [name=password]').val('demo');"
-                            "$('.Login_Form').trigger('submit');");
+    page->executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(waitUntil([&] { return playback->isAuthenticated(); }));
     const auto flyoutShown = [&] { return !page->javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"); };
     EXPECT_FALSE(flyoutShown());

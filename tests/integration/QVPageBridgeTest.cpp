@@ -72,9 +72,7 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     EXPECT_EQ(service->userID(), -1);
 
     // The demo account through the page's own form.
-    view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
-                           "$('.Login_Form [name=password]').val('demo');"
-                           "$('.Login_Form').trigger('submit');");
+    view.executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
     EXPECT_LT(posted.indexOf("Quiv_JavascriptContentInitialized"), posted.indexOf("Quiv_UserDidSignIn"));
     const int id = service->userID();
@@ -103,9 +101,7 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
 {
     view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }));
-    view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
-                           "$('.Login_Form [name=password]').val('demo');"
-                           "$('.Login_Form').trigger('submit');");
+    view.executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
 
     // The router moves the page without a reload.

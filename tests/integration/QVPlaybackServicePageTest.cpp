@@ -70,9 +70,7 @@ protected:
             return playback->isPlaybackLoaded() && heard.loads > 0
                 && view.javascriptBoolValue("$('.Login_Form').length > 0");
         }));
-        view.executeJavascript("$('.Login_Form [name=username]').val('demo');"
-                               "$('.Login_Form [name=password]').val('demo');"
-                               "$('.Login_Form').trigger('submit');");
+        view.executeJavascript(QVDemoService::signInScript());
         ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
     }
     void TearDown() override

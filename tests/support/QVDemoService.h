@@ -26,6 +26,14 @@ public:
     QString hostAndPort() const; // "127.0.0.1:N"
     QString errorString() const { return _error; }
 
+    // Fills and submits the page's sign-in form with the demo account.
+    static QString signInScript()
+    {
+        return QStringLiteral("$('.Login_Form [name=username]').val('demo');"
+                              "$('.Login_Form [name=password]').val('demo');"
+                              "$('.Login_Form').trigger('submit');");
+    }
+
 private:
     bool _fail(const QString& error);
 

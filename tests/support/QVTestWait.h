@@ -6,14 +6,14 @@
 #include <functional>
 
 // Runs the event loop until `condition` holds or `milliseconds` pass.
-inline bool QVWaitUntil(const std::function<bool()>& condition, int milliseconds = 10000)
+inline bool QVWaitUntil(const std::function<bool()>& condition, int milliseconds = 10000, int pollMilliseconds = 5)
 {
     QElapsedTimer clock;
     clock.start();
     while (!condition()) {
         if (clock.elapsed() > milliseconds)
             return false;
-        QTest::qWait(5);
+        QTest::qWait(pollMilliseconds);
     }
     return true;
 }
