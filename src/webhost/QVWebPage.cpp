@@ -74,7 +74,9 @@ bool QVWebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString&
 void QVWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                          int lineNumber, const QString& sourceID)
 {
-    if (level == InfoMessageLevel)
+    // Our own reads fail by design where the page lacks what they look for
+    // (they read as empty); those errors have no source and are not news.
+    if (level == InfoMessageLevel || sourceID.isEmpty())
         return;
     QVLog("%s: %s (%s:%d)", level == ErrorMessageLevel ? "[ERROR] page" : "[WARNING] page",
           qPrintable(message.left(500)), qPrintable(sourceID.left(200)), lineNumber);
