@@ -1,6 +1,7 @@
 #include "QVWebPlaybackService.h"
 
 #include "QVAbstractWebView.h"
+#include "QVAlbumArtHandler.h"
 #include "QVAudioHardwareEventListener.h"
 #include "QVConstants.h"
 #include "QVLog.h"
@@ -49,6 +50,10 @@ QVWebPlaybackService::QVWebPlaybackService(const Services& services)
           services.playStateSignal ? services.playStateSignal : QVPlayStateSignal::sharedInstance())
     , _volume(services.systemVolume)
 {
+    // The shared pool; the cache under $XDG_CACHE_HOME.
+    QVAlbumArtHandler::Services art;
+    art.notificationCenter = _center;
+    _albumArtHandler = std::make_unique<QVAlbumArtHandler>(this, art);
     _audioHardwareListener
         = std::make_unique<QVAudioHardwareEventListener>(this, services.audioOutput, services.sleepMonitor);
     _navigationService->addWebNavigationListener(this);
@@ -71,6 +76,8 @@ QVWebPlaybackService::QVWebPlaybackService(const Services& services)
 
 QVWebPlaybackService::~QVWebPlaybackService()
 {
+    // It leaves the listener list on its way out: the list must still be there.
+    _albumArtHandler.reset();
     _center->removeObserver(this);
     _navigationService->removeWebNavigationListener(this);
     QObject::disconnect(_webViewDestroyed);

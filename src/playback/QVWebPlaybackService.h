@@ -16,6 +16,7 @@
 #include <memory>
 
 class QVAbstractWebView;
+class QVAlbumArtHandler;
 class QVAudioHardwareEventListener;
 class QVAudioOutputMonitor;
 class QVNotificationCenter;
@@ -65,6 +66,7 @@ public:
 
     QVWebPlayerScriptObject* playerScriptObject() { return &_playerScriptObject; }
     QVAudioHardwareEventListener* audioHardwareListener() const { return _audioHardwareListener.get(); }
+    QVAlbumArtHandler* albumArtHandler() const { return _albumArtHandler.get(); }
 
     // State.
     QVPlayState playState() const { return _playerScriptObject.playState(); }
@@ -182,6 +184,7 @@ private:
     QVAbstractWebView* _webView = nullptr;
     QMetaObject::Connection _webViewDestroyed;
     QVWebPlayerScriptObject _playerScriptObject;
+    std::unique_ptr<QVAlbumArtHandler> _albumArtHandler;
     std::unique_ptr<QVAudioHardwareEventListener> _audioHardwareListener;
     QList<QVWebPlaybackListener*> _playbackListeners;
     bool _isContentReady = false;

@@ -1,0 +1,379 @@
+#include "QVAlbumArtHandler.h"
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVPlaybackTestSupport.h"
+#include "QVServerConnection.h"
+#include "QVTestWait.h"
+#include "QVUtils.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+namespace {
+
+// Writes down what a listener heard, and the images.
+class ArtRecorder : public QVAlbumArtListener
+{
+public:
+    void onAlbumArtAvailable(const QImage& image) override
+    {
+        events.append("art");
+        images.append(image);
+    }
+    void albumArtRequestCompleted(const QImage& image, const QString& baseIcon) override
+    {
+        events.append("completed " + baseIcon);
+        images.append(image);
+    }
+    void albumArtRequestFailedForBaseIcon(const QString& baseIcon) override
+    {
+        events.append("failed " + baseIcon);
+    }
+    QStringList events;
+    QList<QImage> images;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// A handler over a fake page whose image server is the demo service, with a
+// pool and a cache folder of its own.
+class QVAlbumArtHandlerTest : public PlaybackServiceTest
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        demo = new QVDemoService;
+        if (!demo->start())
+            ADD_FAILURE() << demo->errorString().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete demo;
+        demo = nullptr;
+    }
+
+    void SetUp() override
+    {
+        answerPlayingPage(page);
+        setTrack("Lanterns on the Water", "a11");
+        setImageServer(demo->baseUrl() + "/images/art");
+        handler = makeHandler();
+        handler->addAlbumArtListener(&heard);
+    }
+
+    std::unique_ptr<QVAlbumArtHandler> makeHandler()
+    {
+        QVAlbumArtHandler::Services services;
+        services.notificationCenter = &center;
+        services.serverConnection = &pool;
+        services.cacheDirectory = folder.path() + "/AlbumArtCache";
+        services.cleanupDelayMs = -1;
+        return std::make_unique<QVAlbumArtHandler>(&service, services);
+    }
+    void setTrack(const QString& name, const QString& baseIcon)
+    {
+        page.answers["Q.player.playingTrack().get('name')"] = name;
+        page.answers["Q.player.playingTrack().get('baseIcon')"] = baseIcon;
+    }
+    void setImageServer(const QString& address)
+    {
+        page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = address;
+    }
+    // The page reports a new track (after a full refresh of the mirror).
+    void changeTrack(const QString& name, const QString& baseIcon)
+    {
+        setTrack(name, baseIcon);
+        service.playbackPlayingTrackChanged();
+    }
+    int artRequests() const
+    {
+        return page.scripts.count("window.Q && Q.serverInfo && Q.serverInfo.get('is_address')");
+    }
+    bool waitForEvents(qsizetype count)
+    {
+        return QVWaitUntil([&] { return heard.events.size() >= count; });
+    }
+    QImage stub() const { return QVAlbumArtHandler::stubImage(); }
+    QImage fetch(const QString& baseIcon)
+    {
+        ArtRecorder one;
+        handler->requestAlbumArt(baseIcon, &one);
+        QVWaitUntil([&] { return !one.events.isEmpty(); });
+        return one.images.value(0);
+    }
+
+    static QVDemoService* demo;
+    QTemporaryDir folder;
+    QVServerConnection pool;
+    ArtRecorder heard;
+    std::unique_ptr<QVAlbumArtHandler> handler;
+};
+
+QVDemoService* QVAlbumArtHandlerTest::demo = nullptr;
+
+TEST_F(QVAlbumArtHandlerTest, ThePlayingTracksArtIsFetchedOnceThenComesFromTheCache)
+{
+    EXPECT_EQ(handler->currentAlbumArtImage(), stub());
+    service.webViewFinishedLoading();
+    EXPECT_TRUE(heard.events.isEmpty()); // nothing until the fetch ends
+    ASSERT_TRUE(waitForEvents(1));
+    const QImage art = heard.images.first();
+    EXPECT_EQ(art.size(), QSize(200, 200));
+    EXPECT_NE(art, stub());
+    EXPECT_EQ(handler->currentAlbumArtImage(), art);
+    EXPECT_EQ(handler->currentBaseIcon(), "a11");
+    EXPECT_TRUE(handler->cacheController()->isBaseIconInCache("a11"));
+    EXPECT_TRUE(
+        QFile::exists(folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11"))));
+
+    // The desktop gets the same picture as a file.
+    const QUrl file = handler->currentAlbumArtFileURL();
+    ASSERT_TRUE(file.isLocalFile());
+    EXPECT_TRUE(file.fileName().endsWith(".png"));
+    EXPECT_EQ(QImage(file.toLocalFile()), art);
+
+    // Another track of the album asks for nothing.
+    const int requests = artRequests();
+    changeTrack("Pier at Midnight", "a11");
+    QTest::qWait(50);
+    EXPECT_EQ(artRequests(), requests);
+    EXPECT_EQ(heard.events.size(), 1);
+
+    // A new handler (the next start) finds it on disk, with the server gone.
+    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    ArtRecorder later;
+    auto next = makeHandler();
+    next->addAlbumArtListener(&later);
+    service.webViewFinishedLoading();
+    ASSERT_EQ(later.events, QStringList { "art" }); // at once: no wait for the network
+    EXPECT_EQ(later.images.first(), art);
+    next->removeAlbumArtListener(&later);
+}
+
+TEST_F(QVAlbumArtHandlerTest, ACorruptCacheFileIsFetchedAgain)
+{
+    service.webViewFinishedLoading();
+    ASSERT_TRUE(waitForEvents(1));
+    const QImage art = heard.images.first();
+    const QString path = folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11"));
+
+    // Cut short as by a crash, and then replaced by something that is no image at all.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+    const QList<QByteArray> damaged {
+        whole.left(whole.size() / 3),
+        QVAlbumArtCacheController::propertyListData(
+            "<html>not an image</html>", QDateTime::currentDateTimeUtc()),
+    };
+    for (const QByteArray& bytes : damaged) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        heard.events.clear();
+        heard.images.clear();
+        auto next = makeHandler();
+        next->addAlbumArtListener(&heard);
+        service.webViewFinishedLoading();
+        EXPECT_TRUE(heard.events.isEmpty()); // a miss: fetched, not answered at once
+        ASSERT_TRUE(waitForEvents(1));
+        EXPECT_EQ(heard.images.first(), art);
+        next->removeAlbumArtListener(&heard);
+        // Whole again.
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto entry = QVAlbumArtCacheController::entryFromPropertyListData(file.readAll());
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->imageData, QVAlbumArtCacheController::entryFromPropertyListData(whole)->imageData);
+        file.close();
+    }
+}
+
+TEST_F(QVAlbumArtHandlerTest, AnAnswerForATrackThatHasGoneIsCachedButNotShown)
+{
+    // a12 is on disk already; a11 must be fetched.
+    const QImage a12 = fetch("a12");
+    ASSERT_FALSE(a12.isNull());
+    heard.events.clear();
+    heard.images.clear();
+
+    service.webViewFinishedLoading(); // a11 is requested...
+    changeTrack("Small Rooms", "a12"); // ...and the track changes before it lands
+    ASSERT_EQ(heard.events, QStringList { "art" });
+    EXPECT_EQ(heard.images.first(), a12);
+
+    ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a11"); }));
+    QTest::qWait(50);
+    EXPECT_EQ(heard.events.size(), 1);
+    EXPECT_EQ(handler->currentBaseIcon(), "a12");
+    EXPECT_EQ(handler->currentAlbumArtImage(), a12);
+    // Kept under its own icon, not the playing one.
+    const QImage a11 = fetch("a11");
+    EXPECT_NE(a11, a12);
+    EXPECT_EQ(a11.size(), QSize(200, 200));
+}
+
+TEST_F(QVAlbumArtHandlerTest, FailuresShowTheStubAndTheNextTrackAsksAgain)
+{
+    // Nothing listens on the image server's port.
+    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    service.webViewFinishedLoading();
+    ASSERT_TRUE(waitForEvents(1));
+    EXPECT_EQ(heard.images.first(), stub());
+    EXPECT_EQ(handler->currentBaseIcon(), "");
+    EXPECT_TRUE(handler->currentAlbumArtFileURL().isEmpty());
+
+    // The next track of the same album tries again, and gets it.
+    setImageServer(demo->baseUrl() + "/images/art");
+    changeTrack("Pier at Midnight", "a11");
+    ASSERT_TRUE(waitForEvents(2));
+    EXPECT_EQ(heard.images.last().size(), QSize(200, 200));
+    EXPECT_EQ(handler->currentBaseIcon(), "a11");
+
+    // An answer that is no image (the server does not know the icon):
+    // listeners get a null image and nothing is cached.
+    changeTrack("Unknown", "a99");
+    ASSERT_TRUE(waitForEvents(3));
+    EXPECT_TRUE(heard.images.last().isNull());
+    EXPECT_FALSE(handler->cacheController()->isBaseIconInCache("a99"));
+
+    // No image server named by the page: the stub at once.
+    setImageServer("");
+    changeTrack("Saltwind", "a13");
+    ASSERT_EQ(heard.events.size(), 4);
+    EXPECT_EQ(heard.images.last(), stub());
+    // An address that is not one: refused, and the stub.
+    setImageServer("javascript:alert(1)//");
+    changeTrack("Saltwind", "a14");
+    ASSERT_EQ(heard.events.size(), 5);
+    EXPECT_EQ(heard.images.last(), stub());
+    EXPECT_FALSE(handler->cacheController()->isBaseIconInCache("a14"));
+}
+
+TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
+{
+    service.webViewFinishedLoading();
+    ASSERT_TRUE(waitForEvents(1));
+    const QImage playing = heard.images.first();
+    ArtRecorder first;
+    ArtRecorder second;
+    // Two for the same uncached icon: both reach the pool, both are answered.
+    handler->requestAlbumArt("a13", &first);
+    handler->requestAlbumArt("a13", &second);
+    EXPECT_TRUE(first.events.isEmpty());
+    ASSERT_TRUE(QVWaitUntil([&] { return !first.events.isEmpty() && !second.events.isEmpty(); }));
+    EXPECT_EQ(first.events, QStringList { "completed a13" });
+    EXPECT_EQ(second.events, QStringList { "completed a13" });
+    EXPECT_EQ(first.images.first(), second.images.first());
+
+    // A cached one is answered before the call returns.
+    ArtRecorder third;
+    handler->requestAlbumArt("a13", &third);
+    EXPECT_EQ(third.events, QStringList { "completed a13" });
+
+    // Failures reach the requester, and leave the playing track's art alone.
+    ArtRecorder failing;
+    handler->requestAlbumArt("a99", &failing);
+    ASSERT_TRUE(QVWaitUntil([&] { return !failing.events.isEmpty(); }));
+    EXPECT_EQ(failing.events, QStringList { "failed a99" });
+    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    handler->requestAlbumArt("a14", &failing);
+    ASSERT_TRUE(QVWaitUntil([&] { return failing.events.size() == 2; }));
+    EXPECT_EQ(failing.events.last(), "failed a14");
+    EXPECT_EQ(handler->currentAlbumArtImage(), playing);
+    EXPECT_EQ(heard.events.size(), 1);
+
+    // A requester that goes away before the answer is not called.
+    setImageServer(demo->baseUrl() + "/images/art");
+    auto gone = std::make_unique<ArtRecorder>();
+    handler->requestAlbumArt("a14", gone.get());
+    gone.reset();
+    ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a14"); }));
+
+    // Nothing to ask for.
+    handler->requestAlbumArt("", &first);
+    handler->requestAlbumArt("a11", nullptr);
+    EXPECT_EQ(first.events.size(), 1);
+}
+
+TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
+{
+    // Two listeners: the handler joins the playback listeners once.
+    ArtRecorder other;
+    handler->addAlbumArtListener(&other);
+    fetch("a11"); // cached, so answers come at once
+    service.webViewFinishedLoading();
+    EXPECT_EQ(heard.events, QStringList { "art" });
+    EXPECT_EQ(other.events, QStringList { "art" });
+
+    // Offline: the stub; back online, the art again.
+    service.onNetworkConnectionNotAvailable();
+    EXPECT_EQ(heard.images.last(), stub());
+    service.onNetworkConnectionAvailable();
+    EXPECT_EQ(heard.events.size(), 3);
+    EXPECT_NE(heard.images.last(), stub());
+
+    // Signing out shows the stub for no track.
+    center.postNotificationName(QVUserDidSignOutNotification);
+    EXPECT_EQ(heard.images.last(), stub());
+    EXPECT_EQ(handler->currentBaseIcon(), "");
+    EXPECT_TRUE(handler->currentAlbumArtFileURL().isEmpty());
+
+    // A track without art: the stub; with the last listener gone, nothing more.
+    changeTrack("No art", "");
+    EXPECT_EQ(heard.events.size(), 4); // already the stub for ""
+    handler->removeAlbumArtListener(&other);
+    EXPECT_TRUE(handler->isListening());
+    handler->removeAlbumArtListener(&heard);
+    EXPECT_FALSE(handler->isListening());
+    changeTrack("Lanterns on the Water", "a11");
+    service.webViewFinishedLoading();
+    EXPECT_EQ(heard.events.size(), 4);
+    EXPECT_EQ(other.events.size(), 4);
+    // Before the page is loaded nothing is asked.
+    handler->addAlbumArtListener(&heard);
+    service.webViewDidStartLoading();
+    changeTrack("Small Rooms", "a12");
+    EXPECT_EQ(heard.events.size(), 4);
+}
+
+TEST(QVAlbumArtHandlerImageTest, OnlyRasterImagesWithinBoundsAreRead)
+{
+    QImage picture(16, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QByteArray format;
+    EXPECT_EQ(QVAlbumArtHandler::imageFromData(png, &format).size(), QSize(16, 8));
+    EXPECT_EQ(format, "png");
+
+    // Too wide: refused from its header, before any pixels are decoded.
+    QImage wide(QVAlbumArtHandler::kMaximumImageSide + 1, 1, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QByteArray widePng;
+    QBuffer wideBuffer(&widePng);
+    wideBuffer.open(QIODevice::WriteOnly);
+    wide.save(&wideBuffer, "PNG");
+    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(widePng).isNull());
+    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(png.left(png.size() / 2)).isNull());
+    EXPECT_TRUE(QVAlbumArtHandler::imageFromData("<svg xmlns='http://www.w3.org/2000/svg'/>").isNull());
+    EXPECT_TRUE(QVAlbumArtHandler::imageFromData({}).isNull());
+    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(
+        png + QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength, 0))
+                    .isNull());
+    EXPECT_EQ(QVAlbumArtHandler::stubImage().size(), QSize(200, 200));
+}
+
+} // namespace
