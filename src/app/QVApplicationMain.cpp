@@ -3,6 +3,8 @@
 #include "QVApplicationLauncher.h"
 #include "QVDesktopApplication.h"
 
+#include <QIcon>
+
 int QVApplicationMain(int argc, char** argv)
 {
     QVApplicationLauncher::setEngineFlags();
@@ -11,6 +13,8 @@ int QVApplicationMain(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quiv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUIV_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quiv.desktop"));
+    QGuiApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("com.quiv.desktop"), QIcon(QStringLiteral(":/icons/com.quiv.desktop.svg"))));
 
     QVApplicationLauncher launcher(&application);
     launcher.launch();

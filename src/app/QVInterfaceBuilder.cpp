@@ -3,6 +3,8 @@
 #include "QVAboutWindow.h"
 #include "QVDesktopAppDelegate.h"
 #include "QVDesktopApplication.h"
+#include "QVDockMenu.h"
+#include "QVDockTile.h"
 #include "QVLocalizedString.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerWindow.h"
@@ -22,6 +24,7 @@ QVInterfaceBuilder::QVInterfaceBuilder(QVDesktopApplication* application, QVDesk
 
 QVInterfaceBuilder::~QVInterfaceBuilder()
 {
+    delete _trayIcon; // before the window that owns its menu
     delete _mainPlayerWindow2;
     delete _miniPlayerWindow;
     delete _matchCollectionWindow;
@@ -43,6 +46,7 @@ void QVInterfaceBuilder::build()
 
     connect(_mainPlayerWindow2, &QVMainPlayerWindow2::closeRequested, _application, &QVDesktopApplication::terminate);
     _buildMenus();
+    _buildTrayIcon();
 }
 
 void QVInterfaceBuilder::_buildMenus()
@@ -92,4 +96,29 @@ void QVInterfaceBuilder::_buildMenus()
     d->welcomeMenuItem->setEnabled(false);
 
     _mainPlayerWindow2->contentView()->layout()->setMenuBar(_menuBar);
+}
+
+void QVInterfaceBuilder::_buildTrayIcon()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    // Some trays show nothing without a context menu.
+    QVDockMenu* menu = _delegate->applicationDockMenu();
+    menu->setParent(_mainPlayerWindow2, Qt::Popup);
+    menu->addAction(QVLocalizedString("Show Quiv"), _delegate, &QVDesktopAppDelegate::showQuivWindow);
+    menu->addSeparator();
+    menu->addAction(QVLocalizedString("Quit Quiv"), _application, &QVDesktopApplication::terminate);
+
+    _trayIcon = new QSystemTrayIcon(QApplication::windowIcon(), this);
+    _trayIcon->setContextMenu(menu);
+    _trayIcon->setToolTip(QStringLiteral("Quiv"));
+    connect(_trayIcon, &QSystemTrayIcon::activated, _delegate, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            _delegate->showQuivWindow();
+    });
+    // The page's badge shows in the tooltip as well as on the launcher.
+    connect(QVDockTile::sharedInstance(), &QVDockTile::badgeLabelChanged, _trayIcon, [this](const QString& label) {
+        _trayIcon->setToolTip(label.isEmpty() ? QStringLiteral("Quiv") : QStringLiteral("Quiv (%1)").arg(label));
+    });
+    _trayIcon->show();
 }

@@ -9,6 +9,7 @@
 #include "QVWindow.h"
 
 #include <QMenuBar>
+#include <QSystemTrayIcon>
 
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
@@ -26,9 +27,12 @@ public:
 
     QVMainPlayerWindow2* mainPlayerWindow2() const { return _mainPlayerWindow2; }
     QMenuBar* menuBar() const { return _menuBar; }
+    // nullptr where the desktop has no tray.
+    QSystemTrayIcon* trayIcon() const { return _trayIcon; }
 
 private:
     void _buildMenus();
+    void _buildTrayIcon();
 
     QVDesktopApplication* _application;
     QVDesktopAppDelegate* _delegate;
@@ -37,4 +41,5 @@ private:
     QPointer<QVWindow> _matchCollectionWindow;
     QPointer<QVAboutWindow> _aboutWindow;
     QPointer<QMenuBar> _menuBar;
+    QPointer<QSystemTrayIcon> _trayIcon;
 };
