@@ -1,6 +1,7 @@
 #include "QVMprisService.h"
 
 #include "QVAbstractWebView.h"
+#include "QVAlbumArtHandler.h"
 #include "QVLog.h"
 #include "QVMprisPlayerAdaptor.h"
 #include "QVMprisRootAdaptor.h"
@@ -29,12 +30,15 @@ QVMprisService::QVMprisService(QVWebPlaybackService* playback, QObject* parent)
     , _bus(QString())
 {
     _positionClock.start();
+    // The art first: the handler then has the new track's art before we announce the track.
+    _playback->albumArtHandler()->addAlbumArtListener(this);
     _playback->addWebPlaybackListener(this);
 }
 
 QVMprisService::~QVMprisService()
 {
     _playback->removeWebPlaybackListener(this);
+    _playback->albumArtHandler()->removeAlbumArtListener(this);
     if (_bus.isConnected()) {
         _bus.unregisterObject(QString::fromLatin1(kObjectPath));
         if (!_serviceName.isEmpty())
@@ -150,8 +154,10 @@ QVariantMap QVMprisService::metadata() const
         if (url.isValid() && !url.isRelative())
             map.insert(QStringLiteral("xesam:url"), url.toString());
     }
-    if (!_artUrl.isEmpty() && _artBaseIcon == track->baseIcon())
-        map.insert(QStringLiteral("mpris:artUrl"), _artUrl);
+    // The cached art as a file of its own, only while it is the playing track's.
+    const QVAlbumArtHandler* art = _playback->albumArtHandler();
+    if (!art->currentAlbumArtFileURL().isEmpty() && art->currentBaseIcon() == track->baseIcon())
+        map.insert(QStringLiteral("mpris:artUrl"), art->currentAlbumArtFileURL().toString());
     return map;
 }
 
@@ -281,25 +287,6 @@ void QVMprisService::setVolume(double volume)
 
 // Changes ------------------------------------------------------------------------
 
-void QVMprisService::_refreshArtUrl()
-{
-    // Page reads: only from callbacks that run outside the engine's own.
-    const QString baseIcon = _playback->playerScriptObject()->playingTrack()->baseIcon();
-    if (baseIcon == _artBaseIcon && !_artUrl.isEmpty())
-        return;
-    _artBaseIcon = baseIcon;
-    _artUrl.clear();
-    if (baseIcon.isEmpty())
-        return;
-    const QUrl server(_playback->serverInfoIsAddress());
-    if (!server.isValid() || server.isRelative())
-        return;
-    QUrl art = server;
-    art.setQuery(
-        QStringLiteral("m=%1&w=200&h=200").arg(QString::fromLatin1(QUrl::toPercentEncoding(baseIcon))));
-    _artUrl = art.toString(QUrl::FullyEncoded);
-}
-
 void QVMprisService::_emitPlayerChanges()
 {
     if (_serviceName.isEmpty())
@@ -333,7 +320,6 @@ void QVMprisService::playbackPlayingTrackChanged()
 {
     // A new track starts from its own beginning: no Seeked for that.
     _rebasePosition(_playback->playerScriptObject()->position());
-    _refreshArtUrl();
     _emitPlayerChanges();
 }
 
@@ -372,7 +358,6 @@ void QVMprisService::playbackPositionChanged(float)
 
 void QVMprisService::onPlaybackLoaded()
 {
-    _refreshArtUrl();
     _emitPlayerChanges();
 }
 
@@ -383,6 +368,11 @@ void QVMprisService::onPlaybackUnloaded()
 }
 
 void QVMprisService::onPlaybackOffline()
+{
+    _emitPlayerChanges();
+}
+
+void QVMprisService::onAlbumArtAvailable(const QImage&)
 {
     _emitPlayerChanges();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVAlbumArtListener.h"
 #include "QVWebPlaybackListener.h"
 
 #include <QDBusConnection>
@@ -19,7 +20,7 @@ class QVWebPlaybackService;
 // properties come from its mirror, so answering a D-Bus client never waits
 // for the page. Changes go out as PropertiesChanged (never Position; a jump
 // of the position is a Seeked signal).
-class QVMprisService : public QObject, public QVWebPlaybackListener
+class QVMprisService : public QObject, public QVWebPlaybackListener, public QVAlbumArtListener
 {
     Q_OBJECT
 public:
@@ -80,6 +81,9 @@ public:
     void onPlaybackUnloaded() override;
     void onPlaybackOffline() override;
 
+    // QVAlbumArtListener: the art file of the playing track changed.
+    void onAlbumArtAvailable(const QImage& image) override;
+
     // A position further than this from where playback should be is a jump.
     static constexpr double kSeekTolerance = 1.5;
 
@@ -90,7 +94,6 @@ signals:
     void openUriRequested(const QString& uri);
 
 private:
-    void _refreshArtUrl();
     void _emitPlayerChanges();
     double _estimatedPosition() const; // seconds
     void _rebasePosition(double seconds);
@@ -102,8 +105,6 @@ private:
     QDBusConnection _bus;
     QString _serviceName;
     QVariantMap _sentProperties;
-    QString _artBaseIcon;
-    QString _artUrl;
     double _positionBase = 0.0;
     QElapsedTimer _positionClock;
     bool _positionAdvances = false;

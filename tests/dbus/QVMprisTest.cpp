@@ -1,18 +1,23 @@
 #include "../unit/playback/QVPlaybackTestSupport.h"
+#include "QVAlbumArtHandler.h"
 #include "QVConstants.h"
 #include "QVMprisService.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTimer>
 
 namespace {
@@ -52,6 +57,13 @@ protected:
         page.currentURL = QUrl("http://127.0.0.1:8000/album/a3");
         page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
             = "http://127.0.0.1:8000/images/art";
+        // The track's art is on disk already, as after an earlier fetch.
+        QImage cover(200, 200, QImage::Format_RGB32);
+        cover.fill(Qt::darkCyan);
+        QBuffer png(&coverData);
+        png.open(QIODevice::WriteOnly);
+        cover.save(&png, "PNG");
+        service.albumArtHandler()->cacheController()->cacheAlbumArt(coverData, "al/3.png");
         mpris = std::make_unique<QVMprisService>(&service);
         ASSERT_TRUE(mpris->registerOn(QDBusConnection::sessionBus()));
         service.playbackPlayingTrackChanged(); // what a page would report first
@@ -107,6 +119,7 @@ protected:
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "mpris-test-client");
     SignalRecorder recorder;
     std::unique_ptr<QVMprisService> mpris;
+    QByteArray coverData;
 };
 } // namespace
 
@@ -139,8 +152,12 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     EXPECT_EQ(qdbus_cast<QStringList>(meta.value("xesam:artist")), QStringList { "Artist" });
     EXPECT_EQ(meta.value("xesam:album").toString(), "Album");
     EXPECT_EQ(meta.value("xesam:url").toString(), "http://127.0.0.1:8000/track/t12");
-    EXPECT_EQ(
-        meta.value("mpris:artUrl").toString(), "http://127.0.0.1:8000/images/art?m=al%2F3.png&w=200&h=200");
+    // The cached art as a file of its own, which any desktop can read.
+    const QUrl art(meta.value("mpris:artUrl").toString());
+    ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+    QFile artFile(art.toLocalFile());
+    ASSERT_TRUE(artFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(artFile.readAll(), coverData);
 
     // The same, as a desktop tool reads it.
     if (QStandardPaths::findExecutable("playerctl").isEmpty())
@@ -221,6 +238,37 @@ TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPosition)
     service.playbackShuffleChanged(true);
     settle();
     EXPECT_TRUE(recorder.changes.isEmpty());
+}
+
+TEST_F(QVMprisTest, ArtFollowsThePlayingTrack)
+{
+    settle();
+    ASSERT_TRUE(metadata().contains("mpris:artUrl"));
+    // A track of another album whose art cannot be fetched: no art rather than the last album's.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 closed = probe.serverPort();
+    probe.close();
+    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
+        = QString("http://127.0.0.1:%1/images/art").arg(closed);
+    page.answers["Q.player.playingTrack().get('key')"] = "t20";
+    page.answers["Q.player.playingTrack().get('baseIcon')"] = "al/4.png";
+    service.playbackPlayingTrackChanged(); // as the page reports it
+    settle();
+    EXPECT_EQ(
+        metadata().value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t20");
+    EXPECT_FALSE(metadata().contains("mpris:artUrl"));
+
+    // Back to the first album: its art at once, announced with the track.
+    recorder.changes.clear();
+    page.answers["Q.player.playingTrack().get('key')"] = "t12";
+    page.answers["Q.player.playingTrack().get('baseIcon')"] = "al/3.png";
+    service.playbackPlayingTrackChanged(); // as the page reports it
+    settle();
+    ASSERT_FALSE(recorder.changes.isEmpty());
+    const QVariantMap meta
+        = qdbus_cast<QVariantMap>(recorder.changes.last().value("Metadata").value<QDBusArgument>());
+    EXPECT_TRUE(QUrl(meta.value("mpris:artUrl").toString()).isLocalFile());
 }
 
 TEST_F(QVMprisTest, PositionJumpsAreSeekedSignals)
