@@ -1,0 +1,523 @@
+#include "QVNoticeService.h"
+#include "../unit/playback/QVPlaybackTestSupport.h"
+#include "QVAlbumArtHandler.h"
+#include "QVTestWait.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+namespace {
+
+// A bus daemon of the test's own: no notification server unless the test
+// starts one, and, when asked, one the bus "starts" on demand and fails to.
+class PrivateBus
+{
+public:
+    explicit PrivateBus(bool withFailingActivation = false)
+    {
+        const QString services = folder.filePath("services");
+        QDir().mkpath(services);
+        if (withFailingActivation) {
+            QFile service(services + "/org.freedesktop.Notifications.service");
+            service.open(QIODevice::WriteOnly);
+            service.write("[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
+        }
+        QFile config(folder.filePath("bus.conf"));
+        config.open(QIODevice::WriteOnly);
+        const QString text
+            = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+              "<servicedir>%2</servicedir><policy context=\"default\">"
+              "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+              "<allow own=\"*\"/></policy></busconfig>\n";
+        config.write(text.arg(folder.path(), services).toUtf8());
+        config.close();
+        daemon.start(
+            "dbus-daemon", { "--nofork", "--print-address=1", "--config-file=" + config.fileName() });
+        if (daemon.waitForStarted(5000) && daemon.waitForReadyRead(5000))
+            address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        for (const QString& name : names)
+            QDBusConnection::disconnectFromBus(name);
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    }
+    QDBusConnection connect(const QString& name)
+    {
+        const QString unique = name + QString::number(quintptr(this));
+        names.append(unique);
+        return QDBusConnection::connectToBus(address, unique);
+    }
+
+    QTemporaryDir folder;
+    QProcess daemon;
+    QString address;
+    QStringList names;
+};
+
+// The notification server of a desktop, as small as the test needs: it keeps
+// what it was sent and answers with ids the way the specification asks
+// (a replaced notification keeps its id).
+class FakeNotificationServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Notice {
+        QString appName;
+        uint replacesId = 0;
+        QString appIcon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        int timeout = 0;
+        uint id = 0;
+        QImage image;
+    };
+    QList<Notice> notices;
+    QStringList capabilities { "body", "body-markup", "actions", "icon-static" };
+    int capabilityCalls = 0;
+    uint lastId = 0;
+};
+
+class FakeNotificationAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    explicit FakeNotificationAdaptor(FakeNotificationServer* server)
+        : QDBusAbstractAdaptor(server)
+        , server(server)
+    {
+    }
+
+public slots:
+    QStringList GetCapabilities()
+    {
+        ++server->capabilityCalls;
+        return server->capabilities;
+    }
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+        const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
+    {
+        FakeNotificationServer::Notice notice { appName, replacesId, appIcon, summary, body, actions, hints,
+            timeout, replacesId ? replacesId : ++server->lastId, QImage() };
+        if (hints.contains("image-data")) {
+            const QDBusArgument argument = hints.value("image-data").value<QDBusArgument>();
+            int width = 0, height = 0, stride = 0, bits = 0, channels = 0;
+            bool alpha = false;
+            QByteArray data;
+            argument.beginStructure();
+            argument >> width >> height >> stride >> alpha >> bits >> channels >> data;
+            argument.endStructure();
+            if (bits == 8 && channels == (alpha ? 4 : 3) && data.size() >= qsizetype(stride) * height)
+                notice.image = QImage(reinterpret_cast<const uchar*>(data.constData()), width, height, stride,
+                    alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+                                   .copy();
+        }
+        server->notices.append(notice);
+        return notice.id;
+    }
+    void CloseNotification(uint) { }
+    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
+    {
+        vendor = "test";
+        version = "1";
+        specVersion = "1.2";
+        return "fake";
+    }
+
+signals:
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
+
+private:
+    FakeNotificationServer* server;
+};
+
+// An image server that holds every request until the test answers it.
+class HeldImageServer : public QObject
+{
+public:
+    HeldImageServer()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                requests.insert(socket, QByteArray());
+                QObject::connect(socket, &QTcpSocket::readyRead, this,
+                    [this, socket] { requests[socket] += socket->readAll(); });
+            }
+        });
+    }
+    QString address() const { return QString("http://127.0.0.1:%1/art").arg(server.serverPort()); }
+    int heldCount() const
+    {
+        int count = 0;
+        for (const QByteArray& request : requests)
+            count += request.contains("\r\n\r\n") ? 1 : 0;
+        return count;
+    }
+    // Answers the request for the base icon (as the handler encodes it).
+    void answer(const QString& baseIcon, const QByteArray& png)
+    {
+        const QByteArray icon = "m=" + QUrl::toPercentEncoding(baseIcon) + "&";
+        for (auto it = requests.begin(); it != requests.end(); ++it) {
+            if (!it.value().contains(icon))
+                continue;
+            it.key()->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: "
+                + QByteArray::number(png.size()) + "\r\n\r\n" + png);
+            it.key()->disconnectFromHost();
+        }
+    }
+    QTcpServer server;
+    QHash<QTcpSocket*, QByteArray> requests;
+};
+
+QByteArray pngOf(const QColor& color)
+{
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// The notice service of a playback service over a fake page, on a private
+// bus where the test runs the notification server.
+class QVNoticeServiceTest : public PlaybackServiceTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+        loadPlayingPage(); // "Song" by "Artist" on "Album", art "al/3.png", playing
+        // Two albums' art on disk already.
+        service.albumArtHandler()->cacheController()->cacheAlbumArt(pngOf(Qt::darkCyan), "al/3.png");
+        service.albumArtHandler()->cacheController()->cacheAlbumArt(pngOf(Qt::darkRed), "al/4.png");
+    }
+    void TearDown() override
+    {
+        notices.reset();
+        stopServer();
+    }
+
+    void startServer(const QStringList& capabilities = { "body", "body-markup", "actions" })
+    {
+        fake = std::make_unique<FakeNotificationServer>();
+        fake->capabilities = capabilities;
+        new FakeNotificationAdaptor(fake.get());
+        serverBus = bus.connect("server");
+        ASSERT_TRUE(serverBus.registerObject(
+            "/org/freedesktop/Notifications", fake.get(), QDBusConnection::ExportAdaptors));
+        ASSERT_TRUE(serverBus.registerService("org.freedesktop.Notifications"));
+    }
+    void stopServer()
+    {
+        if (!fake)
+            return;
+        serverBus.unregisterService("org.freedesktop.Notifications");
+        serverBus.unregisterObject("/org/freedesktop/Notifications");
+        QDBusConnection::disconnectFromBus(serverBus.name());
+        fake.reset();
+    }
+    void makeService()
+    {
+        notices = std::make_unique<QVNoticeService>(&service, &navigation, bus.connect("client"));
+    }
+    bool waitForReady()
+    {
+        return QVWaitUntil([&] { return notices->isServerReady(); }, 5000);
+    }
+    bool waitForNotices(qsizetype count)
+    {
+        return QVWaitUntil([&] { return fake && fake->notices.size() >= count; }, 5000);
+    }
+    void settle(int ms = 150) { QTest::qWait(ms); }
+    void changeTrack(const QString& name, const QString& baseIcon, const QString& artist = "Artist",
+        const QString& album = "Album")
+    {
+        page.answers["Q.player.playingTrack().get('name')"] = name;
+        page.answers["Q.player.playingTrack().get('baseIcon')"] = baseIcon;
+        page.answers["Q.player.playingTrack().get('artist')"] = artist;
+        page.answers["Q.player.playingTrack().get('album')"] = album;
+        service.playbackPlayingTrackChanged();
+    }
+    void setPlaying(bool playing)
+    {
+        page.answers["Q.player.playState();"] = playing ? "1" : "2";
+        service.playbackPlayStateChanged(playing ? QVPlayStatePlaying : QVPlayStatePaused);
+    }
+    static QColor colorOf(const QImage& image) { return image.pixelColor(100, 100); }
+
+    PrivateBus bus;
+    QDBusConnection serverBus { QString() };
+    std::unique_ptr<FakeNotificationServer> fake;
+    std::unique_ptr<QVNoticeService> notices;
+};
+
+} // namespace
+
+TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
+{
+    startServer();
+    makeService();
+    ASSERT_TRUE(waitForReady());
+    EXPECT_EQ(fake->capabilityCalls, 1);
+
+    service.playbackPlayingTrackChanged(); // the page reports its track
+    ASSERT_TRUE(waitForNotices(1));
+    const auto first = fake->notices.first();
+    EXPECT_EQ(first.appName, "Quiv");
+    EXPECT_EQ(first.replacesId, 0u);
+    EXPECT_EQ(first.appIcon, "");
+    EXPECT_EQ(first.summary, "Song");
+    EXPECT_EQ(first.body, "Artist, Album");
+    EXPECT_EQ(first.actions, (QStringList { "next", "Next" }));
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
+    EXPECT_EQ(first.hints.value("category").toString(), "x-gnome.music");
+    EXPECT_EQ(first.timeout, -1);
+    ASSERT_EQ(first.image.size(), QSize(200, 200));
+    EXPECT_EQ(colorOf(first.image), QColor(Qt::darkCyan));
+
+    // The next album: the same notification, now with the new art.
+    changeTrack("Second Song", "al/4.png", "Other Artist", "Other & <Album>");
+    ASSERT_TRUE(waitForNotices(2));
+    const auto second = fake->notices.at(1);
+    EXPECT_EQ(second.replacesId, first.id);
+    EXPECT_EQ(second.id, first.id);
+    EXPECT_EQ(second.summary, "Second Song");
+    // The server reads markup: the album's name stays text.
+    EXPECT_EQ(second.body, "Other Artist, Other &amp; &lt;Album&gt;");
+    EXPECT_EQ(colorOf(second.image), QColor(Qt::darkRed));
+    EXPECT_EQ(notices->nowPlayingNotificationId(), first.id);
+
+    // Another track of the same album: at once, with the album's art.
+    changeTrack("Third Song", "al/4.png");
+    ASSERT_TRUE(waitForNotices(3));
+    EXPECT_EQ(fake->notices.at(2).summary, "Third Song");
+    EXPECT_EQ(fake->notices.at(2).replacesId, first.id);
+    EXPECT_EQ(colorOf(fake->notices.at(2).image), QColor(Qt::darkRed));
+
+    // The same track again (repeat): nothing new. A track without a name: nothing.
+    service.playbackPlayingTrackChanged();
+    changeTrack("", "al/3.png");
+    settle();
+    EXPECT_EQ(fake->notices.size(), 3);
+
+    // The user closed it: the next track opens a new one.
+    emit fake->findChild<FakeNotificationAdaptor*>()->NotificationClosed(first.id, 2);
+    ASSERT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == 0; }));
+    changeTrack("Fourth Song", "al/3.png");
+    ASSERT_TRUE(waitForNotices(4));
+    EXPECT_EQ(fake->notices.at(3).replacesId, 0u);
+}
+
+TEST_F(QVNoticeServiceTest, TheNoticeWaitsForPlayAndForTheArt)
+{
+    startServer();
+    makeService();
+    ASSERT_TRUE(waitForReady());
+    service.playbackPlayingTrackChanged();
+    ASSERT_TRUE(waitForNotices(1));
+
+    // Paused: nothing until it plays.
+    page.answers["Q.player.playState();"] = "2";
+    changeTrack("Paused Song", "al/3.png");
+    settle();
+    EXPECT_EQ(fake->notices.size(), 1);
+    setPlaying(true);
+    ASSERT_TRUE(waitForNotices(2));
+    EXPECT_EQ(fake->notices.at(1).summary, "Paused Song");
+
+    // Two new albums whose art is still on its way: one notice, for the
+    // track playing when the art arrives, with that track's art.
+    HeldImageServer images;
+    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = images.address();
+    changeTrack("Fifth Song", "al/5.png");
+    changeTrack("Sixth Song", "al/6.png");
+    ASSERT_TRUE(QVWaitUntil([&] { return images.heldCount() == 2; }));
+    settle();
+    EXPECT_EQ(fake->notices.size(), 2);
+    images.answer("al/6.png", pngOf(Qt::darkGreen));
+    images.answer("al/5.png", pngOf(Qt::darkYellow));
+    ASSERT_TRUE(waitForNotices(3));
+    settle();
+    ASSERT_EQ(fake->notices.size(), 3);
+    EXPECT_EQ(fake->notices.at(2).summary, "Sixth Song");
+    EXPECT_EQ(colorOf(fake->notices.at(2).image), QColor(Qt::darkGreen));
+}
+
+TEST_F(QVNoticeServiceTest, PageNotices)
+{
+    startServer();
+    makeService();
+    ASSERT_TRUE(waitForReady());
+
+    // Installed on each fresh page, taken off at the next load.
+    notices->onWindowScriptObjectReady(&page);
+    ASSERT_EQ(page.objects.value("NoticeScriptObject"), notices->noticeScriptObject());
+    EXPECT_EQ(notices->noticeScriptObject()->exportedMethods(), QStringList { "showNotice" });
+
+    QVScriptObject* object = page.objects.value("NoticeScriptObject");
+    object->invokeScriptMethod(
+        "showNotice", { "Added%20to%20your%20collection", "Harbour%20Lights%20%26%20more" });
+    object->invokeScriptMethod("showNotice", { "caf%C3%A9%20%3Cb%3Ebold%3C%2Fb%3E", "%zz%E2%82 100%" });
+    // Dropped: wrong types or counts, and what the page cannot see.
+    object->invokeScriptMethod("showNotice", { 42, "x" });
+    object->invokeScriptMethod("showNotice", { "only one" });
+    object->invokeScriptMethod("showNotice", { "a", "b", "c" });
+    object->invokeScriptMethod("sendNotice", { "a", "b" });
+    object->invokeScriptMethod("showNotice", { QString(20000, 'A'), QString("%41").repeated(5000) });
+    ASSERT_TRUE(waitForNotices(3));
+    settle();
+    ASSERT_EQ(fake->notices.size(), 3);
+
+    const auto first = fake->notices.at(0);
+    EXPECT_EQ(first.summary, "Added to your collection");
+    EXPECT_EQ(first.body, "Harbour Lights &amp; more");
+    EXPECT_EQ(first.replacesId, 0u);
+    EXPECT_TRUE(first.actions.isEmpty());
+    EXPECT_FALSE(first.hints.contains("image-data")); // never an icon
+    EXPECT_EQ(first.appIcon, "");
+    EXPECT_EQ(first.hints.value("category").toString(), "x-quiv.notice");
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
+    // The summary is plain text; broken escapes come through as they are.
+    EXPECT_EQ(fake->notices.at(1).summary, "café <b>bold</b>");
+    EXPECT_EQ(fake->notices.at(1).body, "%zz" + QString::fromUtf8("\xE2\x82") + " 100%");
+    EXPECT_NE(fake->notices.at(1).id, first.id); // each its own
+    // Long text is cut.
+    EXPECT_EQ(fake->notices.at(2).summary, QString(QVNoticeService::kMaxSummaryLength, 'A'));
+    EXPECT_EQ(fake->notices.at(2).body, QString(QVNoticeService::kMaxBodyLength, 'A'));
+
+    // Page notices leave the track's notification alone.
+    service.playbackPlayingTrackChanged();
+    ASSERT_TRUE(waitForNotices(4));
+    EXPECT_EQ(fake->notices.at(3).replacesId, 0u);
+    EXPECT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == fake->notices.at(3).id; }));
+
+    notices->onWindowScriptObjectShouldRemove(&page);
+    EXPECT_FALSE(page.objects.contains("NoticeScriptObject"));
+}
+
+TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
+{
+    startServer();
+    makeService();
+    ASSERT_TRUE(waitForReady());
+    service.playbackPlayingTrackChanged();
+    ASSERT_TRUE(waitForNotices(1));
+    const uint id = fake->notices.first().id;
+    auto* adaptor = fake->findChild<FakeNotificationAdaptor*>();
+
+    page.scripts.clear();
+    emit adaptor->ActionInvoked(id + 1, "next"); // somebody else's
+    emit adaptor->ActionInvoked(id, "default");
+    emit adaptor->ActionInvoked(id, "next");
+    ASSERT_TRUE(QVWaitUntil([&] { return page.scripts.contains("Q.player.next();"); }));
+    settle();
+    EXPECT_EQ(page.scripts.count("Q.player.next();"), 1);
+
+    // Another program on the bus cannot press it.
+    QDBusConnection other = bus.connect("other");
+    other.send(QDBusMessage::createSignal(
+                   "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked")
+        << id << QString("next"));
+    settle();
+    EXPECT_EQ(page.scripts.count("Q.player.next();"), 1);
+
+    // A server without actions (restarted as one): no button.
+    stopServer();
+    startServer({ "body" });
+    ASSERT_TRUE(QVWaitUntil([&] { return fake->capabilityCalls == 1 && notices->isServerReady(); }));
+    changeTrack("Second Song", "al/4.png", "Artist", "A & B");
+    ASSERT_TRUE(waitForNotices(1));
+    EXPECT_TRUE(fake->notices.first().actions.isEmpty());
+    EXPECT_EQ(fake->notices.first().body, "Artist, A & B"); // no markup: sent as it is
+}
+
+TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
+{
+    // None at start: quiet, and nothing is kept for later.
+    makeService();
+    settle();
+    EXPECT_FALSE(notices->isServerReady());
+    service.playbackPlayingTrackChanged();
+    notices->showNotice("Early", "nobody hears this");
+
+    startServer();
+    ASSERT_TRUE(waitForReady());
+    settle();
+    EXPECT_TRUE(fake->notices.isEmpty());
+    EXPECT_EQ(fake->capabilityCalls, 1);
+    changeTrack("Second Song", "al/4.png");
+    ASSERT_TRUE(waitForNotices(1));
+    EXPECT_EQ(fake->notices.first().replacesId, 0u);
+
+    // The desktop's shell restarts: quiet while it is gone, asked again when
+    // it is back, and a fresh notification (the new server knows no old id).
+    stopServer();
+    ASSERT_TRUE(QVWaitUntil([&] { return !notices->isServerReady(); }));
+    changeTrack("Third Song", "al/3.png");
+    startServer();
+    ASSERT_TRUE(waitForReady());
+    EXPECT_EQ(fake->capabilityCalls, 1);
+    settle();
+    EXPECT_TRUE(fake->notices.isEmpty());
+    changeTrack("Fourth Song", "al/4.png");
+    ASSERT_TRUE(waitForNotices(1));
+    EXPECT_EQ(fake->notices.first().replacesId, 0u);
+    EXPECT_EQ(fake->notices.first().summary, "Fourth Song");
+}
+
+TEST(QVNoticeServiceBusTest, ServerThatCannotBeStartedOrNoBusAtAll)
+{
+    QStringList log;
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    QVWebNavigationService navigation(&center);
+    RecordingPlayStateSignal signal(&log);
+    FakeSleepMonitor sleep(&log);
+    FakeAudioOutput output;
+    FakeSystemVolume volume;
+    QVWebPlaybackService playback(QVWebPlaybackService::Services {
+        &center, defaults.get(), &navigation, &signal, &volume, &output, &sleep });
+    QVFakeWebView page;
+    answerPlayingPage(page);
+    playback.setWebView(&page);
+    playback.webViewFinishedLoading();
+
+    // The bus would start a server on demand, but the program fails.
+    PrivateBus bus(true);
+    ASSERT_FALSE(bus.address.isEmpty());
+    QVNoticeService failing(&playback, &navigation, bus.connect("client"));
+    QTest::qWait(300);
+    EXPECT_FALSE(failing.isServerReady());
+    playback.playbackPlayingTrackChanged();
+    failing.showNotice("a", "b");
+
+    // No bus: inert.
+    QVNoticeService offline(&playback, &navigation, QDBusConnection("no-such-connection"));
+    offline.showNotice("a", "b");
+    playback.playbackPlayingTrackChanged();
+    EXPECT_FALSE(offline.isServerReady());
+    EXPECT_EQ(offline.nowPlayingNotificationId(), 0u);
+}
+
+#include "QVNoticeServiceTest.moc"
