@@ -252,7 +252,8 @@ TEST_F(QVMprisTest, ArtFollowsThePlayingTrack)
     page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
         = QString("http://127.0.0.1:%1/images/art").arg(closed);
     page.answers["Q.player.playingTrack().get('key')"] = "t20";
-    page.answers["Q.player.playingTrack().get('baseIcon')"] = "al/4.png";
+    page.answers["Q.player.playingTrack().get('baseIcon')"] = "al/uncached.png";
+    service.albumArtHandler()->cacheController()->removeAlbumArt("al/uncached.png");
     service.playbackPlayingTrackChanged(); // as the page reports it
     settle();
     EXPECT_EQ(

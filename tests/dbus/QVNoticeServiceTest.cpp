@@ -86,6 +86,7 @@ public:
         int timeout = 0;
         uint id = 0;
         QImage image;
+        QString imageSignature;
     };
     QList<Notice> notices;
     QStringList capabilities { "body", "body-markup", "actions", "icon-static" };
@@ -114,9 +115,10 @@ public slots:
         const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
     {
         FakeNotificationServer::Notice notice { appName, replacesId, appIcon, summary, body, actions, hints,
-            timeout, replacesId ? replacesId : ++server->lastId, QImage() };
+            timeout, replacesId ? replacesId : ++server->lastId, QImage(), QString() };
         if (hints.contains("image-data")) {
             const QDBusArgument argument = hints.value("image-data").value<QDBusArgument>();
+            notice.imageSignature = argument.currentSignature();
             int width = 0, height = 0, stride = 0, bits = 0, channels = 0;
             bool alpha = false;
             QByteArray data;
@@ -293,6 +295,7 @@ TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
     EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
     EXPECT_EQ(first.hints.value("category").toString(), "x-gnome.music");
     EXPECT_EQ(first.timeout, -1);
+    EXPECT_EQ(first.imageSignature, "(iiibiiay)");
     ASSERT_EQ(first.image.size(), QSize(200, 200));
     EXPECT_EQ(colorOf(first.image), QColor(Qt::darkCyan));
 
@@ -349,6 +352,8 @@ TEST_F(QVNoticeServiceTest, TheNoticeWaitsForPlayAndForTheArt)
     // Two new albums whose art is still on its way: one notice, for the
     // track playing when the art arrives, with that track's art.
     HeldImageServer images;
+    service.albumArtHandler()->cacheController()->removeAlbumArt("al/5.png");
+    service.albumArtHandler()->cacheController()->removeAlbumArt("al/6.png");
     page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = images.address();
     changeTrack("Fifth Song", "al/5.png");
     changeTrack("Sixth Song", "al/6.png");
