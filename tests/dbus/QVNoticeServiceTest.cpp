@@ -69,7 +69,7 @@ public:
 };
 
 // The notification server of a desktop, as small as the test needs: it keeps
-// what it was sent and answers with ids the way the specification asks
+// what it was sent and answers with ids as the Desktop Notifications protocol asks
 // (a replaced notification keeps its id).
 class FakeNotificationServer : public QObject
 {
