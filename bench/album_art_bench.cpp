@@ -6,6 +6,7 @@
 #include "QVAlbumArtHandler.h"
 #include "QVAudioOutputMonitor.h"
 #include "QVBenchStats.h"
+#include "QVQuietPlatform.h"
 #include "QVDemoService.h"
 #include "QVFakeWebView.h"
 #include "QVNotificationCenter.h"
@@ -27,24 +28,6 @@
 #include <cstdio>
 
 namespace {
-
-class QuietOutput : public QVAudioOutputMonitor
-{
-public:
-    bool isHeadphoneOutput() const override { return false; }
-};
-
-class QuietSleep : public QVSleepMonitor
-{
-public:
-    void acknowledgeSleep() override { }
-};
-
-class QuietSignal : public QVPlayStateSignal
-{
-public:
-    void post() override { }
-};
 
 // Notes when the answer came, and ends a wait for it.
 class TimedRequester : public QVAlbumArtListener
@@ -87,9 +70,9 @@ int main(int argc, char** argv)
     QVNotificationCenter center;
     QVUserDefaults defaults(dir.filePath("Quiv.conf"), &center);
     QVWebNavigationService navigation(&center);
-    QuietOutput output;
-    QuietSleep sleep;
-    QuietSignal signal;
+    QVQuietOutput output;
+    QVQuietSleep sleep;
+    QVQuietSignal signal;
     QVWebPlaybackService playback(QVWebPlaybackService::Services {
         &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
     // The page only has to name its image server.

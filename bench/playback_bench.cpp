@@ -3,6 +3,7 @@
 // the new state: page command, the page's report, the refresh, the fan-out.
 #include "QVAudioOutputMonitor.h"
 #include "QVBenchStats.h"
+#include "QVQuietPlatform.h"
 #include "QVCountingWebView.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
@@ -28,24 +29,6 @@
 #include <cstdio>
 
 namespace {
-
-
-// No sound server, no logind, no bus in a benchmark.
-class QuietOutput : public QVAudioOutputMonitor
-{
-public:
-    bool isHeadphoneOutput() const override { return false; }
-};
-class QuietSleep : public QVSleepMonitor
-{
-public:
-    void acknowledgeSleep() override { }
-};
-class QuietSignal : public QVPlayStateSignal
-{
-public:
-    void post() override { }
-};
 
 // Notes when it first hears the state it waits for.
 class WaitingListener : public QVWebPlaybackListener
@@ -86,9 +69,9 @@ int main(int argc, char** argv)
     QVUIConstantsService constants(&center, &defaults, "10.10");
     constants.setShouldUseLocalhost(true);
     QVWebNavigationService navigation(&center, &constants);
-    QuietOutput output;
-    QuietSleep sleep;
-    QuietSignal signal;
+    QVQuietOutput output;
+    QVQuietSleep sleep;
+    QVQuietSignal signal;
     QVWebPlaybackService playback(QVWebPlaybackService::Services {
         &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
     navigation.desktopScriptObject()->setPlaybackDelegate(&playback);
