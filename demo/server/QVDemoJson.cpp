@@ -2,13 +2,12 @@
 
 #include <cstdio>
 
-namespace {
-
-// Length of the valid UTF-8 sequence starting at `s[i]`, or 0 when invalid.
-size_t utf8SequenceLength(std::string_view s, size_t i)
+size_t QVDemoJson::utf8SequenceLength(std::string_view s, size_t i)
 {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
+    if (c < 0x80)
+        return 1;
     size_t length = 0;
     unsigned int min = 0;
     unsigned int code = 0;
@@ -32,8 +31,6 @@ size_t utf8SequenceLength(std::string_view s, size_t i)
         return 0;
     return length;
 }
-
-} // namespace
 
 std::string QVDemoJson::quote(std::string_view text)
 {

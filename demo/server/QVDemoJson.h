@@ -13,4 +13,6 @@ public:
     static std::string boolean(bool value) { return value ? "true" : "false"; }
     // {"error": message}
     static std::string error(std::string_view message);
+    // Length of the valid UTF-8 sequence at `text[i]` (1 for ASCII), or 0.
+    static size_t utf8SequenceLength(std::string_view text, size_t i);
 };

@@ -1,38 +1,10 @@
 #include "QVDemoJsonValue.h"
 
+#include "QVDemoJson.h"
+
 #include <charconv>
 
 namespace {
-
-// Length of the valid UTF-8 sequence at `text[i]` (1 for ASCII), or 0.
-size_t sequenceLength(std::string_view text, size_t i)
-{
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80)
-        return 1;
-    size_t length = 0;
-    unsigned int code = 0;
-    unsigned int min = 0;
-    if (c >= 0xC2 && c <= 0xDF)
-        length = 2, code = c & 0x1F, min = 0x80;
-    else if (c >= 0xE0 && c <= 0xEF)
-        length = 3, code = c & 0x0F, min = 0x800;
-    else if (c >= 0xF0 && c <= 0xF4)
-        length = 4, code = c & 0x07, min = 0x10000;
-    else
-        return 0;
-    if (i + length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (byte(i + k) & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 void appendUtf8(std::string& out, unsigned int code)
 {
@@ -244,7 +216,7 @@ private:
             if (c < 0x20)
                 return _fail("control character in a string");
             if (c >= 0x80) {
-                const size_t length = sequenceLength(_text, _pos);
+                const size_t length = QVDemoJson::utf8SequenceLength(_text, _pos);
                 if (length == 0)
                     return _fail("invalid UTF-8");
                 out.append(_text.substr(_pos, length));
@@ -360,7 +332,7 @@ std::optional<QVDemoJsonValue> QVDemoJsonValue::parse(
 bool QVDemoJsonValue::isValidUtf8(std::string_view text)
 {
     for (size_t i = 0; i < text.size();) {
-        const size_t length = sequenceLength(text, i);
+        const size_t length = QVDemoJson::utf8SequenceLength(text, i);
         if (length == 0)
             return false;
         i += length;
