@@ -43,7 +43,9 @@ public:
     // Empty until something was loaded.
     virtual QUrl mainFrameURL() const = 0;
 
-    void executeJavascript(const QString& script);
+    // Runs a command; nobody waits for its result. Commands and reads reach
+    // the page in the order they were given.
+    virtual void executeJavascript(const QString& script);
     QString javascriptStringValue(const QString& script);
     int javascriptIntValue(const QString& script);
     float javascriptFloatValue(const QString& script);

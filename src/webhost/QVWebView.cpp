@@ -115,6 +115,12 @@ QString QVWebView::evaluate(const QString& script)
     return QVScriptValue::textFromVariant(_runAndWait(script));
 }
 
+void QVWebView::executeJavascript(const QString& script)
+{
+    // No wait: a command needs no answer, and the engine keeps the order.
+    _page->runJavaScript(script, QWebEngineScript::MainWorld);
+}
+
 QStringList QVWebView::evaluateBatch(const QStringList& expressions)
 {
     if (expressions.isEmpty())

@@ -28,6 +28,7 @@ public:
 
     QString evaluate(const QString& script) override;
     QStringList evaluateBatch(const QStringList& expressions) override;
+    void executeJavascript(const QString& script) override;
 
     // Past this a read gives "" and logs one line. Default 2000 ms.
     int evaluationTimeout() const { return _evaluationTimeout; }
