@@ -1,5 +1,6 @@
 // The account snapshot refresh, read one value at a time (baseline) against
 // the batched refresh, and one page load to the page's initialisation.
+#include "QVBenchServices.h"
 #include "QVBenchStats.h"
 #include "QVCountingWebView.h"
 #include "QVTestEnvironment.h"
@@ -58,18 +59,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(20, atoi(argv[1])) : 200;
 
-    QVDemoService demo;
-    if (!demo.start()) {
-        std::fprintf(stderr, "demo service: %s\n", qPrintable(demo.errorString()));
+    QVBenchServices services;
+    if (!services.start())
         return 1;
-    }
-    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-    QTemporaryDir dir;
-    QVNotificationCenter center;
-    QVUserDefaults defaults(dir.filePath("Quiv.conf"), &center);
-    QVUIConstantsService constants(&center, &defaults, "10.10");
-    constants.setShouldUseLocalhost(true);
-    QVWebNavigationService service(&center, &constants);
+    QVNotificationCenter& center = services.center;
+    QVUIConstantsService& constants = *services.constants;
+    QVWebNavigationService& service = *services.navigation;
     int initialized = 0;
     center.addObserver(&initialized, QVJavascriptContentInitializedNotification,
                        [&](const QVNotification&) { ++initialized; });

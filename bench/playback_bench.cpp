@@ -2,6 +2,7 @@
 // time), and how long a play/pause key press takes to reach the listeners as
 // the new state: page command, the page's report, the refresh, the fan-out.
 #include "QVAudioOutputMonitor.h"
+#include "QVBenchServices.h"
 #include "QVBenchStats.h"
 #include "QVQuietPlatform.h"
 #include "QVCountingWebView.h"
@@ -57,18 +58,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(20, atoi(argv[1])) : 200;
 
-    QVDemoService demo;
-    if (!demo.start()) {
-        std::fprintf(stderr, "demo service: %s\n", qPrintable(demo.errorString()));
+    QVBenchServices services;
+    if (!services.start())
         return 1;
-    }
-    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-    QTemporaryDir dir;
-    QVNotificationCenter center;
-    QVUserDefaults defaults(dir.filePath("Quiv.conf"), &center);
-    QVUIConstantsService constants(&center, &defaults, "10.10");
-    constants.setShouldUseLocalhost(true);
-    QVWebNavigationService navigation(&center, &constants);
+    QVNotificationCenter& center = services.center;
+    QVUserDefaults& defaults = *services.defaults;
+    QVUIConstantsService& constants = *services.constants;
+    QVWebNavigationService& navigation = *services.navigation;
     QVQuietOutput output;
     QVQuietSleep sleep;
     QVQuietSignal signal;

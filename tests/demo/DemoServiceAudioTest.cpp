@@ -1,4 +1,4 @@
-#include "DemoHttpClient.h"
+#include "DemoServiceSuite.h"
 #include "QVDemoService.h"
 
 #include <gtest/gtest.h>
@@ -23,24 +23,14 @@ quint16 le16(const QByteArray& data, int offset)
     return qFromLittleEndian<quint16>(data.constData() + offset);
 }
 
-class DemoServiceAudioTest : public ::testing::Test
+class DemoServiceAudioTest : public DemoServiceSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        service = new QVDemoService;
-        if (!service->start())
-            FAIL() << service->errorString().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete service;
-        service = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_GT(service->port(), 0);
-        client = std::make_unique<DemoHttpClient>(service->port());
+        DemoServiceSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         whole = client->get("/media/audio/t105.wav");
         ASSERT_EQ(whole.status, 200);
         size = whole.body.size();
@@ -52,12 +42,9 @@ protected:
         return whole.body.mid(first, last - first + 1);
     }
 
-    static QVDemoService* service;
-    std::unique_ptr<DemoHttpClient> client;
     DemoHttpResponse whole;
     qsizetype size = 0;
 };
-QVDemoService* DemoServiceAudioTest::service = nullptr;
 
 // Every track: a 22050 Hz 16-bit mono PCM WAV exactly as long as the catalogue
 // says, different from every other track, and the same bytes each time.

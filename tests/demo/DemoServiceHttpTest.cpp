@@ -1,4 +1,4 @@
-#include "DemoHttpClient.h"
+#include "DemoServiceSuite.h"
 #include "QVDemoService.h"
 
 #include <gtest/gtest.h>
@@ -25,30 +25,9 @@ QByteArray webRootFile(const QString& relative)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class DemoServiceHttpTest : public ::testing::Test
+class DemoServiceHttpTest : public DemoServiceSuite
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        service = new QVDemoService;
-        if (!service->start())
-            FAIL() << service->errorString().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete service;
-        service = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_GT(service->port(), 0);
-        client = std::make_unique<DemoHttpClient>(service->port());
-    }
-
-    static QVDemoService* service;
-    std::unique_ptr<DemoHttpClient> client;
 };
-QVDemoService* DemoServiceHttpTest::service = nullptr;
 
 TEST_F(DemoServiceHttpTest, PagesScriptsAndErrorsCarryTheStrictPolicy)
 {
