@@ -183,6 +183,9 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
     ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
     const unsigned int id = unsigned(view.javascriptIntValue("Q.player.playingTrack().get('id')"));
     ASSERT_GT(id, 0u);
+    // The commands name the track the mirror holds: wait until it has the new one.
+    const QString key = view.javascriptStringValue("Q.player.playingTrack().get('key')");
+    ASSERT_TRUE(QVWaitUntil([&] { return playback->playingTrackKey() == key; }));
     playback->removeCurrentSongFromCollection();
     ASSERT_TRUE(QVWaitUntil([&] { return !playback->isTrackInUsersCollection(id); }));
     playback->addCurrentSongToCollection();
