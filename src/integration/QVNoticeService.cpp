@@ -3,6 +3,7 @@
 #include "QVAbstractWebView.h"
 #include "QVAlbumArtHandler.h"
 #include "QVConstants.h"
+#include "QVEventQueue.h"
 #include "QVLocalizedString.h"
 #include "QVLog.h"
 #include "QVWebNavigationService.h"
@@ -230,7 +231,7 @@ void QVNoticeService::_onServiceOwnerChanged(const QString&, const QString& oldO
 void QVNoticeService::_onActionInvoked(uint id, const QString& actionKey)
 {
     if (id != 0 && id == _nowPlayingId && actionKey == latin1(kNextAction))
-        _playback->nextTrack();
+        QVEventQueue::sharedInstance()->post(this, [this] { _playback->nextTrack(); });
 }
 
 void QVNoticeService::_onNotificationClosed(uint id, uint)

@@ -1,5 +1,7 @@
 #include "QVAudioHardwareEventListener.h"
 
+#include "QVEventQueue.h"
+
 #include "QVAudioHardwareEventListenerDelegate.h"
 #include "QVLogindSleepMonitor.h"
 #include "QVPulseAudioOutput.h"
@@ -28,11 +30,13 @@ QVAudioHardwareEventListener::~QVAudioHardwareEventListener()
 
 void QVAudioHardwareEventListener::_startListening()
 {
-    // Both monitors deliver on the main thread already.
-    _outputConnection = QObject::connect(_output, &QVAudioOutputMonitor::dataSourceChanged,
-        [this] { _onDefaultAudioOutputPropertyChanged(); });
-    _sleepConnection
-        = QObject::connect(_sleep, &QVSleepMonitor::systemWillSleep, [this] { _onSystemWillSleep(); });
+    // Both monitors deliver on the main thread, maybe inside a read of the
+    // page: the handlers read it, so they run through the event queue.
+    _outputConnection = QObject::connect(_output, &QVAudioOutputMonitor::dataSourceChanged, [this] {
+        QVEventQueue::sharedInstance()->post(&_context, [this] { _onDefaultAudioOutputPropertyChanged(); });
+    });
+    _sleepConnection = QObject::connect(_sleep, &QVSleepMonitor::systemWillSleep,
+        [this] { QVEventQueue::sharedInstance()->post(&_context, [this] { _onSystemWillSleep(); }); });
 }
 
 void QVAudioHardwareEventListener::_stopListening()

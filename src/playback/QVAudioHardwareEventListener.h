@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMetaObject>
+#include <QObject>
 
 #include <memory>
 
@@ -39,4 +40,6 @@ private:
     std::unique_ptr<QVSleepMonitor> _ownedSleep;
     QMetaObject::Connection _outputConnection;
     QMetaObject::Connection _sleepConnection;
+    // Ties queued events to this listener's life.
+    QObject _context;
 };

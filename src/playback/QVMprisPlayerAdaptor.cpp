@@ -1,6 +1,11 @@
 #include "QVMprisPlayerAdaptor.h"
 
+#include "QVEventQueue.h"
 #include "QVMprisService.h"
+
+// Calls from the bus run through the event queue, never inside a read of the
+// page; their replies carry nothing, so they go at once. Properties answer
+// from the mirror.
 
 QVMprisPlayerAdaptor::QVMprisPlayerAdaptor(QVMprisService* service)
     : QDBusAbstractAdaptor(service)
@@ -20,7 +25,7 @@ QString QVMprisPlayerAdaptor::loopStatus() const
 
 void QVMprisPlayerAdaptor::setLoopStatus(const QString& status)
 {
-    _service->setLoopStatus(status);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->setLoopStatus(status); });
 }
 
 bool QVMprisPlayerAdaptor::shuffle() const
@@ -30,7 +35,7 @@ bool QVMprisPlayerAdaptor::shuffle() const
 
 void QVMprisPlayerAdaptor::setShuffle(bool shuffle)
 {
-    _service->setShuffle(shuffle);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->setShuffle(shuffle); });
 }
 
 QVariantMap QVMprisPlayerAdaptor::metadata() const
@@ -45,7 +50,7 @@ double QVMprisPlayerAdaptor::volume() const
 
 void QVMprisPlayerAdaptor::setVolume(double volume)
 {
-    _service->setVolume(volume);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->setVolume(volume); });
 }
 
 qlonglong QVMprisPlayerAdaptor::position() const
@@ -80,45 +85,45 @@ bool QVMprisPlayerAdaptor::canSeek() const
 
 void QVMprisPlayerAdaptor::Next()
 {
-    _service->next();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->next(); });
 }
 
 void QVMprisPlayerAdaptor::Previous()
 {
-    _service->previous();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->previous(); });
 }
 
 void QVMprisPlayerAdaptor::Pause()
 {
-    _service->pause();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->pause(); });
 }
 
 void QVMprisPlayerAdaptor::PlayPause()
 {
-    _service->playPause();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->playPause(); });
 }
 
 void QVMprisPlayerAdaptor::Stop()
 {
-    _service->stop();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->stop(); });
 }
 
 void QVMprisPlayerAdaptor::Play()
 {
-    _service->play();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->play(); });
 }
 
 void QVMprisPlayerAdaptor::Seek(qlonglong offset)
 {
-    _service->seek(offset);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->seek(offset); });
 }
 
 void QVMprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong position)
 {
-    _service->setPosition(trackId, position);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->setPosition(trackId, position); });
 }
 
 void QVMprisPlayerAdaptor::OpenUri(const QString& uri)
 {
-    _service->openUri(uri);
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->openUri(uri); });
 }

@@ -1,6 +1,11 @@
 #include "QVMprisRootAdaptor.h"
 
+#include "QVEventQueue.h"
 #include "QVMprisService.h"
+
+// Calls from the bus run through the event queue, never inside a read of the
+// page; their replies carry nothing, so they go at once. Properties answer
+// from the mirror.
 
 QVMprisRootAdaptor::QVMprisRootAdaptor(QVMprisService* service)
     : QDBusAbstractAdaptor(service)
@@ -10,10 +15,10 @@ QVMprisRootAdaptor::QVMprisRootAdaptor(QVMprisService* service)
 
 void QVMprisRootAdaptor::Raise()
 {
-    _service->raise();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->raise(); });
 }
 
 void QVMprisRootAdaptor::Quit()
 {
-    _service->quit();
+    QVEventQueue::sharedInstance()->post(_service, [=, this] { _service->quit(); });
 }

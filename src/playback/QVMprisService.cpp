@@ -208,9 +208,8 @@ void QVMprisService::previous()
 
 void QVMprisService::pause()
 {
-    // The page only toggles: never let a pause start playback.
-    if (_isPlaying())
-        _playback->playPause();
+    // Never a toggle: a pause must not start playback.
+    _playback->pause();
 }
 
 void QVMprisService::playPause()
@@ -319,7 +318,7 @@ void QVMprisService::_emitPlayerChanges()
 void QVMprisService::playbackPlayingTrackChanged()
 {
     // A new track starts from its own beginning: no Seeked for that.
-    _rebasePosition(_playback->playerScriptObject()->position());
+    _rebasePosition(_playback->playerScriptObject()->sourcePosition());
     _emitPlayerChanges();
 }
 
@@ -345,11 +344,9 @@ void QVMprisService::playbackVolumeChanged(float)
     _emitPlayerChanges();
 }
 
-void QVMprisService::playbackPositionChanged(float)
+void QVMprisService::playbackPositionChanged(float fraction)
 {
-    // The page's own report of where it is, in seconds; the argument may be
-    // a fraction of the track, so it is not used.
-    const double reported = _playback->playerScriptObject()->position();
+    const double reported = double(fraction) * _playback->playingTrackDurationSeconds();
     const bool jumped = std::abs(reported - _estimatedPosition()) > kSeekTolerance;
     _rebasePosition(reported);
     if (jumped && !_serviceName.isEmpty())

@@ -43,14 +43,22 @@ void QVTrack::setPageValues(const QStringList& values)
     _duration = unsigned(std::max(0, QVTextValue::intValue(values.value(8))));
 }
 
-void QVTrack::updatePropertiesWithWebView(QVAbstractWebView* webView)
+bool QVTrack::updatePropertiesWithWebView(QVAbstractWebView* webView)
 {
-    if (!webView || !webView->javascriptBoolValue(kHasPlayer) || !webView->javascriptBoolValue(kHasTrack)) {
+    if (!webView) {
         clear();
-        return;
+        return true;
     }
-    QStringList values;
+    // The guard and every field in one round trip: one track's fields, never two.
+    QStringList reads { kHasPlayer + QStringLiteral(" && ") + kHasTrack };
     for (const QString& key : pageKeys())
-        values.append(webView->javascriptStringValue(fieldScript(key)));
-    setPageValues(values);
+        reads.append(fieldScript(key));
+    const QStringList values = webView->evaluateBatch(reads);
+    if (values.size() != reads.size())
+        return false;
+    if (!QVTextValue::boolValue(values.first()))
+        clear();
+    else
+        setPageValues(values.mid(1));
+    return true;
 }

@@ -29,11 +29,14 @@ public:
     unsigned int duration() const { return _duration; }
     void setDuration(unsigned int seconds) { _duration = seconds; }
 
-    // Reloads every field from the page.
-    void updatePropertiesWithWebView(QVAbstractWebView* webView);
+    // Reloads every field from the page in one round trip; false (fields
+    // kept) when the page did not answer.
+    bool updatePropertiesWithWebView(QVAbstractWebView* webView);
 
     // Every field unknown.
     void clear();
+
+    bool operator==(const QVTrack& other) const = default;
 
     // The page's field names of the eight strings, in the order they are read,
     // then "duration".

@@ -4,6 +4,7 @@
 #include "QVAlbumArtHandler.h"
 #include "QVAudioHardwareEventListener.h"
 #include "QVConstants.h"
+#include "QVEventQueue.h"
 #include "QVLog.h"
 #include "QVNotificationCenter.h"
 #include "QVPlayStateSignal.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 const QString kPlayerScriptObjectName = QStringLiteral("PlayerScriptObject");
@@ -159,8 +161,8 @@ unsigned int QVWebPlaybackService::volumeLevel() const
     const float volume = _playerScriptObject.volume();
     if (!std::isfinite(volume))
         return 0;
-    // Truncated, as the page's 0.555 is 55.
-    return unsigned(std::clamp(volume * 100.0f, 0.0f, 100.0f));
+    // Rounded: 0.29 held as a float is 28.999...
+    return unsigned(std::lround(std::clamp(volume * 100.0f, 0.0f, 100.0f)));
 }
 
 bool QVWebPlaybackService::isTrackInUsersCollection(unsigned int trackID)
@@ -363,6 +365,15 @@ void QVWebPlaybackService::playPause()
     _sendCommand(QStringLiteral("Q.player.togglePause();"));
 }
 
+void QVWebPlaybackService::pause()
+{
+    // The mirror may be stale: a toggle could start the music as the lid
+    // closes. The page's own state decides, and only a playing player stops.
+    _sendCommand(QStringLiteral("if (Q.player.pause) Q.player.pause(); "
+                                "else if (Q.player.playState() == 1 || Q.player.playState() == 3) "
+                                "Q.player.togglePause();"));
+}
+
 void QVWebPlaybackService::playSource(const QString& sourceKey)
 {
     if (!_isContentReady || !_webView)
@@ -487,16 +498,69 @@ void QVWebPlaybackService::removeCurrentSongFromMobile()
 
 void QVWebPlaybackService::playbackPlayingTrackChanged()
 {
-    _forceRefresh();
-    _notifyListeners([](QVWebPlaybackListener* l) { l->playbackPlayingTrackChanged(); });
-    _postPlayStateChanged();
+    _report(TrackReport);
 }
 
-void QVWebPlaybackService::playbackPlayStateChanged(QVPlayState state)
+void QVWebPlaybackService::playbackPlayStateChanged(QVPlayState)
 {
+    _report(StateReport);
+}
+
+void QVWebPlaybackService::_report(int report)
+{
+    _pendingReports |= report;
+    if (_flushQueued)
+        return;
+    _flushQueued = true;
+    // Behind whatever the page sent in the same turn: the other bridge's
+    // report of the same change joins this one.
+    QVEventQueue::sharedInstance()->enqueue(&_context, [this] { _flushReports(); });
+}
+
+void QVWebPlaybackService::_flushReports()
+{
+    _flushQueued = false;
+    if (std::exchange(_pendingReports, 0) == 0)
+        return;
     _forceRefresh();
-    _notifyListeners([state](QVWebPlaybackListener* l) { l->playbackPlayStateChanged(state); });
-    _postPlayStateChanged();
+
+    const QVTrack& track = *_playerScriptObject.playingTrack();
+    const bool trackChanged = !(track == _announced.track);
+    const bool stateChanged = playState() != _announced.playState;
+    const bool repeatChanged = repeatState() != _announced.repeatState;
+    const bool shuffleChanged = shuffle() != _announced.shuffle;
+    const bool volumeChanged = _playerScriptObject.volume() != _announced.volume;
+    _adoptAnnounced();
+
+    if (trackChanged)
+        _notifyListeners([](QVWebPlaybackListener* l) { l->playbackPlayingTrackChanged(); });
+    if (stateChanged) {
+        const QVPlayState state = playState();
+        _notifyListeners([state](QVWebPlaybackListener* l) { l->playbackPlayStateChanged(state); });
+    }
+    if (repeatChanged) {
+        const int repeat = repeatState();
+        _notifyListeners([repeat](QVWebPlaybackListener* l) { l->playbackRepeatChanged(repeat); });
+    }
+    if (shuffleChanged) {
+        const bool value = shuffle();
+        _notifyListeners([value](QVWebPlaybackListener* l) { l->playbackShuffleChanged(value); });
+    }
+    if (volumeChanged) {
+        const float level = _playerScriptObject.volume() * 100.0f;
+        _notifyListeners([level](QVWebPlaybackListener* l) { l->playbackVolumeChanged(level); });
+    }
+    if (trackChanged || stateChanged)
+        _postPlayStateChanged();
+}
+
+void QVWebPlaybackService::_adoptAnnounced()
+{
+    _announced.track = *_playerScriptObject.playingTrack();
+    _announced.playState = playState();
+    _announced.repeatState = repeatState();
+    _announced.shuffle = shuffle();
+    _announced.volume = _playerScriptObject.volume();
 }
 
 void QVWebPlaybackService::playbackPositionChanged(float position)
@@ -509,23 +573,19 @@ void QVWebPlaybackService::playbackMuteChanged(bool muted)
     _notifyListeners([muted](QVWebPlaybackListener* l) { l->playbackMuteChanged(muted); });
 }
 
-void QVWebPlaybackService::playbackRepeatChanged(int repeatState)
+void QVWebPlaybackService::playbackRepeatChanged(int)
 {
-    _forceRefresh();
-    _notifyListeners([repeatState](QVWebPlaybackListener* l) { l->playbackRepeatChanged(repeatState); });
+    _report(RepeatReport);
 }
 
-void QVWebPlaybackService::playbackShuffleChanged(bool shuffle)
+void QVWebPlaybackService::playbackShuffleChanged(bool)
 {
-    _forceRefresh();
-    _notifyListeners([shuffle](QVWebPlaybackListener* l) { l->playbackShuffleChanged(shuffle); });
+    _report(ShuffleReport);
 }
 
-void QVWebPlaybackService::playbackVolumeChanged(float volume)
+void QVWebPlaybackService::playbackVolumeChanged(float)
 {
-    _forceRefresh();
-    const float level = volume * 100.0f;
-    _notifyListeners([level](QVWebPlaybackListener* l) { l->playbackVolumeChanged(level); });
+    _report(VolumeReport);
 }
 
 void QVWebPlaybackService::onPlayerFlyoutToggled()
@@ -543,7 +603,10 @@ void QVWebPlaybackService::onRadioStationChanged(const QVariant& station)
 void QVWebPlaybackService::webViewFinishedLoading()
 {
     _isContentReady = true;
+    // The page as loaded is the starting point: a first report that finds
+    // the same track announces nothing, one that finds another does.
     _forceRefresh();
+    _adoptAnnounced();
     _notifyListeners([](QVWebPlaybackListener* l) { l->onPlaybackLoaded(); });
 }
 
@@ -557,6 +620,7 @@ void QVWebPlaybackService::onDesktopScriptObjectInitialized()
 {
     _isContentReady = true;
     _forceRefresh();
+    _adoptAnnounced();
 }
 
 void QVWebPlaybackService::onNetworkConnectionNotAvailable()
@@ -593,17 +657,17 @@ void QVWebPlaybackService::onDefaultAudioOutputChanged()
         return;
     if (_audioHardwareListener->isAudioOutputHeadphoneJack())
         return;
-    if (playState() != QVPlayStatePlaying)
+    if (playState() != QVPlayStatePlaying && playState() != QVPlayStateBuffering)
         return;
     if (!isMaster())
         return;
-    playPause();
+    pause();
 }
 
 void QVWebPlaybackService::onSystemWillSleep()
 {
-    if (isMaster() && playState() == QVPlayStatePlaying)
-        playPause();
+    if (isMaster() && (playState() == QVPlayStatePlaying || playState() == QVPlayStateBuffering))
+        pause();
 }
 
 void QVWebPlaybackService::onButtonPressed(int button, bool isHold)

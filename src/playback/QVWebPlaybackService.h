@@ -135,7 +135,9 @@ public:
     void syncCurrentSongToMobile();
     void removeCurrentSongFromMobile();
 
-    // Reports from the two page bridges.
+    // Reports from the two page bridges. Both report the same events: the
+    // reports of one turn of the event queue make one refresh, and listeners
+    // hear of each real change once.
     void playbackPlayingTrackChanged() override;
     void playbackPlayStateChanged(QVPlayState state) override;
     void playbackPositionChanged(float position) override;
@@ -169,7 +171,22 @@ public:
     static constexpr int kMaxStationListLength = 1024 * 1024;
     static constexpr int kMaxStations = 1000;
 
+    // Pauses without ever starting playback (unplugged headphones, sleep).
+    void pause();
+
 private:
+    // What listeners were last told, to announce real changes only.
+    struct Announced {
+        QVTrack track;
+        QVPlayState playState = QVPlayStateUnknown;
+        int repeatState = -1;
+        bool shuffle = false;
+        float volume = -1.0f;
+    };
+    enum Report { TrackReport = 1, StateReport = 2, RepeatReport = 4, ShuffleReport = 8, VolumeReport = 16 };
+    void _report(int report);
+    void _flushReports();
+    void _adoptAnnounced();
     void _notifyListeners(const std::function<void(QVWebPlaybackListener*)>& event);
     void _forceRefresh();
     void _postPlayStateChanged();
@@ -189,6 +206,11 @@ private:
     QList<QVWebPlaybackListener*> _playbackListeners;
     bool _isContentReady = false;
     bool _isUserSignedIn = false;
+    int _pendingReports = 0;
+    bool _flushQueued = false;
+    Announced _announced;
+    // Ties queued work to this service's life.
+    QObject _context;
 
     QVNotificationCenter* _center;
     QVUserDefaults* _defaults;

@@ -6,7 +6,9 @@
 #include "QVWebPlaybackService.h"
 
 #include <QHash>
+#include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -87,46 +89,65 @@ void QVWebPlayerScriptObject::invokeScriptMethod(const QString& method, const QV
         onShuffleChanged(argument.toBool());
 }
 
-void QVWebPlayerScriptObject::forceRefreshProperties()
+bool QVWebPlayerScriptObject::forceRefreshProperties()
 {
-    // Every read of one refresh stays in this function, in this order.
+    // One at a time: a request during a refresh (from inside its wait) makes
+    // one more pass after it instead of overwriting it half-way.
+    if (_refreshing) {
+        _refreshStale = true;
+        return true;
+    }
+    _refreshing = true;
+    bool answered = true;
+    do {
+        _refreshStale = false;
+        answered = _refreshOnce();
+    } while (_refreshStale && answered);
+    _refreshing = false;
+    return answered;
+}
+
+bool QVWebPlayerScriptObject::_refreshOnce()
+{
     if (!_webView) {
         _playingTrack.clear();
-        _repeatState = 2;
-        return;
+        return true;
     }
-    if (_webView->javascriptBoolValue(kHasPlayer) && _webView->javascriptBoolValue(kHasTrack)) {
-        const int rawState = _webView->javascriptIntValue(QStringLiteral("Q.player.playState();"));
-        const int rawRepeat = _webView->javascriptIntValue(QStringLiteral("Q.player.repeat();"));
-        _sourcePosition = _webView->javascriptIntValue(QStringLiteral("Q.player.position();"));
-        _volume = _webView->javascriptFloatValue(QStringLiteral("Q.player.volume();"));
-        _isShuffle = _webView->javascriptBoolValue(QStringLiteral("Q.player.shuffle();"));
-        _isMuted = false; // the page is not asked
-        // The track, as its own update reads it: guards first, then the fields.
-        if (_webView->javascriptBoolValue(kHasPlayer) && _webView->javascriptBoolValue(kHasTrack)) {
-            QStringList values;
-            for (const QString& key : QVTrack::pageKeys())
-                values.append(_webView->javascriptStringValue(QVTrack::fieldScript(key)));
-            _playingTrack.setPageValues(values);
-        } else {
-            _playingTrack.clear();
-        }
-        _storeRepeatState(rawRepeat);
-        _storeRawPlayState(rawState);
-        return;
+    // Every value in one round trip, so they all belong to one moment.
+    static const QStringList reads = [] {
+        QStringList list { kHasPlayer, kHasPlayer + QStringLiteral(" && ") + kHasTrack,
+            QStringLiteral("Q.player.playState()"), QStringLiteral("Q.player.repeat()"),
+            QStringLiteral("Q.player.position()"), QStringLiteral("Q.player.volume()"),
+            QStringLiteral("Q.player.shuffle()") };
+        for (const QString& key : QVTrack::pageKeys())
+            list.append(QVTrack::fieldScript(key));
+        return list;
+    }();
+    const QStringList v = _webView->evaluateBatch(reads);
+    if (v.size() != reads.size())
+        return false; // no answer: keep the last good values
+    if (!QVTextValue::boolValue(v[0]) || !QVTextValue::boolValue(v[1])) {
+        // No player or no track: nothing plays. Repeat is the player's
+        // setting and stays as it was.
+        _playingTrack.clear();
+        return true;
     }
-    // No player or no track: the track update checks again and clears.
-    if (_webView->javascriptBoolValue(kHasPlayer))
-        _webView->javascriptBoolValue(kHasTrack);
-    _playingTrack.clear();
-    _repeatState = 2;
+    _sourcePosition = QVTextValue::intValue(v[4]);
+    _volume = QVTextValue::floatValue(v[5]);
+    _isShuffle = QVTextValue::boolValue(v[6]);
+    _isMuted = false; // the page is not asked
+    _playingTrack.setPageValues(v.mid(7));
+    _storeRepeatState(QVTextValue::intValue(v[3]));
+    _storeRawPlayState(QVTextValue::intValue(v[2]));
+    return true;
 }
 
 bool QVWebPlayerScriptObject::isPlayingRadioStation()
 {
-    if (!_webView || !_webView->javascriptBoolValue(kHasPlayer) || !_webView->javascriptBoolValue(kHasTrack))
+    if (!_webView)
         return false;
-    return _webView->javascriptBoolValue(QStringLiteral("Q.isStation(Q.player.playingSource());"));
+    return _webView->javascriptBoolValue(kHasPlayer + QStringLiteral(" && ") + kHasTrack
+        + QStringLiteral(" && Q.isStation(Q.player.playingSource())"));
 }
 
 void QVWebPlayerScriptObject::_storeRawPlayState(int rawState)
@@ -143,13 +164,7 @@ void QVWebPlayerScriptObject::_storeRepeatState(int repeatState)
 
 void QVWebPlayerScriptObject::onPlayingTrackChanged()
 {
-    // The very first report of the process comes before the page has settled;
-    // the refresh after loading picks its state up.
-    if (!_receivedFirstPlayingTrackChange) {
-        _receivedFirstPlayingTrackChange = true;
-        return;
-    }
-    _playingTrack.updatePropertiesWithWebView(_webView);
+    // The service's refresh reads the track with everything else.
     _playbackService->playbackPlayingTrackChanged();
 }
 
@@ -161,8 +176,8 @@ void QVWebPlayerScriptObject::onPlayStateChanged(int rawState)
 
 void QVWebPlayerScriptObject::onPositionChanged(float position)
 {
-    _position = position;
-    _playbackService->playbackPositionChanged(position);
+    _position = std::clamp(position, 0.0f, 1.0f);
+    _playbackService->playbackPositionChanged(_position);
 }
 
 void QVWebPlayerScriptObject::onMuteChanged(bool muted)

@@ -21,8 +21,12 @@ public:
     QVAbstractWebView* webView() const { return _webView; }
     void setWebView(QVAbstractWebView* webView) { _webView = webView; }
 
-    // Pulls the whole state from the page. Nobody is told: callers notify.
-    void forceRefreshProperties();
+    // Pulls the whole state from the page in one round trip. Nobody is told:
+    // callers notify. Never re-entered: a request during a refresh runs one
+    // more pass after it. False when the page did not answer; the last good
+    // values stay.
+    bool forceRefreshProperties();
+    bool isRefreshing() const { return _refreshing; }
     bool isPlayingRadioStation();
 
     int repeatState() const { return _repeatState; }
@@ -31,7 +35,9 @@ public:
     void setPlayState(QVPlayState playState) { _playState = playState; }
     QVTrack* playingTrack() { return &_playingTrack; }
     const QVTrack* playingTrack() const { return &_playingTrack; }
+    // Seconds, as the last refresh read them.
     int sourcePosition() const { return _sourcePosition; }
+    // The fraction of the track the page last reported, 0 to 1.
     float position() const { return _position; }
     void setPosition(float position) { _position = position; }
     float volume() const { return _volume; }
@@ -40,7 +46,6 @@ public:
     void setIsMuted(bool muted) { _isMuted = muted; }
     bool isShuffle() const { return _isShuffle; }
     void setIsShuffle(bool shuffle) { _isShuffle = shuffle; }
-    bool receivedFirstPlayingTrackChange() const { return _receivedFirstPlayingTrackChange; }
 
     // The exported calls, with arguments as the page sent them.
     void onPlayingTrackChanged();
@@ -56,6 +61,7 @@ public:
     void onStationChanged(const QVariant& station);
 
 private:
+    bool _refreshOnce();
     void _storeRawPlayState(int rawState);
     void _storeRepeatState(int repeatState);
 
@@ -69,5 +75,6 @@ private:
     float _volume = 0.0f;
     bool _isMuted = false;
     bool _isShuffle = false;
-    bool _receivedFirstPlayingTrackChange = false;
+    bool _refreshing = false;
+    bool _refreshStale = false;
 };

@@ -1,5 +1,7 @@
 #include "QVServerRequest.h"
 
+#include "QVEventQueue.h"
+
 #include "QVLog.h"
 
 #include <QCoreApplication>
@@ -547,15 +549,14 @@ void QVServerRequest::_post(std::function<void(QVServerRequestDelegate&)> callba
     std::shared_ptr<QVServerRequest> self = weak_from_this().lock();
     if (!application || !self)
         return;
+    // On the main thread through the event queue: a delegate may read the
+    // page, and a reply arriving while a read waits must not run inside it.
     // The posted call holds the request until it is delivered; this thread
     // keeps no reference, so the request is never released here.
-    QMetaObject::invokeMethod(
-        application,
-        [self = std::move(self), callback = std::move(callback)] {
-            if (QVServerRequestDelegate* delegate = self->_currentDelegate())
-                callback(*delegate);
-        },
-        Qt::QueuedConnection);
+    QVEventQueue::sharedInstance()->post(nullptr, [self = std::move(self), callback = std::move(callback)] {
+        if (QVServerRequestDelegate* delegate = self->_currentDelegate())
+            callback(*delegate);
+    });
 }
 
 void QVServerRequest::_notifyProgress(

@@ -28,7 +28,11 @@ public:
     // it is, a number in JavaScript's text form, "true"/"false", else "".
     virtual QString evaluate(const QString& script) = 0;
     // Many expressions in one round trip, each result as if read alone.
+    // An empty list when the page did not answer (time limit, unresponsive,
+    // not a service page): callers keep what they had.
     virtual QStringList evaluateBatch(const QStringList& expressions) = 0;
+    // False while the page is taken to be hung: reads answer "" at once.
+    virtual bool isResponsive() const { return true; }
 
     // Installs `object` as window[name] in every document created from now on
     // (nullptr removes it). The object is not owned.

@@ -1,5 +1,7 @@
 #include "QVPageBridgeScript.h"
 
+#include "QVScriptValue.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +22,7 @@ QString channelLibrary()
 // The channel library stays inside the closure: the page sees only our objects.
 const char kBridge[] = R"JS(
 (function () {
+  if (window.top !== window || location.origin !== %4) return;
 %1
   var objects = %2;
   var pending = [];
@@ -52,13 +55,14 @@ const char kBridge[] = R"JS(
 )JS";
 } // namespace
 
-QString source(const QMap<QString, QStringList>& objects)
+QString source(const QMap<QString, QStringList>& objects, const QString& origin)
 {
     QJsonObject table;
     for (auto it = objects.begin(); it != objects.end(); ++it)
         table.insert(it.key(), QJsonArray::fromStringList(it.value()));
     const QString json = QString::fromUtf8(QJsonDocument(table).toJson(QJsonDocument::Compact));
-    return QString::fromLatin1(kBridge).arg(channelLibrary(), json, QString::fromLatin1(kHostObjectName));
+    return QString::fromLatin1(kBridge).arg(
+        channelLibrary(), json, QString::fromLatin1(kHostObjectName), QVScriptValue::literal(origin));
 }
 
 } // namespace QVPageBridgeScript

@@ -9,5 +9,6 @@
 // channel is connected, then hands them over in order.
 namespace QVPageBridgeScript {
 inline constexpr char kHostObjectName[] = "quivHost";
-QString source(const QMap<QString, QStringList>& objects);
+// `origin` is the only location.origin whose documents get the objects.
+QString source(const QMap<QString, QStringList>& objects, const QString& origin);
 } // namespace QVPageBridgeScript

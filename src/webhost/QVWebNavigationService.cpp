@@ -23,9 +23,9 @@ QVWebNavigationService::QVWebNavigationService(QVNotificationCenter* center, QVU
     _networkListener.setDelegate(this);
     _networkListener.setHostName(_constants->quivURL());
     _center->addObserver(this, QString::fromLatin1(QVJavascriptContentInitializedNotification),
-                         [this](const QVNotification&) { _onJavascriptContentInitialized(); });
+        [this](const QVNotification&) { _onJavascriptContentInitialized(); });
     _center->addObserver(this, QString::fromLatin1(QVQuivUrlChangedNotification),
-                         [this](const QVNotification&) { _onQuivUrlChanged(); });
+        [this](const QVNotification&) { _onQuivUrlChanged(); });
 }
 
 QVWebNavigationService::~QVWebNavigationService()
@@ -51,12 +51,13 @@ void QVWebNavigationService::setWebView(QVAbstractWebView* webView)
     _desktopScriptObject.setWebView(webView);
     // The frame-load callbacks: the engine reports the main frame's loads.
     if (auto* view = dynamic_cast<QVWebView*>(webView)) {
+        view->setServiceURL(QUrl(_constants->quivURL()));
         _connections.append(QObject::connect(view, &QWebEngineView::loadStarted, view, [this] {
             webViewDidStartProvisionalLoad();
             webViewDidClearWindowObject();
         }));
-        _connections.append(
-            QObject::connect(view, &QVWebView::pageLoadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
+        _connections.append(QObject::connect(
+            view, &QVWebView::pageLoadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
         _connections.append(QObject::connect(view, &QObject::destroyed, [this] {
             _webView = nullptr;
             _clientManagerScriptObject.setWebView(nullptr);
@@ -140,6 +141,8 @@ void QVWebNavigationService::_onJavascriptContentInitialized()
 
 void QVWebNavigationService::_onQuivUrlChanged()
 {
+    if (auto* view = dynamic_cast<QVWebView*>(_webView))
+        view->setServiceURL(QUrl(_constants->quivURL()));
     if (_webView)
         _webView->loadURL(QUrl(_constants->quivURL()));
 }
@@ -219,25 +222,29 @@ int QVWebNavigationService::userID()
 
 bool QVWebNavigationService::userIsSubscriber()
 {
-    return _webView && _webView->javascriptBoolValue(QStringLiteral("Q.currentUser.get('subscription') != null"));
+    return _webView
+        && _webView->javascriptBoolValue(QStringLiteral("Q.currentUser.get('subscription') != null"));
 }
 
 int QVWebNavigationService::userSubscriptionType()
 {
-    return _webView ? _webView->javascriptIntValue(QStringLiteral("Q.currentUser.get('subscription_type')")) : 0;
+    return _webView ? _webView->javascriptIntValue(QStringLiteral("Q.currentUser.get('subscription_type')"))
+                    : 0;
 }
 
 QString QVWebNavigationService::userVanityName()
 {
-    return _webView ? _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('vanity_name')")) : QString();
+    return _webView ? _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('vanity_name')"))
+                    : QString();
 }
 
 QString QVWebNavigationService::userRealName()
 {
     if (!_webView)
         return {};
-    return QStringLiteral("%1 %2").arg(_webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('first_name')")),
-                                       _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('last_name')")));
+    return QStringLiteral("%1 %2").arg(
+        _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('first_name')")),
+        _webView->javascriptStringValue(QStringLiteral("Q.currentUser.get('last_name')")));
 }
 
 void QVWebNavigationService::gotoSignIn()

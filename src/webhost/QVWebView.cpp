@@ -1,10 +1,12 @@
 #include "QVWebView.h"
 
+#include "QVEventQueue.h"
 #include "QVLog.h"
 #include "QVPageBridgeScript.h"
 #include "QVPageCallReceiver.h"
 #include "QVScriptObject.h"
 #include "QVScriptValue.h"
+#include "QVUIConstantsService.h"
 #include "QVWebPage.h"
 
 #include <QEventLoop>
@@ -17,10 +19,6 @@
 #include <memory>
 
 namespace {
-int gWaitDepth = 0;
-int gMaxWaitDepth = 0;
-QList<QPointer<QVWebView>> gViews;
-
 const QString kBridgeScriptName = QStringLiteral("quiv-bridge");
 
 // How much of the page's argument structure we accept: strings bounded in
@@ -58,6 +56,18 @@ QString asExpression(QString script)
         script.chop(1);
     return script;
 }
+
+// The origin as a document's location.origin writes it: default ports left out.
+QString originOf(const QUrl& url)
+{
+    if (!url.isValid() || url.host().isEmpty() || (url.scheme() != u"http" && url.scheme() != u"https"))
+        return {};
+    const int defaultPort = url.scheme() == u"https" ? 443 : 80;
+    QString origin = url.scheme() + QStringLiteral("://") + url.host(QUrl::FullyEncoded);
+    if (url.port() != -1 && url.port() != defaultPort)
+        origin += QLatin1Char(':') + QString::number(url.port());
+    return origin;
+}
 } // namespace
 
 QVWebView::QVWebView(QWidget* parent, QWebEngineProfile* profile)
@@ -76,19 +86,22 @@ QVWebView::QVWebView(QWidget* parent, QWebEngineProfile* profile)
     _page->setWebChannel(_channel, QWebEngineScript::MainWorld);
     _updateInjectedScript();
 
-    _dispatchTimer.setSingleShot(true);
-    // A queued call or a 0 ms timer would run before the engine's own pending
-    // work and stall the first read of a burst; 1 ms precise does not.
-    _dispatchTimer.setTimerType(Qt::PreciseTimer);
-    connect(&_dispatchTimer, &QTimer::timeout, this, &QVWebView::_dispatchCalls);
     connect(this, &QWebEngineView::loadFinished, this, &QVWebView::_enqueueLoadFinished);
-    gViews.append(this);
+    // Alerts held back during a read are shown once every read has ended.
+    connect(QVEventQueue::sharedInstance(), &QVEventQueue::waitsEnded, _page, &QVWebPage::showDeferredAlerts);
+    connect(_page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+            if (status == QWebEnginePage::NormalTerminationStatus)
+                return;
+            QVLog("[ERROR] The page's renderer died (status %d, exit code %d)", int(status), exitCode);
+            // Its answers will never come: the next page starts afresh.
+            _unresponsive = false;
+            _probeOutstanding = false;
+            QVEventQueue::sharedInstance()->enqueue(this, [this] { emit renderProcessDied(); });
+        });
 }
 
-QVWebView::~QVWebView()
-{
-    gViews.removeAll(this);
-}
+QVWebView::~QVWebView() = default;
 
 QVWebPage* QVWebView::webPage() const
 {
@@ -97,17 +110,35 @@ QVWebPage* QVWebView::webPage() const
 
 int QVWebView::waitDepth()
 {
-    return gWaitDepth;
+    return QVEventQueue::waitDepth();
 }
 
 int QVWebView::maxWaitDepth()
 {
-    return gMaxWaitDepth;
+    return QVEventQueue::maxWaitDepth();
 }
 
 void QVWebView::resetMaxWaitDepth()
 {
-    gMaxWaitDepth = gWaitDepth;
+    QVEventQueue::resetMaxWaitDepth();
+}
+
+void QVWebView::setServiceURL(const QUrl& url)
+{
+    _serviceURL = url;
+    _updateInjectedScript();
+}
+
+QString QVWebView::_serviceOrigin() const
+{
+    return originOf(
+        _serviceURL.isEmpty() ? QUrl(QVUIConstantsService::sharedInstance()->quivURL()) : _serviceURL);
+}
+
+bool QVWebView::isServiceURL(const QUrl& url) const
+{
+    const QString origin = originOf(url);
+    return !origin.isEmpty() && origin == _serviceOrigin();
 }
 
 QString QVWebView::evaluate(const QString& script)
@@ -117,6 +148,9 @@ QString QVWebView::evaluate(const QString& script)
 
 void QVWebView::executeJavascript(const QString& script)
 {
+    // Another document has none of the service's objects: nothing to command.
+    if (!isServiceURL(url()))
+        return;
     // No wait: a command needs no answer, and the engine keeps the order.
     _page->runJavaScript(script, QWebEngineScript::MainWorld);
 }
@@ -134,16 +168,34 @@ QStringList QVWebView::evaluateBatch(const QStringList& expressions)
                          .arg(asExpression(expression)));
     const QVariant result = _runAndWait(QLatin1Char('[') + parts.join(QLatin1Char(',')) + QLatin1Char(']'));
 
-    QStringList texts;
+    // No answer (or not ours): the caller keeps what it had.
     const QVariantList values = result.toList();
+    if (result.typeId() != QMetaType::QVariantList || values.size() != expressions.size())
+        return {};
+    QStringList texts;
     texts.reserve(expressions.size());
-    for (qsizetype i = 0; i < expressions.size(); ++i)
-        texts.append(i < values.size() ? QVScriptValue::textFromVariant(values.at(i)) : QString());
+    for (const QVariant& value : values)
+        texts.append(QVScriptValue::textFromVariant(value));
     return texts;
 }
 
 QVariant QVWebView::_runAndWait(const QString& script)
 {
+    if (!isServiceURL(url()))
+        return {};
+    if (_unresponsive) {
+        // One cheap question at a time tells us when the page is back.
+        if (!_probeOutstanding) {
+            _probeOutstanding = true;
+            QPointer<QVWebView> self(this);
+            _page->runJavaScript(QStringLiteral("0"), QWebEngineScript::MainWorld, [self](const QVariant&) {
+                if (self)
+                    self->_markResponsive();
+            });
+        }
+        return {};
+    }
+
     struct Pending {
         bool done = false;
         QVariant value;
@@ -153,47 +205,59 @@ QVariant QVWebView::_runAndWait(const QString& script)
     QEventLoop loop;
     pending->loop = &loop;
 
-    _page->runJavaScript(script, QWebEngineScript::MainWorld, [pending](const QVariant& value) {
+    QPointer<QVWebView> self(this);
+    _page->runJavaScript(script, QWebEngineScript::MainWorld, [pending, self](const QVariant& value) {
+        const bool late = !pending->loop;
         pending->done = true;
         pending->value = value;
         if (pending->loop)
             pending->loop->quit();
+        // A read that outlived its limit has come back: the page answers again.
+        if (late && self)
+            self->_markResponsive();
     });
 
-    QPointer<QVWebView> self(this);
     if (!pending->done) {
         QTimer limit;
         limit.setSingleShot(true);
         limit.setTimerType(Qt::PreciseTimer);
         connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
         limit.start(_evaluationTimeout);
-        gMaxWaitDepth = std::max(gMaxWaitDepth, ++gWaitDepth);
+        QVEventQueue::beginWait();
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-        --gWaitDepth;
+        QVEventQueue::endWait();
     }
     pending->loop = nullptr;
 
-    if (gWaitDepth == 0) {
-        // Page calls that arrived meanwhile, and alerts held back, go now.
-        for (const QPointer<QVWebView>& view : std::as_const(gViews))
-            if (view)
-                view->_afterWait();
-    }
     if (!pending->done) {
         QVLog("[WARNING] Script did not answer within %d ms: %s", _evaluationTimeout,
-              qPrintable(script.left(120)));
-        if (self)
-            emit evaluationTimedOut(script);
+            qPrintable(script.left(120)));
+        if (self) {
+            self->_markUnresponsive();
+            emit self->evaluationTimedOut(script);
+        }
         return {};
     }
     return pending->value;
 }
 
-void QVWebView::_afterWait()
+void QVWebView::_markUnresponsive()
 {
-    if (!_calls.empty())
-        _scheduleDispatch();
-    _page->showDeferredAlerts();
+    if (_unresponsive)
+        return;
+    _unresponsive = true;
+    // The timed-out read itself is the question still out.
+    _probeOutstanding = true;
+    QVLog("[WARNING] The page is not answering: reads answer empty until it does");
+}
+
+void QVWebView::_markResponsive()
+{
+    _probeOutstanding = false;
+    if (!_unresponsive)
+        return;
+    _unresponsive = false;
+    QVLog("The page answers again");
 }
 
 void QVWebView::setScriptObject(const QString& name, QVScriptObject* object)
@@ -244,62 +308,64 @@ void QVWebView::_updateInjectedScript()
     bridge.setInjectionPoint(QWebEngineScript::DocumentCreation);
     bridge.setWorldId(QWebEngineScript::MainWorld);
     bridge.setRunsOnSubFrames(false);
-    bridge.setSourceCode(QVPageBridgeScript::source(table));
+    _injectedOrigin = _serviceOrigin();
+    bridge.setSourceCode(QVPageBridgeScript::source(table, _injectedOrigin));
     scripts.insert(bridge);
+}
+
+void QVWebView::_mainFrameWillNavigate(const QUrl& url)
+{
+    // Decided before the document exists: a page of another origin gets
+    // neither the channel's transport nor our objects.
+    if (_injectedOrigin != _serviceOrigin())
+        _updateInjectedScript();
+    const bool trusted = isServiceURL(url);
+    if (trusted != _channelInstalled) {
+        _channelInstalled = trusted;
+        _page->setWebChannel(trusted ? _channel : nullptr, QWebEngineScript::MainWorld);
+    }
 }
 
 void QVWebView::_enqueueCall(const QString& object, const QString& method, const QVariantList& arguments)
 {
+    if (!isServiceURL(url())) {
+        QVLog("[WARNING] Dropped page call %s.%s from a page that is not the service's",
+            qPrintable(object.left(64)), qPrintable(method.left(64)));
+        return;
+    }
     qsizetype budget = 4096;
     if (object.size() > 64 || method.size() > 64 || arguments.size() > kMaxArguments
         || !isAcceptableArgument(QVariant(arguments), 0, budget)) {
         QVLog("[WARNING] Dropped an oversized page call to %s.%s", qPrintable(object.left(64)),
-              qPrintable(method.left(64)));
+            qPrintable(method.left(64)));
         return;
     }
-    if (int(_calls.size()) >= kMaxQueuedCalls) {
+    if (_pendingCalls >= kMaxQueuedCalls) {
         QVLog("[WARNING] Dropped page call %s.%s: %d calls already waiting", qPrintable(object),
-              qPrintable(method), kMaxQueuedCalls);
+            qPrintable(method), kMaxQueuedCalls);
         return;
     }
-    _calls.push_back(PageCall{object, method, arguments});
-    _scheduleDispatch();
+    ++_pendingCalls;
+    QVEventQueue::sharedInstance()->enqueue(this, [this, object, method, arguments] {
+        --_pendingCalls;
+        _dispatchCall(object, method, arguments);
+    });
+}
+
+void QVWebView::_dispatchCall(const QString& object, const QString& method, const QVariantList& arguments)
+{
+    QVScriptObject* target = _scriptObjects.value(object);
+    if (!target || !target->exportedMethods().contains(method)) {
+        QVLog("[WARNING] Dropped page call to unknown method %s.%s", qPrintable(object), qPrintable(method));
+        return;
+    }
+    target->invokeScriptMethod(method, arguments);
 }
 
 void QVWebView::_enqueueLoadFinished(bool ok)
 {
-    _calls.push_back(PageCall{QString(), QString(), {}, ok});
-    _scheduleDispatch();
-}
-
-void QVWebView::_scheduleDispatch()
-{
-    if (!_dispatchTimer.isActive())
-        _dispatchTimer.start(1);
-}
-
-void QVWebView::_dispatchCalls()
-{
-    // Never inside a read (the read's end schedules us again), never twice.
-    if (_dispatching || gWaitDepth > 0)
-        return;
-    _dispatching = true;
-    QPointer<QVWebView> self(this);
-    while (self && !_calls.empty() && gWaitDepth == 0) {
-        const PageCall call = std::move(_calls.front());
-        _calls.pop_front();
-        if (call.object.isEmpty()) {
-            emit pageLoadFinished(call.loadSucceeded);
-            continue;
-        }
-        QVScriptObject* target = _scriptObjects.value(call.object);
-        if (!target || !target->exportedMethods().contains(call.method)) {
-            QVLog("[WARNING] Dropped page call to unknown method %s.%s", qPrintable(call.object),
-                  qPrintable(call.method));
-            continue;
-        }
-        target->invokeScriptMethod(call.method, call.arguments);
-    }
-    if (self)
-        _dispatching = false;
+    // A page that finished loading answers.
+    if (ok)
+        _markResponsive();
+    QVEventQueue::sharedInstance()->enqueue(this, [this, ok] { emit pageLoadFinished(ok); });
 }

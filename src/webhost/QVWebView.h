@@ -8,8 +8,6 @@
 #include <QTimer>
 #include <QWebEngineView>
 
-#include <deque>
-
 class QVScriptObject;
 class QVPageCallReceiver;
 class QVWebPage;
@@ -18,7 +16,9 @@ class QWebEngineProfile;
 
 // The one embedded web view. Reads run in the page's main world and wait in a
 // nested event loop (user input excluded) up to a time limit; calls from the
-// page arrive over a web channel and are dispatched only outside any wait.
+// page arrive over a web channel and go through the event queue, so they run
+// only outside any wait. Only documents of the service's origin get the
+// channel and the script objects; reads and commands go to no other page.
 class QVWebView : public QWebEngineView, public QVAbstractWebView
 {
     Q_OBJECT
@@ -33,6 +33,15 @@ public:
     // Past this a read gives "" and logs one line. Default 2000 ms.
     int evaluationTimeout() const { return _evaluationTimeout; }
     void setEvaluationTimeout(int milliseconds) { _evaluationTimeout = milliseconds; }
+
+    // After a read timed out, reads answer "" at once until the page answers
+    // again, so a hung renderer costs one stall.
+    bool isResponsive() const override { return !_unresponsive; }
+
+    // The service whose documents get our objects. Unset, it follows the
+    // configured service URL (production, or the developer host).
+    void setServiceURL(const QUrl& url);
+    bool isServiceURL(const QUrl& url) const;
 
     void setScriptObject(const QString& name, QVScriptObject* object) override;
     QVScriptObject* scriptObject(const QString& name) const override;
@@ -49,7 +58,7 @@ public:
     static void resetMaxWaitDepth();
 
     // Page calls waiting for dispatch.
-    int pendingCallCount() const { return int(_calls.size()); }
+    int pendingCallCount() const { return _pendingCalls; }
 
     // Limits on what the page may send us in one call.
     static constexpr int kMaxArguments = 16;
@@ -63,31 +72,33 @@ signals:
     // engine's own callback: a read inside the engine's signal cannot be
     // answered until that callback returns, so readers listen here.
     void pageLoadFinished(bool ok);
+    // The renderer is gone (crash, out of memory, killed); the view is blank.
+    void renderProcessDied();
 
 private:
     friend class QVPageCallReceiver;
-    struct PageCall {
-        QString object; // empty for a finished load
-        QString method;
-        QVariantList arguments;
-        bool loadSucceeded = false;
-    };
+    friend class QVWebPage;
 
     QVariant _runAndWait(const QString& script);
     void _enqueueCall(const QString& object, const QString& method, const QVariantList& arguments);
+    void _dispatchCall(const QString& object, const QString& method, const QVariantList& arguments);
     void _enqueueLoadFinished(bool ok);
-    void _scheduleDispatch();
-    void _dispatchCalls();
-    void _afterWait();
     void _updateInjectedScript();
+    void _mainFrameWillNavigate(const QUrl& url);
+    QString _serviceOrigin() const;
+    void _markUnresponsive();
+    void _markResponsive();
 
     QVWebPage* _page;
     QWebChannel* _channel;
     QVPageCallReceiver* _receiver;
     QMap<QString, QVScriptObject*> _scriptObjects;
-    std::deque<PageCall> _calls;
-    QTimer _dispatchTimer;
-    bool _dispatching = false;
+    int _pendingCalls = 0;
     int _evaluationTimeout = 2000;
+    bool _unresponsive = false;
+    bool _probeOutstanding = false;
+    bool _channelInstalled = true;
+    QUrl _serviceURL;
+    QString _injectedOrigin;
     QString _defaultUserAgent;
 };

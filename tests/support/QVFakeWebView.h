@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
+
 // A page that answers scripts from a table ("" when unknown) and records every
 // script it was given, with one entry per round trip.
 class QVFakeWebView : public QVAbstractWebView
@@ -14,12 +16,17 @@ public:
     {
         scripts.append(script);
         ++roundTrips;
-        return answers.value(script);
+        return responsive ? answers.value(script) : QString();
     }
 
+    // A page that stopped answering gives an empty list, as the real view does.
     QStringList evaluateBatch(const QStringList& expressions) override
     {
         ++roundTrips;
+        if (!responsive)
+            return {};
+        if (onBatch)
+            onBatch();
         QStringList results;
         for (const QString& expression : expressions) {
             scripts.append(expression);
@@ -45,6 +52,7 @@ public:
         currentURL = url;
     }
     QUrl mainFrameURL() const override { return currentURL; }
+    bool isResponsive() const override { return responsive; }
 
     QHash<QString, QString> answers;
     QHash<QString, QVScriptObject*> objects;
@@ -55,4 +63,7 @@ public:
     QString customUserAgent;
     QStringList scripts;
     int roundTrips = 0;
+    bool responsive = true;
+    // Runs inside each batch read, as events run inside a real read's wait.
+    std::function<void()> onBatch;
 };

@@ -406,8 +406,11 @@
             return;
         }
         this.reported.second = second;
+        // Both bridges hear the position as a fraction of the track.
+        var end = this.track.get('duration');
+        var fraction = end > 0 ? Math.min(Math.max((this.audio.currentTime || 0) / end, 0), 1) : 0;
         Q.native.desktop('onPositionChanged');
-        Q.native.player('onPositionChanged', this.audio.currentTime || 0);
+        Q.native.player('onPositionChanged', fraction);
         $(window).trigger('quiv:position');
     };
 

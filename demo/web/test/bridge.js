@@ -13,6 +13,14 @@
         window.TestScriptObject.ping(i);
       }
       return n;
+    },
+    // Keeps the renderer busy for ms milliseconds, starting after this call returns.
+    hang: function (ms) {
+      setTimeout(function () {
+        var end = Date.now() + ms;
+        while (Date.now() < end) { }
+      }, 0);
+      return ms;
     }
   };
   // At document start, before the web channel's handshake.

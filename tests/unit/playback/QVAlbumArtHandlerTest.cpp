@@ -94,6 +94,7 @@ protected:
     {
         setTrack(name, baseIcon);
         service.playbackPlayingTrackChanged();
+        runQueuedEvents();
     }
     int artRequests() const
     {

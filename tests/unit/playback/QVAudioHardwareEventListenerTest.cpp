@@ -47,6 +47,7 @@ TEST(QVAudioHardwareEventListenerTest, ForwardsChangesAndAcknowledgesSleepAfterT
         EXPECT_TRUE(listener.isAudioOutputHeadphoneJack());
         audio.change();
         sleep.sleep();
+        QVEventQueue::sharedInstance()->dispatchNow();
         EXPECT_EQ(log, (QStringList { "output changed", "will sleep", "sleep acknowledged" }));
     }
     // Gone: nobody is called any more.

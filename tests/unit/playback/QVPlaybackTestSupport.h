@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QVAudioOutputMonitor.h"
+#include "QVEventQueue.h"
 #include "QVFakeWebView.h"
 #include "QVPlayStateSignal.h"
 #include "QVSleepMonitor.h"
@@ -98,12 +99,12 @@ public:
 inline void answerPlayingPage(QVFakeWebView& page)
 {
     page.answers["Q.player != null"] = "true";
-    page.answers["Q.player.playingTrack() != null"] = "true";
-    page.answers["Q.player.playState();"] = "1";
-    page.answers["Q.player.repeat();"] = "2";
-    page.answers["Q.player.position();"] = "42";
-    page.answers["Q.player.volume();"] = "0.555";
-    page.answers["Q.player.shuffle();"] = "true";
+    page.answers["Q.player != null && Q.player.playingTrack() != null"] = "true";
+    page.answers["Q.player.playState()"] = "1";
+    page.answers["Q.player.repeat()"] = "2";
+    page.answers["Q.player.position()"] = "42";
+    page.answers["Q.player.volume()"] = "0.555";
+    page.answers["Q.player.shuffle()"] = "true";
     page.answers["Q.player.playingTrack().get('name')"] = "Song";
     page.answers["Q.player.playingTrack().get('key')"] = "t12";
     page.answers["Q.player.playingTrack().get('artist')"] = "Artist";
@@ -115,16 +116,10 @@ inline void answerPlayingPage(QVFakeWebView& page)
     page.answers["Q.player.playingTrack().get('duration')"] = "187";
 }
 
-// Every read of one full refresh while a track plays, in order.
-inline QStringList fullRefreshScripts()
+// Runs the reports queued for the end of the turn.
+inline void runQueuedEvents()
 {
-    return { "Q.player != null", "Q.player.playingTrack() != null", "Q.player.playState();",
-        "Q.player.repeat();", "Q.player.position();", "Q.player.volume();", "Q.player.shuffle();",
-        "Q.player != null", "Q.player.playingTrack() != null", "Q.player.playingTrack().get('name')",
-        "Q.player.playingTrack().get('key')", "Q.player.playingTrack().get('artist')",
-        "Q.player.playingTrack().get('album')", "Q.player.playingTrack().get('url')",
-        "Q.player.playingTrack().get('artistUrl')", "Q.player.playingTrack().get('albumUrl')",
-        "Q.player.playingTrack().get('baseIcon')", "Q.player.playingTrack().get('duration')" };
+    QVEventQueue::sharedInstance()->dispatchNow();
 }
 
 #include "QVNotificationCenter.h"
