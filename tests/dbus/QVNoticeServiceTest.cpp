@@ -1,6 +1,7 @@
 #include "QVNoticeService.h"
 #include "../unit/playback/QVPlaybackTestSupport.h"
 #include "QVAlbumArtHandler.h"
+#include "QVEventQueue.h"
 #include "QVTestWait.h"
 
 #include <gtest/gtest.h>
@@ -209,7 +210,13 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
-        loadPlayingPage(); // "Song" by "Artist" on "Album", art "al/3.png", playing
+        // Loaded with nothing playing; then "Song" by "Artist" on "Album", art
+        // "al/3.png", starts, for the page to report.
+        page.answers["Q.player != null && Q.player.playingTrack() != null"] = "false";
+        service.webViewFinishedLoading();
+        answerPlayingPage(page);
+        page.scripts.clear();
+        log.clear();
         // Two albums' art on disk already.
         service.albumArtHandler()->cacheController()->cacheAlbumArt(pngOf(Qt::darkCyan), "al/3.png");
         service.albumArtHandler()->cacheController()->cacheAlbumArt(pngOf(Qt::darkRed), "al/4.png");
@@ -260,11 +267,13 @@ protected:
         page.answers["Q.player.playingTrack().get('artist')"] = artist;
         page.answers["Q.player.playingTrack().get('album')"] = album;
         service.playbackPlayingTrackChanged();
+        QVEventQueue::sharedInstance()->dispatchNow();
     }
     void setPlaying(bool playing)
     {
-        page.answers["Q.player.playState();"] = playing ? "1" : "2";
+        page.answers["Q.player.playState()"] = playing ? "1" : "2";
         service.playbackPlayStateChanged(playing ? QVPlayStatePlaying : QVPlayStatePaused);
+        QVEventQueue::sharedInstance()->dispatchNow();
     }
     static QColor colorOf(const QImage& image) { return image.pixelColor(100, 100); }
 
@@ -284,6 +293,7 @@ TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
     EXPECT_EQ(fake->capabilityCalls, 1);
 
     service.playbackPlayingTrackChanged(); // the page reports its track
+    QVEventQueue::sharedInstance()->dispatchNow();
     ASSERT_TRUE(waitForNotices(1));
     const auto first = fake->notices.first();
     EXPECT_EQ(first.appName, "Quiv");
@@ -320,6 +330,7 @@ TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
 
     // The same track again (repeat): nothing new. A track without a name: nothing.
     service.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     changeTrack("", "al/3.png");
     settle();
     EXPECT_EQ(fake->notices.size(), 3);
@@ -338,10 +349,11 @@ TEST_F(QVNoticeServiceTest, TheNoticeWaitsForPlayAndForTheArt)
     makeService();
     ASSERT_TRUE(waitForReady());
     service.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     ASSERT_TRUE(waitForNotices(1));
 
     // Paused: nothing until it plays.
-    page.answers["Q.player.playState();"] = "2";
+    page.answers["Q.player.playState()"] = "2";
     changeTrack("Paused Song", "al/3.png");
     settle();
     EXPECT_EQ(fake->notices.size(), 1);
@@ -384,12 +396,18 @@ TEST_F(QVNoticeServiceTest, PageNotices)
     object->invokeScriptMethod(
         "showNotice", { "Added%20to%20your%20collection", "Harbour%20Lights%20%26%20more" });
     object->invokeScriptMethod("showNotice", { "caf%C3%A9%20%3Cb%3Ebold%3C%2Fb%3E", "%zz%E2%82 100%" });
+    QVEventQueue::sharedInstance()->dispatchNow();
     // Dropped: wrong types or counts, and what the page cannot see.
     object->invokeScriptMethod("showNotice", { 42, "x" });
+    QVEventQueue::sharedInstance()->dispatchNow();
     object->invokeScriptMethod("showNotice", { "only one" });
+    QVEventQueue::sharedInstance()->dispatchNow();
     object->invokeScriptMethod("showNotice", { "a", "b", "c" });
+    QVEventQueue::sharedInstance()->dispatchNow();
     object->invokeScriptMethod("sendNotice", { "a", "b" });
+    QVEventQueue::sharedInstance()->dispatchNow();
     object->invokeScriptMethod("showNotice", { QString(20000, 'A'), QString("%41").repeated(5000) });
+    QVEventQueue::sharedInstance()->dispatchNow();
     ASSERT_TRUE(waitForNotices(3));
     settle();
     ASSERT_EQ(fake->notices.size(), 3);
@@ -413,6 +431,7 @@ TEST_F(QVNoticeServiceTest, PageNotices)
 
     // Page notices leave the track's notification alone.
     service.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     ASSERT_TRUE(waitForNotices(4));
     EXPECT_EQ(fake->notices.at(3).replacesId, 0u);
     EXPECT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == fake->notices.at(3).id; }));
@@ -427,6 +446,7 @@ TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
     makeService();
     ASSERT_TRUE(waitForReady());
     service.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     ASSERT_TRUE(waitForNotices(1));
     const uint id = fake->notices.first().id;
     auto* adaptor = fake->findChild<FakeNotificationAdaptor*>();
@@ -464,6 +484,7 @@ TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
     settle();
     EXPECT_FALSE(notices->isServerReady());
     service.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     notices->showNotice("Early", "nobody hears this");
 
     startServer();
@@ -504,9 +525,9 @@ TEST(QVNoticeServiceBusTest, ServerThatCannotBeStartedOrNoBusAtAll)
     QVWebPlaybackService playback(QVWebPlaybackService::Services {
         &center, defaults.get(), &navigation, &signal, &volume, &output, &sleep });
     QVFakeWebView page;
-    answerPlayingPage(page);
     playback.setWebView(&page);
     playback.webViewFinishedLoading();
+    answerPlayingPage(page);
 
     // The bus would start a server on demand, but the program fails.
     PrivateBus bus(true);
@@ -515,12 +536,14 @@ TEST(QVNoticeServiceBusTest, ServerThatCannotBeStartedOrNoBusAtAll)
     QTest::qWait(300);
     EXPECT_FALSE(failing.isServerReady());
     playback.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     failing.showNotice("a", "b");
 
     // No bus: inert.
     QVNoticeService offline(&playback, &navigation, QDBusConnection("no-such-connection"));
     offline.showNotice("a", "b");
     playback.playbackPlayingTrackChanged();
+    QVEventQueue::sharedInstance()->dispatchNow();
     EXPECT_FALSE(offline.isServerReady());
     EXPECT_EQ(offline.nowPlayingNotificationId(), 0u);
 }
