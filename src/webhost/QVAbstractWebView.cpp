@@ -41,8 +41,8 @@ std::optional<QVDomNode> QVAbstractWebView::firstDomNodeWithID(const QString& el
     return _findFirstNodeWithAttribute(QStringLiteral("id"), elementID);
 }
 
-std::optional<QVDomNode> QVAbstractWebView::_findFirstNodeWithAttribute(const QString& attribute,
-                                                                        const QString& value)
+std::optional<QVDomNode> QVAbstractWebView::_findFirstNodeWithAttribute(
+    const QString& attribute, const QString& value)
 {
     // The walk runs in the page in one round trip. A stack, children pushed
     // first to last, so the last child of each node is visited first; whole,
@@ -74,8 +74,8 @@ std::optional<QVDomNode> QVAbstractWebView::_findFirstNodeWithAttribute(const QS
     const QJsonObject found = QJsonDocument::fromJson(text.toUtf8()).object();
     if (found.isEmpty())
         return std::nullopt;
-    return QVDomNode{found.value(QStringLiteral("tag")).toString(), found.value(QStringLiteral("id")).toString(),
-                     found.value(QStringLiteral("cls")).toString(),
-                     QRectF(found.value(QStringLiteral("x")).toDouble(), found.value(QStringLiteral("y")).toDouble(),
-                            found.value(QStringLiteral("w")).toDouble(), found.value(QStringLiteral("h")).toDouble())};
+    return QVDomNode { found.value(QStringLiteral("tag")).toString(),
+        found.value(QStringLiteral("id")).toString(), found.value(QStringLiteral("cls")).toString(),
+        QRectF(found.value(QStringLiteral("x")).toDouble(), found.value(QStringLiteral("y")).toDouble(),
+            found.value(QStringLiteral("w")).toDouble(), found.value(QStringLiteral("h")).toDouble()) };
 }

@@ -6,11 +6,11 @@ class QVClientManagerListener
 public:
     virtual ~QVClientManagerListener() = default;
     virtual void onUserIDChanged(int userID) { (void)userID; }
-    virtual void showDownloadWindow() {}
-    virtual void onUserSubscriptionChanged() {}
-    virtual void showMatchCollectionWindow() {}
-    virtual void onUserFreeLimitedStatusUpdate() {}
-    virtual void onBillingFailure() {}
-    virtual void onSecureDialogLoaded() {}
-    virtual void onInitialize() {}
+    virtual void showDownloadWindow() { }
+    virtual void onUserSubscriptionChanged() { }
+    virtual void showMatchCollectionWindow() { }
+    virtual void onUserFreeLimitedStatusUpdate() { }
+    virtual void onBillingFailure() { }
+    virtual void onSecureDialogLoaded() { }
+    virtual void onInitialize() { }
 };

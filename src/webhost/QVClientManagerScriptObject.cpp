@@ -9,11 +9,13 @@ namespace {
 const char kName[] = "ClientManagerScriptObject";
 constexpr int kMaxNameLength = 256; // page text, kept to a sane size
 
-// The snapshot's reads after the two guards, in their order. Conditional
+// The snapshot's reads, the two guards first, in their order. Conditional
 // fields are read together with their tests: a read of a missing member
 // throws in the page and comes back empty, and is only used when its test
 // said the member is there.
 enum Read {
+    HasClientManager,
+    HasUser,
     UserID,
     HasSubscriptionType,
     SubscriptionType,
@@ -34,7 +36,9 @@ enum Read {
 
 const QStringList& snapshotReads()
 {
-    static const QStringList reads{
+    static const QStringList reads {
+        QStringLiteral("typeof clientManager != 'undefined'"),
+        QStringLiteral("clientManager.current_user != null"),
         QStringLiteral("clientManager.current_user.id"),
         QStringLiteral("('subscription_type' in clientManager.current_user)"),
         QStringLiteral("clientManager.current_user.subscription_type"),
@@ -57,10 +61,10 @@ const QStringList& snapshotReads()
 
 QStringList QVClientManagerScriptObject::exportedMethods() const
 {
-    return {QStringLiteral("onCurrentUserIdChanged"), QStringLiteral("showDownloadWindow"),
-            QStringLiteral("onSubscriptionChanged"),  QStringLiteral("onMatchCollectionActivated"),
-            QStringLiteral("onFreeLimitedNotification"), QStringLiteral("onBillingFailure"),
-            QStringLiteral("onSecureDialogLoaded"),   QStringLiteral("onInitialize")};
+    return { QStringLiteral("onCurrentUserIdChanged"), QStringLiteral("showDownloadWindow"),
+        QStringLiteral("onSubscriptionChanged"), QStringLiteral("onMatchCollectionActivated"),
+        QStringLiteral("onFreeLimitedNotification"), QStringLiteral("onBillingFailure"),
+        QStringLiteral("onSecureDialogLoaded"), QStringLiteral("onInitialize") };
 }
 
 void QVClientManagerScriptObject::invokeScriptMethod(const QString& method, const QVariantList& arguments)
@@ -102,6 +106,8 @@ void QVClientManagerScriptObject::invokeScriptMethod(const QString& method, cons
 
 void QVClientManagerScriptObject::onCurrentUserIdChanged(int userID)
 {
+    if (userID != _userID)
+        _resetSnapshot();
     forceRefreshProperties();
     if (_listener)
         _listener->onUserIDChanged(userID);
@@ -153,25 +159,58 @@ void QVClientManagerScriptObject::onInitialize()
 
 void QVClientManagerScriptObject::forceRefreshProperties()
 {
-    if (!_webView)
+    if (_refreshing) {
+        _refreshStale = true;
         return;
-    // Two round trips: the guards, then the whole snapshot.
-    const QStringList guards = _webView->evaluateBatch(
-        {QStringLiteral("typeof clientManager != 'undefined'"), QStringLiteral("clientManager.current_user != null")});
-    if (guards.size() != 2 || !QVTextValue::boolValue(guards[0]) || !QVTextValue::boolValue(guards[1]))
-        return;
+    }
+    _refreshing = true;
+    bool answered = true;
+    do {
+        _refreshStale = false;
+        answered = _refreshOnce();
+    } while (_refreshStale && answered);
+    _refreshing = false;
+}
 
+void QVClientManagerScriptObject::_resetSnapshot()
+{
+    _userID = 0;
+    _subscriptionType = 0;
+    _isSubscriber = false;
+    _isFreeLimitedAccount = false;
+    _hasBillingFailure = false;
+    _isUsingQuiv2 = false;
+    _freeLimitedPercentRemaining = 0;
+    _realName.clear();
+    _vanityName.clear();
+    _trialEndDate = QDateTime();
+}
+
+bool QVClientManagerScriptObject::_refreshOnce()
+{
+    if (!_webView)
+        return true;
+    // One round trip: every field belongs to one moment.
     const QStringList v = _webView->evaluateBatch(snapshotReads());
     if (v.size() != ReadCount)
-        return;
+        return false;
     const auto flag = [&v](Read r) { return QVTextValue::boolValue(v[r]); };
     const auto number = [&v](Read r) { return QVTextValue::intValue(v[r]); };
+    if (!flag(HasClientManager))
+        return true;
+    if (!flag(HasUser)) {
+        _resetSnapshot(); // signed out
+        return true;
+    }
+    if (number(UserID) != _userID)
+        _resetSnapshot();
 
     _userID = number(UserID);
     if (flag(HasSubscriptionType))
         _subscriptionType = number(SubscriptionType);
     _isSubscriber = flag(IsSubscriber);
-    _realName = QStringLiteral("%1 %2").arg(v[FirstName].left(kMaxNameLength), v[LastName].left(kMaxNameLength));
+    _realName
+        = QStringLiteral("%1 %2").arg(v[FirstName].left(kMaxNameLength), v[LastName].left(kMaxNameLength));
     _vanityName = v[VanityName].left(kMaxNameLength);
     if (flag(HasFreeTrial))
         _trialEndDate = QVUtils::dateWithISOString(v[TrialEndDate]);
@@ -182,4 +221,5 @@ void QVClientManagerScriptObject::forceRefreshProperties()
             _freeLimitedPercentRemaining = number(FreeLimitedRemaining);
     }
     _isUsingQuiv2 = flag(UsesQuiv2);
+    return true;
 }

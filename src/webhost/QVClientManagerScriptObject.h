@@ -29,7 +29,10 @@ public:
     void onSecureDialogLoaded();
     void onInitialize();
 
-    // Rereads the snapshot from the page; keeps it while the page has no user.
+    // Rereads the snapshot from the page in one round trip. A page without a
+    // user empties it; a page that does not answer, or has no account layer,
+    // leaves it. Never re-entered: a request during a refresh makes one more
+    // pass after it.
     void forceRefreshProperties();
 
     QVAbstractWebView* webView() const { return _webView; }
@@ -59,6 +62,12 @@ public:
     void setTrialEndDate(const QDateTime& value) { _trialEndDate = value; }
 
 private:
+    bool _refreshOnce();
+    // Nothing of one user may stay for the next.
+    void _resetSnapshot();
+
+    bool _refreshing = false;
+    bool _refreshStale = false;
     int _userID = 0;
     int _subscriptionType = 0;
     bool _isSubscriber = false;

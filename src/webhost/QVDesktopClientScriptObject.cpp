@@ -25,12 +25,12 @@ QVDesktopClientScriptObject::QVDesktopClientScriptObject(QVNotificationCenter* c
 
 QStringList QVDesktopClientScriptObject::exportedMethods() const
 {
-    return {QStringLiteral("onInitialize"),      QStringLiteral("onPlayStateChanged"),
-            QStringLiteral("onPlayingTrackChanged"), QStringLiteral("onShuffleChanged"),
-            QStringLiteral("onRepeatChanged"),   QStringLiteral("onPositionChanged"),
-            QStringLiteral("onVolumeChanged"),   QStringLiteral("onSearchBoxFocus"),
-            QStringLiteral("onSearchBoxBlur"),   QStringLiteral("setDockBadgeLabel"),
-            QStringLiteral("clearDockBadgeLabel"), QStringLiteral("bounceDockIcon")};
+    return { QStringLiteral("onInitialize"), QStringLiteral("onPlayStateChanged"),
+        QStringLiteral("onPlayingTrackChanged"), QStringLiteral("onShuffleChanged"),
+        QStringLiteral("onRepeatChanged"), QStringLiteral("onPositionChanged"),
+        QStringLiteral("onVolumeChanged"), QStringLiteral("onSearchBoxFocus"),
+        QStringLiteral("onSearchBoxBlur"), QStringLiteral("setDockBadgeLabel"),
+        QStringLiteral("clearDockBadgeLabel"), QStringLiteral("bounceDockIcon") };
 }
 
 void QVDesktopClientScriptObject::invokeScriptMethod(const QString& method, const QVariantList& arguments)
@@ -43,18 +43,18 @@ void QVDesktopClientScriptObject::invokeScriptMethod(const QString& method, cons
     if (!_hasArgumentCount(kName, method, arguments, 0))
         return;
     using Call = void (QVDesktopClientScriptObject::*)();
-    static const QHash<QString, Call> calls{
-        {QStringLiteral("onInitialize"), &QVDesktopClientScriptObject::onInitialize},
-        {QStringLiteral("onPlayStateChanged"), &QVDesktopClientScriptObject::onPlayStateChanged},
-        {QStringLiteral("onPlayingTrackChanged"), &QVDesktopClientScriptObject::onPlayingTrackChanged},
-        {QStringLiteral("onShuffleChanged"), &QVDesktopClientScriptObject::onShuffleChanged},
-        {QStringLiteral("onRepeatChanged"), &QVDesktopClientScriptObject::onRepeatChanged},
-        {QStringLiteral("onPositionChanged"), &QVDesktopClientScriptObject::onPositionChanged},
-        {QStringLiteral("onVolumeChanged"), &QVDesktopClientScriptObject::onVolumeChanged},
-        {QStringLiteral("onSearchBoxFocus"), &QVDesktopClientScriptObject::onSearchBoxFocus},
-        {QStringLiteral("onSearchBoxBlur"), &QVDesktopClientScriptObject::onSearchBoxBlur},
-        {QStringLiteral("clearDockBadgeLabel"), &QVDesktopClientScriptObject::clearDockBadgeLabel},
-        {QStringLiteral("bounceDockIcon"), &QVDesktopClientScriptObject::bounceDockIcon},
+    static const QHash<QString, Call> calls {
+        { QStringLiteral("onInitialize"), &QVDesktopClientScriptObject::onInitialize },
+        { QStringLiteral("onPlayStateChanged"), &QVDesktopClientScriptObject::onPlayStateChanged },
+        { QStringLiteral("onPlayingTrackChanged"), &QVDesktopClientScriptObject::onPlayingTrackChanged },
+        { QStringLiteral("onShuffleChanged"), &QVDesktopClientScriptObject::onShuffleChanged },
+        { QStringLiteral("onRepeatChanged"), &QVDesktopClientScriptObject::onRepeatChanged },
+        { QStringLiteral("onPositionChanged"), &QVDesktopClientScriptObject::onPositionChanged },
+        { QStringLiteral("onVolumeChanged"), &QVDesktopClientScriptObject::onVolumeChanged },
+        { QStringLiteral("onSearchBoxFocus"), &QVDesktopClientScriptObject::onSearchBoxFocus },
+        { QStringLiteral("onSearchBoxBlur"), &QVDesktopClientScriptObject::onSearchBoxBlur },
+        { QStringLiteral("clearDockBadgeLabel"), &QVDesktopClientScriptObject::clearDockBadgeLabel },
+        { QStringLiteral("bounceDockIcon"), &QVDesktopClientScriptObject::bounceDockIcon },
     };
     if (const Call call = calls.value(method))
         (this->*call)();
@@ -82,7 +82,8 @@ void QVDesktopClientScriptObject::onPlayStateChanged()
 {
     if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null")))
         return;
-    const QVPlayState state = playStateFromPageState(_webView->javascriptIntValue(QStringLiteral("Q.player.playState();")));
+    const QVPlayState state
+        = playStateFromPageState(_webView->javascriptIntValue(QStringLiteral("Q.player.playState();")));
     if (_playbackDelegate)
         _playbackDelegate->playbackPlayStateChanged(state);
 }
@@ -178,7 +179,8 @@ void QVDesktopClientScriptObject::onContentDidReload()
 
 bool QVDesktopClientScriptObject::arePropertiesAvailable()
 {
-    return _isInitialized && _webView && _webView->javascriptBoolValue(QStringLiteral("typeof Q == 'object'"));
+    return _isInitialized && _webView
+        && _webView->javascriptBoolValue(QStringLiteral("typeof Q == 'object'"));
 }
 
 bool QVDesktopClientScriptObject::isUsingWhiteQuiv()

@@ -20,7 +20,8 @@ class QVDesktopClientScriptObject : public QObject, public QVScriptObject
 {
     Q_OBJECT
 public:
-    explicit QVDesktopClientScriptObject(QVNotificationCenter* center = nullptr, QVDockTile* dockTile = nullptr);
+    explicit QVDesktopClientScriptObject(
+        QVNotificationCenter* center = nullptr, QVDockTile* dockTile = nullptr);
 
     QStringList exportedMethods() const override;
     void invokeScriptMethod(const QString& method, const QVariantList& arguments) override;

@@ -12,5 +12,6 @@ public:
     virtual ~QVDialogPresenter() = default;
     virtual void showAlert(QWidget* parent, const QString& message);
     virtual bool askConfirm(QWidget* parent, const QString& message);
-    virtual bool askPrompt(QWidget* parent, const QString& message, const QString& defaultValue, QString* result);
+    virtual bool askPrompt(
+        QWidget* parent, const QString& message, const QString& defaultValue, QString* result);
 };

@@ -22,7 +22,12 @@ QString channelLibrary()
 // The channel library stays inside the closure: the page sees only our objects.
 const char kBridge[] = R"JS(
 (function () {
-  if (window.top !== window || location.origin !== %4) return;
+  // Only the service's own page talks to us: any other document, or a frame
+  // inside one, loses the channel's transport before its first script.
+  if (window.top !== window || location.origin !== %4) {
+    try { delete window.qt; } catch (e) { }
+    return;
+  }
 %1
   var objects = %2;
   var pending = [];

@@ -8,8 +8,8 @@ void QVRouterNavigate(QVAbstractWebView* webView, const QString& path)
 {
     if (!webView)
         return;
-    webView->executeJavascript(
-        QStringLiteral("%1(%2, true)").arg(QStringLiteral("Q.router.navigate"), QVScriptValue::literal(path)));
+    webView->executeJavascript(QStringLiteral("%1(%2, true)")
+                                   .arg(QStringLiteral("Q.router.navigate"), QVScriptValue::literal(path)));
 }
 
 void QVSetPageInactive(QVAbstractWebView* webView, bool inactive)

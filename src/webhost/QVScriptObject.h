@@ -18,8 +18,8 @@ public:
 
 protected:
     // False, with a log line naming the call, unless exactly `count` arguments came.
-    static bool _hasArgumentCount(const char* object, const QString& method, const QVariantList& arguments,
-                                  int count);
+    static bool _hasArgumentCount(
+        const char* object, const QString& method, const QVariantList& arguments, int count);
     // A JavaScript number that is a whole 32-bit value.
     static std::optional<int> _intArgument(const QVariant& value);
     static void _logDropped(const char* object, const QString& method, const char* why);

@@ -1,7 +1,7 @@
 #include "QVScriptValue.h"
 
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <charconv>
 #include <cmath>
@@ -19,7 +19,8 @@ QString numberText(double value)
 
     // Shortest round-trip digits in scientific form: d[.ddd]e±x.
     char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const auto [end, ec]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     if (ec != std::errc())
         return {};
     const std::string sci(buffer, end);
@@ -83,7 +84,7 @@ QString literal(const QString& text)
 {
     // A JSON string is a valid JavaScript string literal, except that U+2028 and
     // U+2029 end a line in older engines: escape them as well.
-    QString json = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+    QString json = QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact));
     json = json.mid(1, json.size() - 2);
     json.replace(QChar(0x2028), QStringLiteral("\\u2028"));
     json.replace(QChar(0x2029), QStringLiteral("\\u2029"));

@@ -12,19 +12,19 @@ class QVWebNavigationListener
 public:
     virtual ~QVWebNavigationListener() = default;
 
-    virtual void onNetworkConnectionAvailable() {}
-    virtual void onNetworkConnectionNotAvailable() {}
-    virtual void onDesktopScriptObjectInitialized() {}
-    virtual void onUserLoggedIn() {}
-    virtual void onUserLoggedOut() {}
-    virtual void onDownloadsAvailable() {}
-    virtual void onMatchCollectionActivated() {}
-    virtual void onUserSubscriptionTypeChanged() {}
-    virtual void onUserFreeLimitedStatusUpdate() {}
-    virtual void onUserBillingFailure() {}
-    virtual void onSecureDialogLoaded() {}
-    virtual void webViewFinishedLoading() {}
+    virtual void onNetworkConnectionAvailable() { }
+    virtual void onNetworkConnectionNotAvailable() { }
+    virtual void onDesktopScriptObjectInitialized() { }
+    virtual void onUserLoggedIn() { }
+    virtual void onUserLoggedOut() { }
+    virtual void onDownloadsAvailable() { }
+    virtual void onMatchCollectionActivated() { }
+    virtual void onUserSubscriptionTypeChanged() { }
+    virtual void onUserFreeLimitedStatusUpdate() { }
+    virtual void onUserBillingFailure() { }
+    virtual void onSecureDialogLoaded() { }
+    virtual void webViewFinishedLoading() { }
     virtual void onWindowScriptObjectShouldRemove(QVAbstractWebView* webView) { (void)webView; }
-    virtual void webViewDidStartLoading() {}
+    virtual void webViewDidStartLoading() { }
     virtual void onWindowScriptObjectReady(QVAbstractWebView* webView) { (void)webView; }
 };

@@ -2,12 +2,15 @@
 
 #include "QVAbstractWebView.h"
 #include "QVConstants.h"
+#include "QVEventQueue.h"
 #include "QVLog.h"
 #include "QVNotificationCenter.h"
 #include "QVPageCommands.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
 #include "QVWebView.h"
+
+#include <QTimer>
 
 namespace {
 const QString kClientManagerName = QStringLiteral("ClientManagerScriptObject");
@@ -57,7 +60,9 @@ void QVWebNavigationService::setWebView(QVAbstractWebView* webView)
             webViewDidClearWindowObject();
         }));
         _connections.append(QObject::connect(
-            view, &QVWebView::pageLoadFinished, view, [this](bool) { webViewDidFinishLoad(); }));
+            view, &QVWebView::pageLoadFinished, view, [this](bool ok) { _pageLoadFinished(ok); }));
+        _connections.append(
+            QObject::connect(view, &QVWebView::renderProcessDied, view, [this] { _onRenderProcessDied(); }));
         _connections.append(QObject::connect(view, &QObject::destroyed, [this] {
             _webView = nullptr;
             _clientManagerScriptObject.setWebView(nullptr);
@@ -85,8 +90,68 @@ void QVWebNavigationService::removeWebNavigationListener(QVWebNavigationListener
 
 void QVWebNavigationService::ensureContentLoaded()
 {
-    if (_webView && _webView->mainFrameURL().isEmpty())
-        _webView->loadURL(QUrl(_constants->quivURL()));
+    if (!_webView)
+        return;
+    const QUrl url = _webView->mainFrameURL();
+    if (url.isEmpty() || _lastLoadFailed || url.host() != QUrl(_constants->quivURL()).host()
+        || url.port() != QUrl(_constants->quivURL()).port())
+        _webView->loadURL(_lastServiceURL());
+}
+
+QUrl QVWebNavigationService::_lastServiceURL() const
+{
+    const QUrl service(_constants->quivURL());
+    if (_lastGoodServiceURL.host() == service.host() && _lastGoodServiceURL.port() == service.port())
+        return _lastGoodServiceURL;
+    return service;
+}
+
+void QVWebNavigationService::_pageLoadFinished(bool ok)
+{
+    _lastLoadFailed = !ok;
+    if (ok && _webView) {
+        const QUrl url = _webView->mainFrameURL();
+        const QUrl service(_constants->quivURL());
+        if (url.host() == service.host() && url.port() == service.port())
+            _lastGoodServiceURL = url;
+    }
+    webViewDidFinishLoad();
+    // Back after the renderer died twice: the offline view can go.
+    if (ok && _offlineAfterRendererDeath) {
+        _offlineAfterRendererDeath = false;
+        _notifyListeners([](QVWebNavigationListener* l) { l->onNetworkConnectionAvailable(); });
+    }
+}
+
+void QVWebNavigationService::_onRenderProcessDied()
+{
+    if (!_webView || _rendererReloadScheduled)
+        return;
+    if (!_sinceRendererReload.isValid() || _sinceRendererReload.elapsed() >= kRendererReloadInterval) {
+        _reloadAfterRendererDeath();
+        return;
+    }
+    QVLog("[ERROR] The page's renderer died again within %d s: offline until it may reload",
+        kRendererReloadInterval / 1000);
+    _offlineAfterRendererDeath = true;
+    _rendererReloadScheduled = true;
+    _notifyListeners([](QVWebNavigationListener* l) { l->onNetworkConnectionNotAvailable(); });
+    QTimer::singleShot(int(kRendererReloadInterval - _sinceRendererReload.elapsed()), &_context, [this] {
+        QVEventQueue::sharedInstance()->post(&_context, [this] {
+            _rendererReloadScheduled = false;
+            _reloadAfterRendererDeath();
+        });
+    });
+}
+
+void QVWebNavigationService::_reloadAfterRendererDeath()
+{
+    if (!_webView)
+        return;
+    _sinceRendererReload.start();
+    const QUrl url = _lastServiceURL();
+    QVLog("Reloading %s after the renderer died", qPrintable(url.toString(QUrl::RemoveQuery)));
+    _webView->loadURL(url);
 }
 
 void QVWebNavigationService::attemptNetworkConnection()

@@ -7,8 +7,11 @@
 #include "QVNetworkListenerDelegate.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMetaObject>
+#include <QObject>
+#include <QUrl>
 
 #include <functional>
 
@@ -24,7 +27,8 @@ class QVWebNavigationListener;
 class QVWebNavigationService : public QVClientManagerListener, public QVNetworkListenerDelegate
 {
 public:
-    explicit QVWebNavigationService(QVNotificationCenter* center = nullptr, QVUIConstantsService* constants = nullptr);
+    explicit QVWebNavigationService(
+        QVNotificationCenter* center = nullptr, QVUIConstantsService* constants = nullptr);
     ~QVWebNavigationService() override;
 
     static QVWebNavigationService* sharedInstance();
@@ -36,7 +40,14 @@ public:
     void addWebNavigationListener(QVWebNavigationListener* listener);
     void removeWebNavigationListener(QVWebNavigationListener* listener);
 
+    // Loads the service unless a page of it loaded fine last time: an empty
+    // view, a failed load (the engine's error page) or another site count as
+    // not loaded.
     void ensureContentLoaded();
+
+    // The renderer died: reload the last service page, at most once in this
+    // long; a second death within it shows the offline view until then.
+    static constexpr int kRendererReloadInterval = 10000;
     void attemptNetworkConnection();
     bool isNetworkConnectionAvailable() const;
 
@@ -84,6 +95,10 @@ private:
     void _onJavascriptContentInitialized();
     void _onQuivUrlChanged();
     void _disconnectWebView();
+    void _pageLoadFinished(bool ok);
+    void _onRenderProcessDied();
+    void _reloadAfterRendererDeath();
+    QUrl _lastServiceURL() const;
 
     QVAbstractWebView* _webView = nullptr;
     QList<QVWebNavigationListener*> _navigationListeners;
@@ -93,4 +108,11 @@ private:
     QVNotificationCenter* _center;
     QVUIConstantsService* _constants;
     QList<QMetaObject::Connection> _connections;
+    bool _lastLoadFailed = false;
+    QUrl _lastGoodServiceURL;
+    QElapsedTimer _sinceRendererReload;
+    bool _offlineAfterRendererDeath = false;
+    bool _rendererReloadScheduled = false;
+    // Ties timers and queued work to this service's life.
+    QObject _context;
 };

@@ -307,23 +307,19 @@ void QVWebView::_updateInjectedScript()
     bridge.setName(kBridgeScriptName);
     bridge.setInjectionPoint(QWebEngineScript::DocumentCreation);
     bridge.setWorldId(QWebEngineScript::MainWorld);
-    bridge.setRunsOnSubFrames(false);
+    // Every frame runs it: any document but a service page loses the channel's transport.
+    bridge.setRunsOnSubFrames(true);
     _injectedOrigin = _serviceOrigin();
     bridge.setSourceCode(QVPageBridgeScript::source(table, _injectedOrigin));
     scripts.insert(bridge);
 }
 
-void QVWebView::_mainFrameWillNavigate(const QUrl& url)
+void QVWebView::_mainFrameWillNavigate(const QUrl&)
 {
-    // Decided before the document exists: a page of another origin gets
-    // neither the channel's transport nor our objects.
+    // The script that decides who gets our objects must know the service
+    // before the next document exists.
     if (_injectedOrigin != _serviceOrigin())
         _updateInjectedScript();
-    const bool trusted = isServiceURL(url);
-    if (trusted != _channelInstalled) {
-        _channelInstalled = trusted;
-        _page->setWebChannel(trusted ? _channel : nullptr, QWebEngineScript::MainWorld);
-    }
 }
 
 void QVWebView::_enqueueCall(const QString& object, const QString& method, const QVariantList& arguments)

@@ -97,7 +97,6 @@ private:
     int _evaluationTimeout = 2000;
     bool _unresponsive = false;
     bool _probeOutstanding = false;
-    bool _channelInstalled = true;
     QUrl _serviceURL;
     QString _injectedOrigin;
     QString _defaultUserAgent;

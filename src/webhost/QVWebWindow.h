@@ -20,8 +20,8 @@ public:
     virtual void hideNoConnectionOverlay() = 0;
     virtual bool isNoConnectionOverlayVisible() const = 0;
 
-    virtual void adjustForFullScreenMode() {}
-    virtual void adjustForRegularScreenMode() {}
+    virtual void adjustForFullScreenMode() { }
+    virtual void adjustForRegularScreenMode() { }
     virtual void handleExitFullScreenAnimation(double duration) { (void)duration; }
-    virtual void windowWasResized() {}
+    virtual void windowWasResized() { }
 };

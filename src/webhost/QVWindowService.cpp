@@ -11,7 +11,7 @@
 #include <QCoreApplication>
 
 QVWindowService::QVWindowService()
-    : QVWindowService(Services{nullptr, nullptr, nullptr, nullptr})
+    : QVWindowService(Services { nullptr, nullptr, nullptr, nullptr })
 {
 }
 
@@ -142,7 +142,8 @@ void QVWindowService::_showMiniPlayerWindow()
 
 void QVWindowService::_postWindowChanged()
 {
-    _services.notificationCenter->postNotificationName(QString::fromLatin1(QVWindowServiceWindowChangedNotification));
+    _services.notificationCenter->postNotificationName(
+        QString::fromLatin1(QVWindowServiceWindowChangedNotification));
 }
 
 void QVWindowService::_saveCurrentWindowTypePref()
@@ -157,8 +158,9 @@ void QVWindowService::_loadWindowWebView(QVWebWindow* window)
     const QUrl url(_services.constants->quivURL());
     if (_defaultUserAgentString.isNull())
         _defaultUserAgentString = view->defaultUserAgent();
-    const QString version = QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral(QUIV_VERSION)
-                                                                              : QCoreApplication::applicationVersion();
+    const QString version = QCoreApplication::applicationVersion().isEmpty()
+        ? QStringLiteral(QUIV_VERSION)
+        : QCoreApplication::applicationVersion();
     view->setCustomUserAgent(QStringLiteral("%1 %2/%3").arg(_defaultUserAgentString, token, version));
     // Local storage is on and kept in the support folder by the web profile.
     view->loadURL(url);
@@ -169,8 +171,8 @@ void QVWindowService::_setDefaultWebView(QVAbstractWebView* webView)
 {
     // The playback service takes the view from the notification below.
     _services.navigationService->setWebView(webView);
-    _services.notificationCenter->postNotificationName(QString::fromLatin1(QVGlobalWebViewWillUpdateNotification),
-                                                       dynamic_cast<QObject*>(webView));
+    _services.notificationCenter->postNotificationName(
+        QString::fromLatin1(QVGlobalWebViewWillUpdateNotification), dynamic_cast<QObject*>(webView));
 }
 
 void QVWindowService::onNetworkConnectionAvailable()
@@ -215,7 +217,7 @@ void QVWindowService::windowWillExitFullScreen(QWidget* window)
 QList<QWidget*> QVWindowService::customWindowsToExitFullScreenForWindow(QWidget* window)
 {
     if (_mainWidget() && window == _mainWidget())
-        return {window};
+        return { window };
     return {};
 }
 

@@ -1,9 +1,9 @@
 #include "QVConstants.h"
 #include "QVDemoService.h"
-#include "QVTestWait.h"
 #include "QVNotificationCenter.h"
 #include "QVPageCommands.h"
 #include "QVTestDefaults.h"
+#include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
 #include "QVWebNavigationService.h"
@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -29,7 +31,6 @@ public:
     QStringList events;
 };
 
-
 // The bridges against the demo web application: start-up, sign-in, reload, sign-out.
 class QVPageBridgeTest : public ::testing::Test
 {
@@ -42,8 +43,8 @@ protected:
         constants->setShouldUseLocalhost(true);
         service = std::make_unique<QVWebNavigationService>(&center, constants.get());
         service->addWebNavigationListener(&recorder);
-        for (const char* name :
-             {QVJavascriptContentInitializedNotification, QVUserDidSignInNotification, QVUserDidSignOutNotification})
+        for (const char* name : { QVJavascriptContentInitializedNotification, QVUserDidSignInNotification,
+                 QVUserDidSignOutNotification })
             center.addObserver(this, name, [this](const QVNotification& n) { posted << n.name; });
         view.resize(1000, 700);
         service->setWebView(&view);
@@ -65,8 +66,10 @@ protected:
 TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
 {
     view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-    ASSERT_TRUE(QVWaitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
-    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized");
+    }));
+    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
     EXPECT_TRUE(service->desktopScriptObject()->isInitialized());
     EXPECT_EQ(service->userID(), -1);
@@ -86,10 +89,24 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     recorder.events.clear();
     posted.clear();
     view.reload();
-    ASSERT_TRUE(QVWaitUntil([&] { return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized"); }));
-    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList{"should remove", "did start", "ready"}));
-    EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"), "object object");
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized");
+    }));
+    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
+    EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"),
+        "object object");
     EXPECT_EQ(service->userID(), id); // the session survived
+
+    // A renderer killed outright: the same page is back, signed in, within 5 s.
+    const QString path = view.mainFrameURL().path();
+    posted.clear();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::kill(pid_t(view.page()->renderProcessPid()), SIGKILL), 0);
+    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }, 5000));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(view.mainFrameURL().path(), path);
+    EXPECT_EQ(service->userID(), id);
 
     service->gotoSignOut();
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));

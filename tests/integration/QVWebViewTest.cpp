@@ -104,9 +104,9 @@ TEST_F(QVWebViewTest, ReadsGiveTheEngineText)
     EXPECT_EQ(view->evaluate("({a: 1})"), "");
     EXPECT_EQ(view->evaluate("1 / 0"), "");
     EXPECT_EQ(view->evaluate("throw new Error('no')"), "");
-    EXPECT_EQ(view->evaluate("Q.player.playState()"), ""); // no Q on this page
+    EXPECT_EQ(view->evaluate("Q.library.size()"), ""); // no library on this page
     EXPECT_EQ(view->javascriptIntValue("'-7px'"), -7);
-    EXPECT_FALSE(view->javascriptBoolValue("typeof Q == 'object'"));
+    EXPECT_FALSE(view->javascriptBoolValue("typeof Q.library == 'object'"));
 
     // A batch reads each expression as if alone; one that throws spoils nothing.
     const QStringList batch { "1 + 1", "'abc';", "nosuch.thing", "true", "1e21", "null" };
@@ -192,6 +192,32 @@ TEST_F(QVWebViewTest, AHungPageCostsOneStall)
     ASSERT_TRUE(QVWaitUntil([&] { return view->isResponsive(); }, 10000));
     EXPECT_EQ(view->evaluate("quivTest.label"), "bridge");
     EXPECT_EQ(view->evaluateBatch({ "2 + 2", "quivTest.label" }), (QStringList { "4", "bridge" }));
+}
+
+TEST_F(QVWebViewTest, OnlyTheServicesOriginGetsTheObjects)
+{
+    // The same server under another name is another origin.
+    QUrl other(service.baseUrl() + "/test/bridge.html");
+    other.setHost("localhost");
+    QSignalSpy finished(view.get(), &QWebEngineView::loadFinished);
+    view->load(other);
+    ASSERT_TRUE(finished.wait(15000));
+    ASSERT_TRUE(finished.first().first().toBool());
+    QString exposed;
+    view->page()->runJavaScript("[typeof TestScriptObject, typeof qt].join()",
+        [&](const QVariant& value) { exposed = value.toString(); });
+    ASSERT_TRUE(QVWaitUntil([&] { return !exposed.isEmpty(); }));
+    EXPECT_EQ(exposed, "undefined,undefined");
+    EXPECT_EQ(view->evaluate("1 + 1"), ""); // no reads of it either
+    view->executeJavascript("quivTest.value = 99;");
+    QTest::qWait(200);
+    EXPECT_TRUE(object.calls.isEmpty());
+
+    // Back on the service, everything is there again.
+    load(QStringLiteral("/test/bridge.html"));
+    EXPECT_EQ(view->evaluate("typeof TestScriptObject"), "object");
+
+    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
 }
 
 TEST_F(QVWebViewTest, DialogsDuringAReadNeverBlock)

@@ -23,6 +23,26 @@
       return ms;
     }
   };
+  // A bare player for native commands: it records what it is told.
+  var track = { name: 'Test Song', key: 't1', artist: 'Tester', album: 'Tests', duration: 300, baseIcon: '' };
+  window.Q = {
+    player: {
+      pauses: 0,
+      positions: [],
+      playState: function () { return 1; },
+      repeat: function () { return 0; },
+      shuffle: function () { return false; },
+      volume: function () { return 0.5; },
+      position: function (seconds) {
+        if (arguments.length === 0) { return 0; }
+        this.positions.push(seconds);
+        return undefined;
+      },
+      pause: function () { this.pauses++; },
+      isMaster: function () { return true; },
+      playingTrack: function () { return { get: function (key) { return track[key]; } }; }
+    }
+  };
   // At document start, before the web channel's handshake.
   if (window.TestScriptObject) {
     window.TestScriptObject.ping('early-1');

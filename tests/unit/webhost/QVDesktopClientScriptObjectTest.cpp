@@ -1,5 +1,5 @@
-#include "QVConstants.h"
 #include "QVDesktopClientScriptObject.h"
+#include "QVConstants.h"
 #include "QVDesktopPlaybackDelegate.h"
 #include "QVDockTile.h"
 #include "QVFakeWebView.h"
@@ -14,7 +14,10 @@ namespace {
 class RecordingPlayback : public QVDesktopPlaybackDelegate
 {
 public:
-    void playbackPlayStateChanged(QVPlayState state) override { events << QStringLiteral("state %1").arg(state); }
+    void playbackPlayStateChanged(QVPlayState state) override
+    {
+        events << QStringLiteral("state %1").arg(state);
+    }
     void playbackPlayingTrackChanged() override { events << "track"; }
     void playbackShuffleChanged(bool on) override { events << QStringLiteral("shuffle %1").arg(on); }
     void playbackRepeatChanged(int repeat) override { events << QStringLiteral("repeat %1").arg(repeat); }
@@ -33,7 +36,7 @@ protected:
         object.setWebView(&page);
         object.setPlaybackDelegate(&playback);
         center.addObserver(this, QVJavascriptContentInitializedNotification,
-                           [this](const QVNotification&) { ++initialized; });
+            [this](const QVNotification&) { ++initialized; });
     }
     void withPlayer()
     {
@@ -63,10 +66,10 @@ TEST_F(QVDesktopClientScriptObjectTest, PlayStateMapping)
 
 TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsAreDroppedWithoutAPlayer)
 {
-    for (const char* call : {"onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged",
-                             "onPositionChanged", "onPlayingTrackChanged"})
+    for (const char* call : { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged",
+             "onPositionChanged", "onPlayingTrackChanged" })
         object.invokeScriptMethod(call, {});
-    EXPECT_EQ(playback.events, QStringList{"track"}); // always passed on
+    EXPECT_EQ(playback.events, QStringList { "track" }); // always passed on
     EXPECT_TRUE(playback.fractions.isEmpty());
     EXPECT_EQ(page.scripts.count("Q.player != null"), 5);
 
@@ -78,10 +81,10 @@ TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsAreDroppedWithoutAPlayer)
     page.scripts.clear();
     playback.events.clear();
     object.invokeScriptMethod("onPlayStateChanged", {});
-    EXPECT_EQ(page.scripts, (QStringList{"Q.player != null", "Q.player.playState();"}));
-    for (const char* call : {"onShuffleChanged", "onRepeatChanged", "onVolumeChanged"})
+    EXPECT_EQ(page.scripts, (QStringList { "Q.player != null", "Q.player.playState();" }));
+    for (const char* call : { "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
         object.invokeScriptMethod(call, {});
-    EXPECT_EQ(playback.events, (QStringList{"state 2", "shuffle 1", "repeat 2", "volume 0.5"}));
+    EXPECT_EQ(playback.events, (QStringList { "state 2", "shuffle 1", "repeat 2", "volume 0.5" }));
 }
 
 TEST_F(QVDesktopClientScriptObjectTest, PositionFractionStaysFinite)
@@ -138,7 +141,7 @@ TEST_F(QVDesktopClientScriptObjectTest, PresentationSettings)
     EXPECT_EQ(object.headerBackgroundColor(), QColor(255, 128, 0));
 
     const QString classes = QStringLiteral("Q.Models.Desktop.IGNORED_DOM_CLASSES");
-    for (const char* length : {"0", "-1", "abc", ""}) {
+    for (const char* length : { "0", "-1", "abc", "" }) {
         page.answers[classes + ".length"] = length;
         EXPECT_TRUE(object.ignoredDOMClasses().isEmpty()) << length;
     }
@@ -146,41 +149,43 @@ TEST_F(QVDesktopClientScriptObjectTest, PresentationSettings)
     page.answers[classes + "[0]"] = "Search_Box";
     page.answers[classes + "[1]"] = "Button";
     page.roundTrips = 0;
-    EXPECT_EQ(object.ignoredDOMClasses(), (QStringList{"Search_Box", "Button"}));
+    EXPECT_EQ(object.ignoredDOMClasses(), (QStringList { "Search_Box", "Button" }));
     EXPECT_EQ(page.roundTrips, 3); // the guard, the length, and every entry in one trip
     page.answers[classes + ".length"] = "100000000";
     EXPECT_EQ(object.ignoredDOMClasses().size(), QVDesktopClientScriptObject::kMaxIgnoredEntries);
     page.answers["Q.Models.Desktop.IGNORED_DOM_IDS.length"] = "1";
     page.answers["Q.Models.Desktop.IGNORED_DOM_IDS[0]"] = "logo";
-    EXPECT_EQ(object.ignoredDOMIDs(), QStringList{"logo"});
+    EXPECT_EQ(object.ignoredDOMIDs(), QStringList { "logo" });
 }
 
 TEST_F(QVDesktopClientScriptObjectTest, BadgeFocusAndMalformedCalls)
 {
-    object.invokeScriptMethod("setDockBadgeLabel", {QStringLiteral("3")});
+    object.invokeScriptMethod("setDockBadgeLabel", { QStringLiteral("3") });
     EXPECT_EQ(tile.badgeLabel(), "3");
-    object.invokeScriptMethod("setDockBadgeLabel", {7}); // not a string: ignored
+    object.invokeScriptMethod("setDockBadgeLabel", { 7 }); // not a string: ignored
     object.invokeScriptMethod("setDockBadgeLabel", {});
-    object.invokeScriptMethod("setDockBadgeLabel", {QStringLiteral("a"), QStringLiteral("b")});
+    object.invokeScriptMethod("setDockBadgeLabel", { QStringLiteral("a"), QStringLiteral("b") });
     EXPECT_EQ(tile.badgeLabel(), "3");
-    object.invokeScriptMethod("setDockBadgeLabel", {QString(10000, QLatin1Char('9'))});
+    object.invokeScriptMethod("setDockBadgeLabel", { QString(10000, QLatin1Char('9')) });
     EXPECT_EQ(tile.badgeLabel().size(), QVDockTile::kMaxBadgeLength);
     object.invokeScriptMethod("clearDockBadgeLabel", {});
     EXPECT_TRUE(tile.badgeLabel().isEmpty());
 
     QList<QObject*> senders;
     QStringList names;
-    for (const char* name : {QVTextFieldDidBecomeFirstResponderNotification, QVTextFieldDidResignFirstResponderNotification})
+    for (const char* name :
+        { QVTextFieldDidBecomeFirstResponderNotification, QVTextFieldDidResignFirstResponderNotification })
         center.addObserver(&senders, name, [&](const QVNotification& n) {
             names << n.name;
             senders << n.object;
         });
     object.invokeScriptMethod("onSearchBoxFocus", {});
     object.invokeScriptMethod("onSearchBoxBlur", {});
-    object.invokeScriptMethod("onSearchBoxBlur", {true}); // extra argument: dropped
-    object.invokeScriptMethod("onInitialize", {1}); // likewise
-    EXPECT_EQ(names, (QStringList{QVTextFieldDidBecomeFirstResponderNotification,
-                                  QVTextFieldDidResignFirstResponderNotification}));
-    EXPECT_EQ(senders, (QList<QObject*>{&object, &object}));
+    object.invokeScriptMethod("onSearchBoxBlur", { true }); // extra argument: dropped
+    object.invokeScriptMethod("onInitialize", { 1 }); // likewise
+    EXPECT_EQ(names,
+        (QStringList { QVTextFieldDidBecomeFirstResponderNotification,
+            QVTextFieldDidResignFirstResponderNotification }));
+    EXPECT_EQ(senders, (QList<QObject*> { &object, &object }));
     EXPECT_EQ(initialized, 0);
 }

@@ -1,5 +1,5 @@
-#include "QVFakeWebView.h"
 #include "QVPageCommands.h"
+#include "QVFakeWebView.h"
 
 #include <gtest/gtest.h>
 
@@ -22,21 +22,21 @@ TEST(QVPageCommands, BodyClasses)
     QVSetPageFullScreen(&page, true, false);
     QVSetPageFullScreen(&page, false, false);
     QVSetPageFullScreen(&page, true, true); // modern systems: nothing
-    EXPECT_EQ(page.scripts, (QStringList{"$('body').addClass('inactive');", "$('body').removeClass('inactive');",
-                                         "$('body').addClass('fullscreen');",
-                                         "$('body').removeClass('fullscreen');"}));
+    EXPECT_EQ(page.scripts,
+        (QStringList { "$('body').addClass('inactive');", "$('body').removeClass('inactive');",
+            "$('body').addClass('fullscreen');", "$('body').removeClass('fullscreen');" }));
 }
 
 TEST(QVPageCommands, PlayingTrackFieldIsGuarded)
 {
     QVFakeWebView page;
     EXPECT_EQ(QVPlayingTrackFloatValue(&page, QStringLiteral("duration")), 0.0f);
-    EXPECT_EQ(page.scripts, QStringList{"Q.player != null"}); // stops at the first guard
+    EXPECT_EQ(page.scripts, QStringList { "Q.player != null" }); // stops at the first guard
 
     page.scripts.clear();
     page.answers.insert("Q.player != null", "true");
     EXPECT_EQ(QVPlayingTrackFloatValue(&page, QStringLiteral("duration")), 0.0f);
-    EXPECT_EQ(page.scripts, (QStringList{"Q.player != null", "Q.player.playingTrack() != null"}));
+    EXPECT_EQ(page.scripts, (QStringList { "Q.player != null", "Q.player.playingTrack() != null" }));
 
     page.scripts.clear();
     page.answers.insert("Q.player.playingTrack() != null", "true");
@@ -48,7 +48,7 @@ TEST(QVPageCommands, PlayingTrackFieldIsGuarded)
 TEST(QVPageCommands, TypedReadsConvertThePageText)
 {
     QVFakeWebView page;
-    page.answers = {{"a", "42.9"}, {"b", "-7px"}, {"c", "true"}, {"d", "1e+21"}, {"e", "false"}};
+    page.answers = { { "a", "42.9" }, { "b", "-7px" }, { "c", "true" }, { "d", "1e+21" }, { "e", "false" } };
     EXPECT_EQ(page.javascriptIntValue("a"), 42);
     EXPECT_EQ(page.javascriptIntValue("b"), -7);
     EXPECT_FLOAT_EQ(page.javascriptFloatValue("d"), 1e21f);

@@ -40,8 +40,8 @@ TEST(QVScriptValue, CompletionValuesBecomeText)
     EXPECT_EQ(textFromVariant(QVariant(qlonglong(1) << 53)), "9007199254740992");
     EXPECT_EQ(textFromVariant(QVariant()), "");
     EXPECT_EQ(textFromVariant(QVariant::fromValue(nullptr)), "");
-    EXPECT_EQ(textFromVariant(QVariantMap{{"a", 1}}), "");
-    EXPECT_EQ(textFromVariant(QVariantList{1, 2}), "");
+    EXPECT_EQ(textFromVariant(QVariantMap { { "a", 1 } }), "");
+    EXPECT_EQ(textFromVariant(QVariantList { 1, 2 }), "");
 }
 
 TEST(QVScriptValue, LiteralsCannotBreakOutOfAScript)

@@ -1,10 +1,10 @@
+#include "QVWebNavigationService.h"
 #include "QVConstants.h"
 #include "QVFakeWebView.h"
 #include "QVNotificationCenter.h"
 #include "QVTestDefaults.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
-#include "QVWebNavigationService.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +46,9 @@ protected:
     {
         service.addWebNavigationListener(&listener);
         service.setWebView(&page);
-        for (const char* name : {QVUserDidSignInNotification, QVUserDidSignOutNotification})
-            center.addObserver(this, name, [this](const QVNotification& n) {
-                log << n.name + (n.object ? " with object" : "");
-            });
+        for (const char* name : { QVUserDidSignInNotification, QVUserDidSignOutNotification })
+            center.addObserver(this, name,
+                [this](const QVNotification& n) { log << n.name + (n.object ? " with object" : ""); });
     }
     ~QVWebNavigationServiceTest() override { center.removeObserver(this); }
 
@@ -70,8 +69,8 @@ TEST_F(QVWebNavigationServiceTest, AWholeLoadInOrder)
     service.webViewDidClearWindowObject();
     service.desktopScriptObject()->invokeScriptMethod("onInitialize", {}); // the page starts up
     service.webViewDidFinishLoad();
-    EXPECT_EQ(log, (QStringList{"should remove", "did start", "ready", "initialized", "finished"}));
-    EXPECT_EQ(page.installs, (QStringList{"ClientManagerScriptObject=set", "DesktopScriptObject=set"}));
+    EXPECT_EQ(log, (QStringList { "should remove", "did start", "ready", "initialized", "finished" }));
+    EXPECT_EQ(page.installs, (QStringList { "ClientManagerScriptObject=set", "DesktopScriptObject=set" }));
     // The finished load refreshed the account snapshot (its first guard).
     EXPECT_TRUE(page.scripts.contains("typeof clientManager != 'undefined'"));
 
@@ -87,11 +86,11 @@ TEST_F(QVWebNavigationServiceTest, ListenersAreCalledOncePerEntry)
     service.addWebNavigationListener(&second);
     service.addWebNavigationListener(&second);
     service.showDownloadWindow();
-    EXPECT_EQ(other, (QStringList{"downloads", "downloads"}));
+    EXPECT_EQ(other, (QStringList { "downloads", "downloads" }));
     service.removeWebNavigationListener(&second);
     service.showDownloadWindow();
     EXPECT_EQ(other.size(), 2);
-    EXPECT_EQ(log, (QStringList{"downloads", "downloads"}));
+    EXPECT_EQ(log, (QStringList { "downloads", "downloads" }));
 }
 
 TEST_F(QVWebNavigationServiceTest, EveryUserReportPosts)
@@ -99,21 +98,21 @@ TEST_F(QVWebNavigationServiceTest, EveryUserReportPosts)
     service.onUserIDChanged(7);
     service.onUserIDChanged(7);
     service.onUserIDChanged(-1);
-    EXPECT_EQ(log, (QStringList{"logged in", "Quiv_UserDidSignIn", "logged in", "Quiv_UserDidSignIn", "logged out",
-                                "Quiv_UserDidSignOut"}));
+    EXPECT_EQ(log,
+        (QStringList { "logged in", "Quiv_UserDidSignIn", "logged in", "Quiv_UserDidSignIn", "logged out",
+            "Quiv_UserDidSignOut" }));
 
     // From the page, through the client manager bridge.
     log.clear();
-    service.clientManagerScriptObject()->invokeScriptMethod("onCurrentUserIdChanged", {qlonglong(-1)});
-    EXPECT_EQ(log, (QStringList{"logged out", "Quiv_UserDidSignOut"}));
+    service.clientManagerScriptObject()->invokeScriptMethod("onCurrentUserIdChanged", { qlonglong(-1) });
+    EXPECT_EQ(log, (QStringList { "logged out", "Quiv_UserDidSignOut" }));
 }
 
 TEST_F(QVWebNavigationServiceTest, IdentityReaders)
 {
     EXPECT_EQ(service.userID(), 0); // no Q at all
-    page.answers = {{"typeof clientManager != 'undefined'", "true"},
-                    {"clientManager.current_user == null", "true"},
-                    {"Q.currentUser.get('id')", "5"}};
+    page.answers = { { "typeof clientManager != 'undefined'", "true" },
+        { "clientManager.current_user == null", "true" }, { "Q.currentUser.get('id')", "5" } };
     EXPECT_EQ(service.userID(), -1); // the client manager has no user, whatever Q says
     page.answers["clientManager.current_user == null"] = "false";
     EXPECT_EQ(service.userID(), 5);
@@ -138,7 +137,7 @@ TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
     EXPECT_EQ(service.networkListener()->startCount(), starts);
 
     service.ensureContentLoaded();
-    EXPECT_EQ(page.loads, QList<QUrl>{QUrl("http://www.quiv.example")});
+    EXPECT_EQ(page.loads, QList<QUrl> { QUrl("http://www.quiv.example") });
     service.ensureContentLoaded(); // something is loaded now
     EXPECT_EQ(page.loads.size(), 1);
 
@@ -149,15 +148,16 @@ TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
     page.scripts.clear();
     service.onHostnameNotReachable();
     service.onHostnameReachable();
-    EXPECT_EQ(log, (QStringList{"not available", "available"}));
+    EXPECT_EQ(log, (QStringList { "not available", "available" }));
     EXPECT_EQ(page.scripts,
-              (QStringList{"Q.offlineMonitor.setIsOnline(false);", "Q.offlineMonitor.setIsOnline(true);"}));
+        (QStringList { "Q.offlineMonitor.setIsOnline(false);", "Q.offlineMonitor.setIsOnline(true);" }));
 
     page.scripts.clear();
     service.gotoSignIn();
     service.gotoSignOut();
     service.goToSubscriptionSettings();
-    EXPECT_EQ(page.scripts, (QStringList{R"(Q.router.navigate("/accounts/login/", true))",
-                                         R"(Q.router.navigate("/signout/", true))",
-                                         R"(Q.router.navigate("/management/subscriptions/", true))"}));
+    EXPECT_EQ(page.scripts,
+        (QStringList { R"(Q.router.navigate("/accounts/login/", true))",
+            R"(Q.router.navigate("/signout/", true))",
+            R"(Q.router.navigate("/management/subscriptions/", true))" }));
 }

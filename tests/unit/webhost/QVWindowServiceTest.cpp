@@ -1,3 +1,4 @@
+#include "QVWindowService.h"
 #include "QVConstants.h"
 #include "QVFakeWebView.h"
 #include "QVNotificationCenter.h"
@@ -5,7 +6,6 @@
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationService.h"
 #include "QVWebWindow.h"
-#include "QVWindowService.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +46,13 @@ protected:
     QVWindowServiceTest()
         : constants(&center, defaults.get(), "10.10")
         , navigation(&center, &constants)
-        , service(QVWindowService::Services{&navigation, &center, defaults.get(), &constants})
+        , service(QVWindowService::Services { &navigation, &center, defaults.get(), &constants })
     {
         service.setMainPlayerWindow(&mainWindow, &miniWindow);
-        center.addObserver(this, QVWindowServiceWindowChangedNotification, [this](const QVNotification&) { ++changes; });
-        center.addObserver(this, QVGlobalWebViewWillUpdateNotification, [this](const QVNotification&) { ++handedOut; });
+        center.addObserver(
+            this, QVWindowServiceWindowChangedNotification, [this](const QVNotification&) { ++changes; });
+        center.addObserver(
+            this, QVGlobalWebViewWillUpdateNotification, [this](const QVNotification&) { ++handedOut; });
     }
 
     QVNotificationCenter center;
@@ -69,12 +71,13 @@ protected:
 TEST_F(QVWindowServiceTest, FirstShowLoadsOnceWithTheClientUserAgent)
 {
     service.showCurrentWindow();
-    EXPECT_EQ(mainWindow.page.loads, QList<QUrl>{QUrl("http://www.quiv.example")});
+    EXPECT_EQ(mainWindow.page.loads, QList<QUrl> { QUrl("http://www.quiv.example") });
     EXPECT_TRUE(mainWindow.loaded);
     EXPECT_EQ(navigation.webView(), &mainWindow.page);
     EXPECT_EQ(handedOut, 1);
     EXPECT_EQ(mainWindow.page.customUserAgent,
-              mainWindow.page.engineUserAgent + " com.quiv.desktop.mac quiv2com.quiv.desktop.new_header/" QUIV_VERSION);
+        mainWindow.page.engineUserAgent
+            + " com.quiv.desktop.mac quiv2com.quiv.desktop.new_header/" QUIV_VERSION);
     EXPECT_EQ(changes, 0); // the main player was current already
     EXPECT_EQ(defaults->integerForKey(QVCurrentWindowTypeKey), QVMainPlayerWindowType);
 
@@ -107,7 +110,8 @@ TEST_F(QVWindowServiceTest, UserAgentFollowsTheWindowTypeButItsPrefixIsKept)
     service.onDesktopScriptObjectInitialized();
     EXPECT_EQ(service.currentWindowType(), QVMainPlayerWindowType);
     EXPECT_EQ(changes, 2);
-    EXPECT_TRUE(mainWindow.page.customUserAgent.startsWith("Changed/1.0 com.quiv.desktop.maccom.quiv.desktop.new_header/"));
+    EXPECT_TRUE(mainWindow.page.customUserAgent.startsWith(
+        "Changed/1.0 com.quiv.desktop.maccom.quiv.desktop.new_header/"));
 
     mainWindow.unloadWebView();
     mainWindow.page.engineUserAgent = "Other/2.0";
@@ -122,7 +126,8 @@ TEST_F(QVWindowServiceTest, NetworkLossShowsTheOverlayAndRecoveryLoads)
     navigation.setWebView(&mainWindow.page);
     service.onNetworkConnectionAvailable();
     EXPECT_FALSE(mainWindow.overlay);
-    EXPECT_EQ(mainWindow.page.loads, QList<QUrl>{QUrl("http://www.quiv.example")}); // nothing was loaded yet
+    EXPECT_EQ(
+        mainWindow.page.loads, QList<QUrl> { QUrl("http://www.quiv.example") }); // nothing was loaded yet
     service.onNetworkConnectionAvailable(); // no overlay: nothing happens
     EXPECT_EQ(mainWindow.page.loads.size(), 1);
 }
@@ -135,8 +140,9 @@ TEST_F(QVWindowServiceTest, WindowDelegateCallsAndShutdown)
     service.startCustomAnimationToExitFullScreen(&mainWindow.widget, 0.5);
     service.windowDidResize(&mainWindow.widget);
     service.windowDidResize(&other);
-    EXPECT_EQ(mainWindow.calls, (QStringList{"full screen", "regular", "exit animation", "resized"}));
-    EXPECT_EQ(service.customWindowsToExitFullScreenForWindow(&mainWindow.widget), QList<QWidget*>{&mainWindow.widget});
+    EXPECT_EQ(mainWindow.calls, (QStringList { "full screen", "regular", "exit animation", "resized" }));
+    EXPECT_EQ(service.customWindowsToExitFullScreenForWindow(&mainWindow.widget),
+        QList<QWidget*> { &mainWindow.widget });
     EXPECT_TRUE(service.customWindowsToExitFullScreenForWindow(&other).isEmpty());
     EXPECT_EQ(service.willPositionSheet(&other, QRectF(10, 20, 300, 0)), QRectF(10, 20, 300, 30));
 
@@ -150,7 +156,11 @@ TEST_F(QVWindowServiceTest, TheMiniPlayerClosesAnOpenFlyout)
 {
     bool open = true;
     int toggles = 0;
-    service.setFlyoutHooks([&] { return open; }, [&] { ++toggles; open = !open; });
+    service.setFlyoutHooks([&] { return open; },
+        [&] {
+            ++toggles;
+            open = !open;
+        });
     service.showMiniPlayerWindow();
     service.showMainPlayerWindow();
     service.showMiniPlayerWindow();
