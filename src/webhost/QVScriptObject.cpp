@@ -6,13 +6,13 @@
 #include <cmath>
 #include <limits>
 
-bool QVScriptObject::_hasArgumentCount(const char* object, const QString& method, const QVariantList& arguments,
-                                       int count)
+bool QVScriptObject::_hasArgumentCount(
+    const char* object, const QString& method, const QVariantList& arguments, int count)
 {
     if (arguments.size() == count)
         return true;
-    QVLog("[WARNING] Dropped page call %s.%s: %d arguments where %d were expected", object, qPrintable(method),
-          int(arguments.size()), count);
+    QVLog("[WARNING] Dropped page call %s.%s: %d arguments where %d were expected", object,
+        qPrintable(method), int(arguments.size()), count);
     return false;
 }
 

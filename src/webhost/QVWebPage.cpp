@@ -62,7 +62,8 @@ bool QVWebPage::javaScriptConfirm(const QUrl&, const QString& msg)
     return dialogPresenter()->askConfirm(_parentWidget(), msg);
 }
 
-bool QVWebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue, QString* result)
+bool QVWebPage::javaScriptPrompt(
+    const QUrl&, const QString& msg, const QString& defaultValue, QString* result)
 {
     if (QVWebView::waitDepth() > 0) {
         result->clear();
@@ -71,13 +72,13 @@ bool QVWebPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString&
     return dialogPresenter()->askPrompt(_parentWidget(), msg, defaultValue, result);
 }
 
-void QVWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                         int lineNumber, const QString& sourceID)
+void QVWebPage::javaScriptConsoleMessage(
+    JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber, const QString& sourceID)
 {
     // Our own reads fail by design where the page lacks what they look for
     // (they read as empty); those errors have no source and are not news.
     if (level == InfoMessageLevel || sourceID.isEmpty())
         return;
     QVLog("%s: %s (%s:%d)", level == ErrorMessageLevel ? "[ERROR] page" : "[WARNING] page",
-          qPrintable(message.left(500)), qPrintable(sourceID.left(200)), lineNumber);
+        qPrintable(message.left(500)), qPrintable(sourceID.left(200)), lineNumber);
 }

@@ -1,5 +1,5 @@
-#include "QVConstants.h"
 #include "QVDesktopAppDelegate.h"
+#include "QVConstants.h"
 #include "QVNotificationCenter.h"
 #include "QVPaths.h"
 #include "QVUserDefaults.h"
@@ -23,8 +23,8 @@ class QVDesktopAppDelegateTest : public ::testing::Test
 protected:
     QVDesktopAppDelegateTest()
         : defaults(dir.filePath("Quiv.conf"), &center)
-        , delegate(QVDesktopAppDelegate::Services{&windowService, &navigationService, &playbackService,
-                                                  QVNotificationCenter::defaultCenter(), &defaults})
+        , delegate(QVDesktopAppDelegate::Services { &windowService, &navigationService, &playbackService,
+              QVNotificationCenter::defaultCenter(), &defaults })
     {
     }
 
@@ -35,7 +35,6 @@ protected:
                 posted.append(n.name);
                 objects.append(n.object);
             });
-
     }
 
     ~QVDesktopAppDelegateTest() override { QVNotificationCenter::defaultCenter()->removeObserver(this); }
@@ -58,11 +57,11 @@ TEST_F(QVDesktopAppDelegateTest, MediaKeysPostTheButtonNotifications)
     const QString play = QVPlayButtonPressedNotification;
     const QString forward = QVForwardButtonPressedNotification;
     const QString rewind = QVRewindButtonPressedNotification;
-    record(QVNotificationCenter::defaultCenter(), {play, forward, rewind});
+    record(QVNotificationCenter::defaultCenter(), { play, forward, rewind });
 
-    for (int code : {16, 17, 18, 19, 20, 21, 0, 15})
+    for (int code : { 16, 17, 18, 19, 20, 21, 0, 15 })
         delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code));
-    EXPECT_EQ(posted, (QStringList{play, forward, rewind, forward, rewind}));
+    EXPECT_EQ(posted, (QStringList { play, forward, rewind, forward, rewind }));
     EXPECT_EQ(objects.count(&delegate), 5);
 
     posted.clear();
@@ -77,8 +76,8 @@ TEST_F(QVDesktopAppDelegateTest, MediaKeysPostTheButtonNotifications)
 
     // Not a media-key event at all: nothing, and no crash.
     posted.clear();
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{10, 8, 16u << 16 | 0x0A00u});
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{14, 7, 16u << 16 | 0x0A00u});
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent { 10, 8, 16u << 16 | 0x0A00u });
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent { 14, 7, 16u << 16 | 0x0A00u });
     EXPECT_TRUE(posted.isEmpty());
 }
 
