@@ -160,11 +160,15 @@ void QVDesktopAppDelegate::mediaKeyTapReceivedMediaKeyEvent(SPMediaKeyTap*, cons
     }
     const int keyCode = int((event.data1 & 0xFFFF0000u) >> 16);
     if ((event.data1 & 0xFF00u) != 0x0A00u)
-        return; // only key-down; repeats post again
+        return; // only key-down
+    const bool isRepeat = (event.data1 & 0x1u) != 0;
 
     const char* notification = nullptr;
     switch (keyCode) {
     case kKeyPlay:
+        // Held down, a toggle would flip many times a second; the skips repeat.
+        if (isRepeat)
+            return;
         notification = QVPlayButtonPressedNotification;
         break;
     case kKeyNext:

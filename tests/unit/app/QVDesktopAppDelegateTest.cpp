@@ -68,11 +68,13 @@ TEST_F(QVDesktopAppDelegateTest, MediaKeysPostTheButtonNotifications)
     delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyUp(16));
     EXPECT_TRUE(posted.isEmpty());
 
-    // Held down: every repeated key-down posts again.
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16));
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
-    EXPECT_EQ(posted.size(), 3);
+    // Held down: play/pause toggles once; the skips go on with each repeat.
+    for (int code : { 16, 17, 19 }) {
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code));
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code, true));
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code, true));
+    }
+    EXPECT_EQ(posted, (QStringList { play, forward, forward, forward, forward, forward, forward }));
 
     // Not a media-key event at all: nothing, and no crash.
     posted.clear();
