@@ -12,7 +12,6 @@
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QThread>
 #include <QTimer>
 
 QVAlbumArtHandler::QVAlbumArtHandler(QVWebPlaybackService* playback)
@@ -338,12 +337,6 @@ void QVAlbumArtHandler::onConnectionFailed(QVServerRequestIdentifier identifier,
 
 void QVAlbumArtHandler::onConnectionCanceled(QVServerRequestIdentifier identifier)
 {
-    // A cancel arrives on the cancelling thread (the pool's shut-down).
-    if (QThread::currentThread() != _context.thread()) {
-        QMetaObject::invokeMethod(
-            &_context, [this, identifier] { _requestEnded(identifier, true); }, Qt::QueuedConnection);
-        return;
-    }
     _requestEnded(identifier, true);
 }
 
