@@ -44,6 +44,9 @@ QVNoticeService::QVNoticeService(QVWebPlaybackService* playback, QVWebNavigation
     _playback->addWebPlaybackListener(this);
     _playback->albumArtHandler()->addAlbumArtListener(this);
     _navigation->addWebNavigationListener(this);
+    _noticeInterval.setSingleShot(true);
+    _noticeInterval.setInterval(kNoticeIntervalMs);
+    connect(&_noticeInterval, &QTimer::timeout, this, &QVNoticeService::_noticeIntervalEnded);
 
     if (!_bus.isConnected()) {
         QVLog("[WARNING] No session bus: desktop notices are off");
@@ -140,7 +143,23 @@ void QVNoticeService::_sendPlaybackNotice()
 
 void QVNoticeService::showNotice(const QString& title, const QString& message)
 {
-    _post(Message { title, message, QImage(), false });
+    // A page cannot flood the desktop: only the latest of a burst is shown.
+    const Message notice { title, message, QImage(), false };
+    if (_noticeInterval.isActive()) {
+        _waitingNotice = notice;
+        return;
+    }
+    _post(notice);
+    _noticeInterval.start();
+}
+
+void QVNoticeService::_noticeIntervalEnded()
+{
+    if (!_waitingNotice)
+        return;
+    const Message notice = *std::exchange(_waitingNotice, std::nullopt);
+    _post(notice);
+    _noticeInterval.start();
 }
 
 void QVNoticeService::onWindowScriptObjectReady(QVAbstractWebView* webView)

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <optional>
@@ -59,8 +60,10 @@ public:
 
     static QVNoticeService* sharedInstance();
 
-    // A "Notice": the text as given, no icon.
+    // A "Notice": the text as given, no icon. At most one a second: one that
+    // comes sooner waits, in place of any other waiting, until the second is over.
     void showNotice(const QString& title, const QString& message);
+    static constexpr int kNoticeIntervalMs = 1000;
 
     // What the server offers, once it answered; false/empty until then.
     bool isServerReady() const { return _server == Server::Ready; }
@@ -96,6 +99,7 @@ private:
     };
 
     void _sendPlaybackNotice();
+    void _noticeIntervalEnded();
     void _sendNotice(const Message& message);
     void _flush();
     void _post(const Message& message);
@@ -125,4 +129,7 @@ private:
     bool _hasLoggedSendFailure = false;
     std::optional<Message> _queuedNowPlaying;
     QList<Message> _queuedNotices;
+    // Runs for a second after each page notice goes out.
+    QTimer _noticeInterval;
+    std::optional<Message> _waitingNotice;
 };
