@@ -2,6 +2,7 @@
 #include "QVAlbumArtHandler.h"
 #include "QVConstants.h"
 #include "QVMprisService.h"
+#include "QVTestWait.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,7 @@ protected:
         service.albumArtHandler()->cacheController()->cacheAlbumArt(coverData, "al/3.png");
         mpris = std::make_unique<QVMprisService>(&service);
         ASSERT_TRUE(mpris->registerOn(QDBusConnection::sessionBus()));
+        ASSERT_TRUE(QVWaitUntil([&] { return !mpris->serviceName().isEmpty(); }, 5000));
         service.playbackPlayingTrackChanged(); // what a page would report first
         client.connect(QString(), kPath, kProperties, "PropertiesChanged", &recorder,
             SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
@@ -126,6 +128,14 @@ protected:
 TEST_F(QVMprisTest, PropertiesWithTheirTypes)
 {
     EXPECT_EQ(mpris->serviceName(), "org.mpris.MediaPlayer2.quiv");
+    // A second copy takes a name of its own; the bus is asked, not waited for.
+    QVMprisService second(&service);
+    ASSERT_TRUE(
+        second.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "mpris-second")));
+    EXPECT_EQ(second.serviceName(), "");
+    ASSERT_TRUE(QVWaitUntil([&] { return !second.serviceName().isEmpty(); }, 5000));
+    EXPECT_EQ(second.serviceName(),
+        QString("org.mpris.MediaPlayer2.quiv.instance%1").arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(property(kRoot, "Identity").toString(), "Quiv");
     EXPECT_EQ(property(kRoot, "DesktopEntry").toString(), "com.quiv.desktop");
     EXPECT_EQ(property(kRoot, "CanQuit").toBool(), true);

@@ -17,6 +17,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 // A bus daemon of the test's own: no notification server unless the test
@@ -462,6 +464,34 @@ TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_TRUE(fake->notices.first().actions.isEmpty());
     EXPECT_EQ(fake->notices.first().body, "Artist, A & B"); // no markup: sent as it is
+}
+
+TEST_F(QVNoticeServiceTest, StartsWithoutWaitingForTheBus)
+{
+    startServer();
+    const QDBusConnection client = bus.connect("client");
+    // The bus stops answering while the service starts and is used.
+    ::kill(pid_t(bus.daemon.processId()), SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    notices = std::make_unique<QVNoticeService>(&service, &navigation, client);
+    service.playbackPlayingTrackChanged();
+    notices->showNotice("Early", "before the server has answered");
+    const qint64 elapsed = clock.elapsed();
+    ::kill(pid_t(bus.daemon.processId()), SIGCONT);
+    EXPECT_LT(elapsed, 1000);
+
+    // Both waited for the server's answer, which was asked for once.
+    ASSERT_TRUE(waitForNotices(2));
+    settle();
+    EXPECT_EQ(fake->capabilityCalls, 1);
+    QStringList summaries;
+    for (const auto& notice : std::as_const(fake->notices))
+        summaries.append(notice.summary);
+    summaries.sort();
+    EXPECT_EQ(summaries, (QStringList { "Early", "Song" }));
+    for (const auto& notice : std::as_const(fake->notices))
+        EXPECT_EQ(notice.actions.isEmpty(), notice.summary == "Early");
 }
 
 TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
