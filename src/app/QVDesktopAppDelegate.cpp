@@ -37,7 +37,7 @@ QString name(const char* constant)
 } // namespace
 
 QVDesktopAppDelegate::QVDesktopAppDelegate(QObject* parent)
-    : QVDesktopAppDelegate(Services{nullptr, nullptr, nullptr, nullptr, nullptr}, parent)
+    : QVDesktopAppDelegate(Services { nullptr, nullptr, nullptr, nullptr, nullptr }, parent)
 {
 }
 
@@ -68,8 +68,8 @@ QVDesktopAppDelegate::~QVDesktopAppDelegate()
 
 void QVDesktopAppDelegate::applicationWillFinishLaunching()
 {
-    _services.userDefaults->registerDefaults({{name(QVShouldShowWelcomeWindowKey), true},
-                                              {name(QVPauseOnDeviceUnplugKey), true}});
+    _services.userDefaults->registerDefaults(
+        { { name(QVShouldShowWelcomeWindowKey), true }, { name(QVPauseOnDeviceUnplugKey), true } });
     // Updates come from the package manager: there is nothing to check.
     if (checkForUpdatesMenuItem)
         checkForUpdatesMenuItem->setVisible(false);
@@ -81,19 +81,19 @@ void QVDesktopAppDelegate::applicationDidFinishLaunching()
     // Local storage and the album-art cache live here; a failure is not fatal.
     QDir().mkpath(QVPaths::supportDirectory());
 
-    for (QAction* item : {appMenuItem.data(), aboutMenuItem.data(), hideMenuItem.data(), quitMenuItem.data(),
-                          mainWindowMenuItem.data(), supportMenuItem.data(), welcomeMenuItem.data()})
+    for (QAction* item : { appMenuItem.data(), aboutMenuItem.data(), hideMenuItem.data(), quitMenuItem.data(),
+             mainWindowMenuItem.data(), supportMenuItem.data(), welcomeMenuItem.data() })
         _ensureMenuItemBundleName(item);
 
     QVNoticeService::sharedInstance();
 
     QVNotificationCenter* center = _services.notificationCenter;
     center->addObserver(this, name(QVWindowServiceWindowChangedNotification),
-                        [this](const QVNotification&) { _onWindowTypeChanged(); });
-    center->addObserver(this, name(QVUserDidSignInNotification),
-                        [this](const QVNotification&) { _onUserDidSignIn(); });
-    center->addObserver(this, name(QVUserDidSignOutNotification),
-                        [this](const QVNotification&) { _onUserDidSignOut(); });
+        [this](const QVNotification&) { _onWindowTypeChanged(); });
+    center->addObserver(
+        this, name(QVUserDidSignInNotification), [this](const QVNotification&) { _onUserDidSignIn(); });
+    center->addObserver(
+        this, name(QVUserDidSignOutNotification), [this](const QVNotification&) { _onUserDidSignOut(); });
 
     itunesPollTickCount = 0;
 
@@ -108,8 +108,8 @@ void QVDesktopAppDelegate::applicationDidFinishLaunching()
 
     mediaKeyTap = std::make_unique<SPMediaKeyTap>(this);
     if (SPMediaKeyTap::usesGlobalMediaKeyTap()) {
-        _services.userDefaults->registerDefaults(
-            {{name(QVApplicationsNeedingMediaKeysKey), SPMediaKeyTap::defaultMediaKeyUserBundleIdentifiers()}});
+        _services.userDefaults->registerDefaults({ { name(QVApplicationsNeedingMediaKeysKey),
+            SPMediaKeyTap::defaultMediaKeyUserBundleIdentifiers() } });
         mediaKeyTap->startWatchingMediaKeys();
     }
 }
@@ -151,19 +151,24 @@ void QVDesktopAppDelegate::mediaKeyTapReceivedMediaKeyEvent(SPMediaKeyTap*, cons
 {
     // Both callers filter first; anything else is a programming error, but
     // never a reason to stop the player.
-    if (event.type != SPMediaKeyEvent::kSystemDefinedType || event.subtype != SPMediaKeyEvent::kMediaKeySubtype) {
-        QVLog("[ERROR] Unexpected event in mediaKeyTap:receivedMediaKeyEvent: (type %d, subtype %d)", event.type,
-              int(event.subtype));
+    if (event.type != SPMediaKeyEvent::kSystemDefinedType
+        || event.subtype != SPMediaKeyEvent::kMediaKeySubtype) {
+        QVLog("[ERROR] Unexpected event in mediaKeyTap:receivedMediaKeyEvent: (type %d, subtype %d)",
+            event.type, int(event.subtype));
         Q_ASSERT_X(false, "QVDesktopAppDelegate::mediaKeyTap", "Unexpected event");
         return;
     }
     const int keyCode = int((event.data1 & 0xFFFF0000u) >> 16);
     if ((event.data1 & 0xFF00u) != 0x0A00u)
-        return; // only key-down; repeats post again
+        return; // only key-down
+    const bool isRepeat = (event.data1 & 0x1u) != 0;
 
     const char* notification = nullptr;
     switch (keyCode) {
     case kKeyPlay:
+        // Held down, a toggle would flip many times a second; the skips repeat.
+        if (isRepeat)
+            return;
         notification = QVPlayButtonPressedNotification;
         break;
     case kKeyNext:
@@ -252,8 +257,8 @@ void QVDesktopAppDelegate::_onWindowTypeChanged()
     if (!windowSwitchMenuItem)
         return;
     windowSwitchMenuItem->setText(_services.windowService->currentWindowType() == QVMiniPlayerWindowType
-                                      ? QVLocalizedString("Switch from Mini Player")
-                                      : QVLocalizedString("Switch to Mini Player"));
+            ? QVLocalizedString("Switch from Mini Player")
+            : QVLocalizedString("Switch to Mini Player"));
 }
 
 void QVDesktopAppDelegate::_onUserDidSignIn()

@@ -54,6 +54,36 @@ QString stringWithSpacedOutNewlineCharacters(const QString& string)
     return result;
 }
 
+QString stringForLog(const QString& string, int maxLength)
+{
+    QString result;
+    qsizetype i = 0;
+    for (; i < string.size(); ++i) {
+        const QChar c = string.at(i);
+        const QChar::Category category = c.category();
+        QString piece;
+        if (c == u'\n')
+            piece = QStringLiteral("\\n");
+        else if (c == u'\r')
+            piece = QStringLiteral("\\r");
+        else if (category == QChar::Other_Control)
+            piece = QString::asprintf("\\x%02x", unsigned(c.unicode()));
+        else if (category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            piece = QString::asprintf("\\u%04x", unsigned(c.unicode()));
+        else if (c.isHighSurrogate() && i + 1 < string.size() && string.at(i + 1).isLowSurrogate())
+            piece = string.mid(i, 2); // a pair stays whole
+        else
+            piece = c;
+        if (result.size() + piece.size() > maxLength)
+            break;
+        result += piece;
+        i += piece.size() == 2 && c.isHighSurrogate() ? 1 : 0;
+    }
+    if (i < string.size())
+        result += QStringLiteral("…[%1 more]").arg(string.size() - i);
+    return result;
+}
+
 QString stringWithEscapedSingleQuotes(const QString& string)
 {
     // Quotes alone are not enough: a backslash in the text would swallow the

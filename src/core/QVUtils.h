@@ -33,6 +33,9 @@ QString stringWithEscapedAmpersands(const QString& string);
 QString safeFileNameStringValue(const QString& string);
 // Every LF and CR becomes a space (CR LF: two spaces).
 QString stringWithSpacedOutNewlineCharacters(const QString& string);
+// Untrusted text for one log line: line breaks and other control characters
+// escaped ("\n", "\xNN"), cut to `maxLength` characters with a marker.
+QString stringForLog(const QString& string, int maxLength);
 // Ready for a single-quoted JavaScript string: "'" and "\" get a backslash, and
 // line terminators become escapes, so the literal always reads back as `string`.
 QString stringWithEscapedSingleQuotes(const QString& string);

@@ -45,6 +45,9 @@ QVNoticeService::QVNoticeService(QVWebPlaybackService* playback, QVWebNavigation
     _playback->addWebPlaybackListener(this);
     _playback->albumArtHandler()->addAlbumArtListener(this);
     _navigation->addWebNavigationListener(this);
+    _noticeInterval.setSingleShot(true);
+    _noticeInterval.setInterval(kNoticeIntervalMs);
+    connect(&_noticeInterval, &QTimer::timeout, this, &QVNoticeService::_noticeIntervalEnded);
 
     if (!_bus.isConnected()) {
         QVLog("[WARNING] No session bus: desktop notices are off");
@@ -54,17 +57,14 @@ QVNoticeService::QVNoticeService(QVWebPlaybackService* playback, QVWebNavigation
         = new QDBusServiceWatcher(latin1(kServiceName), _bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(
         _watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &QVNoticeService::_onServiceOwnerChanged);
-    // Only from the server: the match names its bus name.
-    _bus.connect(latin1(kServiceName), latin1(kObjectPath), latin1(kInterface),
-        QStringLiteral("ActionInvoked"), this, SLOT(_onActionInvoked(uint, QString)));
-    _bus.connect(latin1(kServiceName), latin1(kObjectPath), latin1(kInterface),
-        QStringLiteral("NotificationClosed"), this, SLOT(_onNotificationClosed(uint, uint)));
+    // Matched without the server's name, which would make Qt look up its
+    // owner and wait for the answer; the slots take the server's signals only.
+    _bus.connect(QString(), latin1(kObjectPath), latin1(kInterface), QStringLiteral("ActionInvoked"), this,
+        SLOT(_onActionInvoked(uint, QString, QDBusMessage)));
+    _bus.connect(QString(), latin1(kObjectPath), latin1(kInterface), QStringLiteral("NotificationClosed"),
+        this, SLOT(_onNotificationClosed(uint, uint, QDBusMessage)));
 
-    if (_bus.interface()->isServiceRegistered(latin1(kServiceName)).value() || _isServerActivatable())
-        _askCapabilities();
-    else
-        QVLog(
-            "[WARNING] No notification server on the session bus: desktop notices are off until one starts");
+    _probeServer();
 }
 
 QVNoticeService::~QVNoticeService()
@@ -141,7 +141,23 @@ void QVNoticeService::_sendPlaybackNotice()
 
 void QVNoticeService::showNotice(const QString& title, const QString& message)
 {
-    _post(Message { title, message, QImage(), false });
+    // A page cannot flood the desktop: only the latest of a burst is shown.
+    const Message notice { title, message, QImage(), false };
+    if (_noticeInterval.isActive()) {
+        _waitingNotice = notice;
+        return;
+    }
+    _post(notice);
+    _noticeInterval.start();
+}
+
+void QVNoticeService::_noticeIntervalEnded()
+{
+    if (!_waitingNotice)
+        return;
+    const Message notice = *std::exchange(_waitingNotice, std::nullopt);
+    _post(notice);
+    _noticeInterval.start();
 }
 
 void QVNoticeService::onWindowScriptObjectReady(QVAbstractWebView* webView)
@@ -158,9 +174,40 @@ void QVNoticeService::onWindowScriptObjectShouldRemove(QVAbstractWebView* webVie
 
 // The notification server --------------------------------------------------------------
 
-bool QVNoticeService::_isServerActivatable() const
+void QVNoticeService::_probeServer()
 {
-    return _bus.interface()->activatableServiceNames().value().contains(latin1(kServiceName));
+    // Asked without waiting: a bus that is slow to answer must not hold up
+    // the start. Notices wait for the answers.
+    _server = Server::Probing;
+    const quint64 generation = ++_generation;
+    auto* activatable = new QDBusPendingCallWatcher(
+        _bus.interface()->asyncCall(QStringLiteral("ListActivatableNames")), this);
+    connect(activatable, &QDBusPendingCallWatcher::finished, this,
+        [this, generation](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            const QDBusPendingReply<QStringList> names = *w;
+            _isServerActivatable = !names.isError() && names.value().contains(latin1(kServiceName));
+            if (generation != _generation)
+                return; // a server came meanwhile, and is being asked
+            auto* owner = new QDBusPendingCallWatcher(
+                _bus.interface()->asyncCall(QStringLiteral("GetNameOwner"), latin1(kServiceName)), this);
+            connect(owner, &QDBusPendingCallWatcher::finished, this,
+                [this, generation](QDBusPendingCallWatcher* w) {
+                    w->deleteLater();
+                    if (generation != _generation)
+                        return;
+                    const QDBusPendingReply<QString> reply = *w;
+                    if (!reply.isError())
+                        _serverOwner = reply.value();
+                    if (!reply.isError() || _isServerActivatable) {
+                        _askCapabilities();
+                        return;
+                    }
+                    QVLog("[WARNING] No notification server on the session bus: "
+                          "desktop notices are off until one starts");
+                    _serverUnavailable(QString());
+                });
+        });
 }
 
 bool QVNoticeService::_meansNoServer(const QDBusError& error)
@@ -197,7 +244,8 @@ void QVNoticeService::_askCapabilities()
 
 void QVNoticeService::_serverUnavailable(const QString& why)
 {
-    if (_server != Server::Absent)
+    // A probe that found none has said so already.
+    if (_server != Server::Absent && _server != Server::Probing)
         QVLog("[WARNING] No notification server (%s): desktop notices are off until one starts",
             qPrintable(why));
     _server = Server::Absent;
@@ -212,15 +260,17 @@ void QVNoticeService::_serverUnavailable(const QString& why)
 
 void QVNoticeService::_onServiceOwnerChanged(const QString&, const QString& oldOwner, const QString& newOwner)
 {
+    _serverOwner = newOwner;
     if (newOwner.isEmpty()) {
         // A server the bus starts on demand comes back with the next notice;
         // whichever comes knows nothing of our last one.
         _nowPlayingId = 0;
-        if (_server != Server::Absent && !_isServerActivatable())
+        if (_server != Server::Absent && _server != Server::Probing && !_isServerActivatable)
             _serverUnavailable(QStringLiteral("it went away"));
         return;
     }
-    if (_server == Server::Absent || !oldOwner.isEmpty()) {
+    // A server that comes while we probe may be missing from the answer: ask it.
+    if (_server == Server::Absent || _server == Server::Probing || !oldOwner.isEmpty()) {
         // A new server, or another one in place of the old: ask it afresh.
         _nowPlayingId = 0;
         _isNowPlayingPending = false;
@@ -228,14 +278,24 @@ void QVNoticeService::_onServiceOwnerChanged(const QString&, const QString& oldO
     }
 }
 
-void QVNoticeService::_onActionInvoked(uint id, const QString& actionKey)
+bool QVNoticeService::_isFromServer(const QDBusMessage& message) const
 {
+    // Any program may send these signals; only the server's count.
+    return !_serverOwner.isEmpty() && message.service() == _serverOwner;
+}
+
+void QVNoticeService::_onActionInvoked(uint id, const QString& actionKey, const QDBusMessage& message)
+{
+    if (!_isFromServer(message))
+        return;
     if (id != 0 && id == _nowPlayingId && actionKey == latin1(kNextAction))
         QVEventQueue::sharedInstance()->post(this, [this] { _playback->nextTrack(); });
 }
 
-void QVNoticeService::_onNotificationClosed(uint id, uint)
+void QVNoticeService::_onNotificationClosed(uint id, uint, const QDBusMessage& message)
 {
+    if (!_isFromServer(message))
+        return;
     // Closed by the user or expired: the next track gets a new one.
     if (id != 0 && id == _nowPlayingId)
         _nowPlayingId = 0;
@@ -247,12 +307,12 @@ void QVNoticeService::_post(const Message& message)
 {
     if (!_bus.isConnected() || _server == Server::Absent)
         return;
-    if (message.isNowPlaying && (_server == Server::Starting || _isNowPlayingPending)) {
+    if (message.isNowPlaying && (_server != Server::Ready || _isNowPlayingPending)) {
         // Only the latest track matters; it goes once the server has answered.
         _queuedNowPlaying = message;
         return;
     }
-    if (!message.isNowPlaying && _server == Server::Starting) {
+    if (!message.isNowPlaying && _server != Server::Ready) {
         _queuedNotices.append(message);
         while (_queuedNotices.size() > kMaxQueuedNotices)
             _queuedNotices.removeFirst();

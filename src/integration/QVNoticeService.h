@@ -6,11 +6,13 @@
 #include "QVWebPlaybackListener.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <optional>
@@ -59,8 +61,10 @@ public:
 
     static QVNoticeService* sharedInstance();
 
-    // A "Notice": the text as given, no icon.
+    // A "Notice": the text as given, no icon. At most one a second: one that
+    // comes sooner waits, in place of any other waiting, until the second is over.
     void showNotice(const QString& title, const QString& message);
+    static constexpr int kNoticeIntervalMs = 1000;
 
     // What the server offers, once it answered; false/empty until then.
     bool isServerReady() const { return _server == Server::Ready; }
@@ -83,11 +87,13 @@ public:
 
 private slots:
     void _onServiceOwnerChanged(const QString& service, const QString& oldOwner, const QString& newOwner);
-    void _onActionInvoked(uint id, const QString& actionKey);
-    void _onNotificationClosed(uint id, uint reason);
+    void _onActionInvoked(uint id, const QString& actionKey, const QDBusMessage& message);
+    void _onNotificationClosed(uint id, uint reason, const QDBusMessage& message);
 
 private:
-    enum class Server { Absent, Starting, Ready };
+    // Probing: asking the bus whether a server is there or can be started.
+    // Starting: asking the server what it supports. Notices wait in both.
+    enum class Server { Absent, Probing, Starting, Ready };
     struct Message {
         QString summary;
         QString body;
@@ -96,12 +102,14 @@ private:
     };
 
     void _sendPlaybackNotice();
+    void _noticeIntervalEnded();
     void _sendNotice(const Message& message);
     void _flush();
     void _post(const Message& message);
+    void _probeServer();
     void _askCapabilities();
     void _serverUnavailable(const QString& why);
-    bool _isServerActivatable() const;
+    bool _isFromServer(const QDBusMessage& message) const;
     static bool _meansNoServer(const QDBusError& error);
     bool _isPlaying() const;
 
@@ -119,10 +127,17 @@ private:
     Server _server = Server::Absent;
     // Answers from a server that has since gone are ignored.
     quint64 _generation = 0;
+    // The server's unique bus name; empty while there is none.
+    QString _serverOwner;
+    // Whether the bus starts a server on demand: asked once, at start.
+    bool _isServerActivatable = false;
     QStringList _capabilities;
     uint _nowPlayingId = 0;
     bool _isNowPlayingPending = false;
     bool _hasLoggedSendFailure = false;
     std::optional<Message> _queuedNowPlaying;
     QList<Message> _queuedNotices;
+    // Runs for a second after each page notice goes out.
+    QTimer _noticeInterval;
+    std::optional<Message> _waitingNotice;
 };

@@ -2,9 +2,11 @@
 
 #include "QVLog.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.login1");
@@ -31,11 +33,29 @@ bool QVLogindSleepMonitor::start()
         _logUnavailable(QStringLiteral("no system bus"));
         return false;
     }
-    if (!_bus.connect(kService, kPath, kInterface, QStringLiteral("PrepareForSleep"), this,
-            SLOT(_onPrepareForSleep(bool)))) {
+    // Matched without logind's name, which would make Qt look up its owner
+    // and wait for the answer; the slot takes logind's signals only.
+    if (!_bus.connect(QString(), kPath, kInterface, QStringLiteral("PrepareForSleep"), this,
+            SLOT(_onPrepareForSleep(bool, QDBusMessage)))) {
         _logUnavailable(_bus.lastError().message());
         return false;
     }
+    auto* owners = new QDBusServiceWatcher(kService, _bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owners, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](const QString&, const QString&, const QString& owner) {
+            _logindOwner = owner;
+            ++_ownerChanges;
+        });
+    const quint64 changes = _ownerChanges;
+    auto* watcher = new QDBusPendingCallWatcher(
+        _bus.interface()->asyncCall(QStringLiteral("GetNameOwner"), kService), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, changes](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusPendingReply<QString> reply = *finished;
+            if (!reply.isError() && changes == _ownerChanges)
+                _logindOwner = reply.value();
+        });
     _started = true;
     _takeInhibitor();
     return true;
@@ -63,8 +83,10 @@ void QVLogindSleepMonitor::_takeInhibitor()
     });
 }
 
-void QVLogindSleepMonitor::_onPrepareForSleep(bool starting)
+void QVLogindSleepMonitor::_onPrepareForSleep(bool starting, const QDBusMessage& message)
 {
+    if (_logindOwner.isEmpty() || message.service() != _logindOwner)
+        return; // another program's
     if (starting)
         emit systemWillSleep();
     else

@@ -3,6 +3,7 @@
 #include "QVSleepMonitor.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 
 // logind's PrepareForSleep, under a delay inhibitor lock: the lock is taken at
@@ -26,7 +27,7 @@ signals:
     void inhibitorChanged(bool held);
 
 private slots:
-    void _onPrepareForSleep(bool starting);
+    void _onPrepareForSleep(bool starting, const QDBusMessage& message);
 
 private:
     void _takeInhibitor();
@@ -34,6 +35,9 @@ private:
 
     QDBusConnection _bus;
     QDBusUnixFileDescriptor _inhibitor;
+    // logind's unique bus name, and how often it has changed hands.
+    QString _logindOwner;
+    quint64 _ownerChanges = 0;
     bool _started = false;
     bool _loggedFailure = false;
 };

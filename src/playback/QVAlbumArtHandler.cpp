@@ -12,7 +12,6 @@
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QThread>
 #include <QTimer>
 
 QVAlbumArtHandler::QVAlbumArtHandler(QVWebPlaybackService* playback)
@@ -217,11 +216,19 @@ void QVAlbumArtHandler::onPlaybackLoaded()
 void QVAlbumArtHandler::playbackPlayingTrackChanged()
 {
     const QString baseIcon = _playback->playingTrackBaseIcon();
-    if (_currentBaseIcon && *_currentBaseIcon == baseIcon)
+    if (_currentBaseIcon && *_currentBaseIcon == baseIcon) {
+        // Back to the art on show: a fetch still running is for another track.
+        _runningRequestIdentifier = 0;
         return;
-    // Another track of the album whose art is on its way.
-    if (_runningRequestIdentifier != 0 && _playingTrackRequests.value(_runningRequestIdentifier) == baseIcon)
-        return;
+    }
+    // Art for this icon already on its way (another track of the album, or
+    // a track played again before its answer came) is waited for.
+    for (auto it = _playingTrackRequests.cbegin(); it != _playingTrackRequests.cend(); ++it) {
+        if (it.value() == baseIcon) {
+            _runningRequestIdentifier = it.key();
+            return;
+        }
+    }
     _startAlbumArtRequest();
 }
 
@@ -304,7 +311,7 @@ void QVAlbumArtHandler::onConnectionFinished(QVServerRequestIdentifier identifie
         if (!image.isNull())
             _cacheController.cacheAlbumArt(data, baseIcon);
         // An answer for a track that has gone is kept on disk only.
-        if (identifier != _runningRequestIdentifier)
+        if (identifier != _runningRequestIdentifier || baseIcon != _playback->playingTrackBaseIcon())
             return;
         _runningRequestIdentifier = 0;
         _setCurrent(image, baseIcon, image.isNull() ? QByteArray() : data, format);
@@ -330,12 +337,6 @@ void QVAlbumArtHandler::onConnectionFailed(QVServerRequestIdentifier identifier,
 
 void QVAlbumArtHandler::onConnectionCanceled(QVServerRequestIdentifier identifier)
 {
-    // A cancel arrives on the cancelling thread (the pool's shut-down).
-    if (QThread::currentThread() != _context.thread()) {
-        QMetaObject::invokeMethod(
-            &_context, [this, identifier] { _requestEnded(identifier, true); }, Qt::QueuedConnection);
-        return;
-    }
     _requestEnded(identifier, true);
 }
 

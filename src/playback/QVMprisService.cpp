@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QUrl>
 
 #include <algorithm>
@@ -58,21 +60,35 @@ bool QVMprisService::registerOn(const QDBusConnection& bus)
         return false;
     }
     // A second copy of the program takes a name of its own, as MPRIS asks.
-    const QString names[] = { QString::fromLatin1(kServiceName),
+    _requestName({ QString::fromLatin1(kServiceName),
         QStringLiteral("%1.instance%2")
             .arg(QString::fromLatin1(kServiceName))
-            .arg(QCoreApplication::applicationPid()) };
-    for (const QString& name : names) {
-        const auto reply = _bus.interface()->registerService(
-            name, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
-            _serviceName = name;
-            _sentProperties.clear();
-            return true;
-        }
-    }
-    QVLog("[WARNING] MPRIS name not taken: %s", qPrintable(_bus.lastError().message()));
-    return false;
+            .arg(QCoreApplication::applicationPid()) });
+    return true;
+}
+
+void QVMprisService::_requestName(QStringList names)
+{
+    // Asked without waiting: a slow bus must not hold up the start.
+    const QString name = names.takeFirst();
+    constexpr uint kDoNotQueue = 0x4; // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    auto* watcher = new QDBusPendingCallWatcher(
+        _bus.interface()->asyncCall(QStringLiteral("RequestName"), name, kDoNotQueue), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, [this, name, names](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            const QDBusPendingReply<uint> reply = *w;
+            constexpr uint kPrimaryOwner = 1; // DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER
+            if (!reply.isError() && reply.value() == kPrimaryOwner) {
+                _serviceName = name;
+                _sentProperties.clear();
+            } else if (!names.isEmpty()) {
+                _requestName(names);
+            } else {
+                QVLog("[WARNING] MPRIS name not taken: %s",
+                    reply.isError() ? qPrintable(reply.error().message()) : "another program holds it");
+            }
+        });
 }
 
 // Properties ---------------------------------------------------------------------

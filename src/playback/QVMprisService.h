@@ -27,8 +27,9 @@ public:
     explicit QVMprisService(QVWebPlaybackService* playback, QObject* parent = nullptr);
     ~QVMprisService() override;
 
-    // Exports the object and takes the bus name (a per-process name when
-    // another copy holds it). Without a bus: one log line, nothing exported.
+    // Exports the object and asks for the bus name (a per-process name when
+    // another copy holds it); serviceName() is empty until the bus grants one.
+    // Without a bus: one log line, nothing exported.
     bool registerOn(const QDBusConnection& bus);
     QString serviceName() const { return _serviceName; }
 
@@ -98,6 +99,7 @@ private:
     double _estimatedPosition() const; // seconds
     void _rebasePosition(double seconds);
     bool _isPlaying() const;
+    void _requestName(QStringList names);
 
     QVWebPlaybackService* _playback;
     QVMprisRootAdaptor* _root;

@@ -4,6 +4,8 @@
 #include "QVTextValue.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace {
 const QString kHasPlayer = QStringLiteral("Q.player != null");
@@ -40,7 +42,10 @@ void QVTrack::setPageValues(const QStringList& values)
     _artistURL = value(5);
     _albumURL = value(6);
     _baseIcon = value(7);
-    _duration = unsigned(std::max(0, QVTextValue::intValue(values.value(8))));
+    // The page gives fractional seconds: rounded, so the time shown never
+    // stops a second short of the end.
+    const double seconds = QVTextValue::floatValue(values.value(8));
+    _duration = seconds > 0 ? unsigned(std::lround(std::min(seconds, double(INT_MAX)))) : 0;
 }
 
 bool QVTrack::updatePropertiesWithWebView(QVAbstractWebView* webView)

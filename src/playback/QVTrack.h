@@ -44,7 +44,7 @@ public:
     // The read of one field of the page's playing track.
     static QString fieldScript(const QString& key);
     // Stores page results given in pageKeys() order (strings bounded in size,
-    // a negative or unreadable duration as 0).
+    // the duration rounded to whole seconds, a negative or unreadable one as 0).
     void setPageValues(const QStringList& values);
 
     // Page text is untrusted: longer strings are cut.

@@ -9,9 +9,9 @@
 
 namespace {
 
-// Long enough for any request thread to see its cancel; they stop within
-// milliseconds.
-constexpr int shutdownWaitMs = 10000;
+// For every request thread together to see its cancel (they stop within
+// milliseconds); quitting never waits longer than this.
+constexpr int shutdownWaitMs = 5000;
 // The pump's pass for sweeping, when nothing wakes it sooner.
 constexpr int pumpPassMs = 1000;
 
@@ -253,10 +253,22 @@ void QVServerConnection::shutdown()
     const RequestList requests = _snapshot();
     for (const auto& request : requests)
         request->cancelRequest();
+    const QDeadlineTimer deadline(shutdownWaitMs);
+    RequestList stragglers;
     for (const auto& request : requests) {
-        if (!request->waitForThread(shutdownWaitMs))
-            QVLog("[WARNING] The request thread for '%s' did not stop in time",
+        if (!request->waitForThread(deadline)) {
+            QVLog("[WARNING] The request thread for '%s' did not stop in time; it is left running",
                 qPrintable(request->_loggableURL()));
+            stragglers.append(request);
+        }
+    }
+    if (!stragglers.isEmpty()) {
+        // Kept for the life of the process: freeing a request waits for its
+        // thread, which still uses it, and must never happen on that thread.
+        static QMutex leakedLock;
+        static auto* const leaked = new RequestList;
+        QMutexLocker lock(&leakedLock);
+        leaked->append(stragglers);
     }
     RequestList released;
     {

@@ -62,8 +62,9 @@ public:
     bool isPumpRunning() const;
 
     // Stops the pump, cancels every live request (their delegates get
-    // onConnectionCanceled) and waits for every request thread to end.
-    // Requests pushed afterwards are cancelled at once.
+    // onConnectionCanceled on the main thread) and waits up to five seconds
+    // in all for the request threads to end; a thread still running then is
+    // left to end on its own. Requests pushed afterwards are cancelled at once.
     void shutdown();
 
 private:

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -22,6 +23,9 @@ std::atomic<quint32> lastIdentifier { 0 };
 std::atomic<int> runningNow { 0 };
 std::atomic<int> runningPeak { 0 };
 std::atomic<int> liveRequests { 0 };
+
+QMutex threadStartHookLock;
+std::function<void()> threadStartHook;
 
 // What the platform's URL loading used when a request set none: a transfer
 // that stalls this long fails instead of holding one of the pool's slots.
@@ -140,14 +144,20 @@ bool QVServerRequest::isThreadFinished() const
     return !_thread || _thread->isFinished();
 }
 
-bool QVServerRequest::waitForThread(int timeoutMs)
+bool QVServerRequest::waitForThread(QDeadlineTimer deadline)
 {
     QThread* thread = nullptr;
     {
         QMutexLocker lock(&_lock);
         thread = _thread.get();
     }
-    return !thread || thread->wait(QDeadlineTimer(timeoutMs));
+    return !thread || thread->wait(deadline);
+}
+
+void QVServerRequest::setThreadStartHook(std::function<void()> hook)
+{
+    QMutexLocker lock(&threadStartHookLock);
+    threadStartHook = std::move(hook);
 }
 
 int QVServerRequest::runningCount()
@@ -183,24 +193,25 @@ void QVServerRequest::runRequest()
 
 void QVServerRequest::cancelRequest()
 {
-    std::shared_ptr<QVServerRequestDelegate*> delegate;
+    std::weak_ptr<QVServerRequestDelegate*> delegate;
     {
         QMutexLocker lock(&_lock);
         if (_requestState != Queued && _requestState != Running)
             return; // ended requests already had their one final callback
         _setStateLocked(Cancelled);
         _stopThreadLocked();
-        delegate = _delegate.lock();
-        _delegate.reset();
+        // Callbacks already on their way find no delegate: the cancel is the last.
+        delegate = std::exchange(_delegate, {});
     }
-    if (delegate)
-        (*delegate)->onConnectionCanceled(_identifier);
+    const QVServerRequestIdentifier identifier = _identifier;
+    _postFinal(
+        delegate, [identifier](QVServerRequestDelegate& target) { target.onConnectionCanceled(identifier); });
     _callEndedHandler();
 }
 
 void QVServerRequest::pauseRequest()
 {
-    std::shared_ptr<QVServerRequestDelegate*> delegate;
+    std::weak_ptr<QVServerRequestDelegate*> delegate;
     QVariantMap resumeDictionary;
     {
         QMutexLocker lock(&_lock);
@@ -211,8 +222,7 @@ void QVServerRequest::pauseRequest()
             _stopThreadLocked();
             resumeDictionary.insert(QStringLiteral("requestData"), _requestData);
             resumeDictionary.insert(QStringLiteral("expectedLength"), _expectedLength);
-            delegate = _delegate.lock();
-            _delegate.reset();
+            delegate = std::exchange(_delegate, {});
         }
     }
     if (resumeDictionary.isEmpty()) {
@@ -221,8 +231,10 @@ void QVServerRequest::pauseRequest()
         cancelRequest();
         return;
     }
-    if (delegate)
-        (*delegate)->onConnectionPaused(_identifier, resumeDictionary);
+    const QVServerRequestIdentifier identifier = _identifier;
+    _postFinal(delegate, [identifier, resumeDictionary](QVServerRequestDelegate& target) {
+        target.onConnectionPaused(identifier, resumeDictionary);
+    });
     _callEndedHandler();
 }
 
@@ -295,6 +307,13 @@ QString QVServerRequest::_loggableURL() const
 
 void QVServerRequest::_runRequest()
 {
+    std::function<void()> hook;
+    {
+        QMutexLocker lock(&threadStartHookLock);
+        hook = threadStartHook;
+    }
+    if (hook)
+        hook();
     if (requestState() != Running)
         return; // cancelled before the thread began
 
@@ -556,6 +575,21 @@ void QVServerRequest::_post(std::function<void(QVServerRequestDelegate&)> callba
     QVEventQueue::sharedInstance()->post(nullptr, [self = std::move(self), callback = std::move(callback)] {
         if (QVServerRequestDelegate* delegate = self->_currentDelegate())
             callback(*delegate);
+    });
+}
+
+void QVServerRequest::_postFinal(const std::weak_ptr<QVServerRequestDelegate*>& delegate,
+    std::function<void(QVServerRequestDelegate&)> callback)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || delegate.expired())
+        return;
+    // The main thread through the event queue, as for every other callback,
+    // and always later, never inside the caller; the request itself is not
+    // needed there.
+    QVEventQueue::sharedInstance()->enqueue(nullptr, [delegate, callback = std::move(callback)] {
+        if (const std::shared_ptr<QVServerRequestDelegate*> target = delegate.lock())
+            callback(**target);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "QVServerRequestDelegate.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QMap>
 #include <QMutex>
 #include <QString>
@@ -53,7 +54,8 @@ public:
     // Starts the request's thread; only a queued request starts.
     void runRequest();
     // Any thread. Only a queued or running request is cancelled; the delegate
-    // gets onConnectionCanceled on this thread and nothing after it.
+    // gets onConnectionCanceled on the main thread, like every other
+    // callback, and nothing after it.
     void cancelRequest();
     // Cancels and hands the delegate a resume dictionary when the server takes
     // range requests; otherwise a plain cancel with a warning.
@@ -66,7 +68,11 @@ public:
 
     // True when the request's thread has ended or there never was one.
     bool isThreadFinished() const;
-    bool waitForThread(int timeoutMs);
+    bool waitForThread(QDeadlineTimer deadline);
+
+    // For tests: runs first on every request thread, to stand for a thread
+    // that is slow to stop. Empty: none.
+    static void setThreadStartHook(std::function<void()> hook);
 
     // Process-wide diagnostics for tests and benchmarks: requests in the
     // running state now and at most since the last reset, and objects alive.
@@ -98,6 +104,10 @@ private:
     // Posts a callback to the main thread; it is sent only if the request
     // still has a delegate when it arrives.
     void _post(std::function<void(QVServerRequestDelegate&)> callback);
+    // Posts the last callback (cancel or pause) to the main thread, for the
+    // delegate the request had: the request has let go of it already.
+    static void _postFinal(const std::weak_ptr<QVServerRequestDelegate*>& delegate,
+        std::function<void(QVServerRequestDelegate&)> callback);
     // On the main thread.
     void _notifyProgress(QVServerRequestDelegate& delegate, qint64 expectedLength, qint64 receivedLength);
     QVServerRequestDelegate* _currentDelegate() const;

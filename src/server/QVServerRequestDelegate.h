@@ -16,9 +16,9 @@ using QVServerRequestIdentifier = quint32;
 // delegate overrides only what it cares about.
 //
 // Threads: onConnectionQueued arrives synchronously on the thread that pushed
-// the request; onConnectionCanceled and onConnectionPaused on the thread that
-// cancelled or paused it; everything else on the main thread, in the order the
-// request posted it. After a cancel or a pause nothing else arrives.
+// the request; everything else on the main thread, in the order the request
+// posted it, whichever thread cancelled or paused it. After a cancel or a
+// pause nothing else arrives.
 //
 // A delegate may go away while its requests still run: the requests hold only
 // a weak reference to it and stop calling it. Destroy a delegate on the thread

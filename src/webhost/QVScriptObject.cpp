@@ -2,6 +2,7 @@
 
 #include "QVLog.h"
 #include "QVScriptValue.h"
+#include "QVUtils.h"
 
 #include <cmath>
 #include <limits>
@@ -12,7 +13,7 @@ bool QVScriptObject::_hasArgumentCount(
     if (arguments.size() == count)
         return true;
     QVLog("[WARNING] Dropped page call %s.%s: %d arguments where %d were expected", object,
-        qPrintable(method), int(arguments.size()), count);
+        qPrintable(QVUtils::stringForLog(method, 100)), int(arguments.size()), count);
     return false;
 }
 
@@ -29,5 +30,6 @@ std::optional<int> QVScriptObject::_intArgument(const QVariant& value)
 
 void QVScriptObject::_logDropped(const char* object, const QString& method, const char* why)
 {
-    QVLog("[WARNING] Dropped page call %s.%s: %s", object, qPrintable(method), why);
+    QVLog(
+        "[WARNING] Dropped page call %s.%s: %s", object, qPrintable(QVUtils::stringForLog(method, 100)), why);
 }

@@ -2,6 +2,7 @@
 
 #include "QVDialogPresenter.h"
 #include "QVLog.h"
+#include "QVUtils.h"
 #include "QVWebView.h"
 
 #include <QWebEngineView>
@@ -13,6 +14,7 @@ QVDialogPresenter* standardPresenter()
     return &presenter;
 }
 constexpr int kMaxDeferredAlerts = 8;
+constexpr int kMaxConsoleMessageLength = 1000;
 } // namespace
 
 QVWebPage::QVWebPage(QWebEngineProfile* profile, QObject* parent)
@@ -87,6 +89,8 @@ void QVWebPage::javaScriptConsoleMessage(
     // (they read as empty); those errors have no source and are not news.
     if (level == InfoMessageLevel || sourceID.isEmpty())
         return;
+    // Page text: one bounded line, so it cannot forge lines of our own.
     QVLog("%s: %s (%s:%d)", level == ErrorMessageLevel ? "[ERROR] page" : "[WARNING] page",
-        qPrintable(message.left(500)), qPrintable(sourceID.left(200)), lineNumber);
+        qPrintable(QVUtils::stringForLog(message, kMaxConsoleMessageLength)),
+        qPrintable(QVUtils::stringForLog(sourceID, 200)), lineNumber);
 }

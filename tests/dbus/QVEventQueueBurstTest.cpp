@@ -86,6 +86,7 @@ TEST(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
     ASSERT_EQ(playback.playingTrackKey(), "t1");
     QVMprisService mpris(&playback);
     ASSERT_TRUE(mpris.registerOn(QDBusConnection::sessionBus()));
+    ASSERT_TRUE(QVWaitUntil([&] { return !mpris.serviceName().isEmpty(); }, 5000));
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "burst-client");
     const QDBusObjectPath track("/com/quiv/desktop/track/t1");
 

@@ -106,6 +106,11 @@ TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
     FakeAudioOutput output;
     QVAudioHardwareEventListener listener(&delegate, &output, &monitor);
 
+    // Anyone may send the signal; only logind's counts.
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "not-logind");
+    other.send(QDBusMessage::createSignal(
+                   "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep")
+        << true);
     logind.prepareForSleep(true);
     settle();
     EXPECT_EQ(log, QStringList { "paused under the lock" });

@@ -3,6 +3,7 @@
 #include "QVConstants.h"
 #include "QVEventQueue.h"
 #include "QVMprisService.h"
+#include "QVTestWait.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,7 @@ protected:
         service.albumArtHandler()->cacheController()->cacheAlbumArt(coverData, "al/3.png");
         mpris = std::make_unique<QVMprisService>(&service);
         ASSERT_TRUE(mpris->registerOn(QDBusConnection::sessionBus()));
+        ASSERT_TRUE(QVWaitUntil([&] { return !mpris->serviceName().isEmpty(); }, 5000));
         service.webViewFinishedLoading(); // the page as it loads
         client.connect(QString(), kPath, kProperties, "PropertiesChanged", &recorder,
             SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
@@ -127,6 +129,14 @@ protected:
 TEST_F(QVMprisTest, PropertiesWithTheirTypes)
 {
     EXPECT_EQ(mpris->serviceName(), "org.mpris.MediaPlayer2.quiv");
+    // A second copy takes a name of its own; the bus is asked, not waited for.
+    QVMprisService second(&service);
+    ASSERT_TRUE(
+        second.registerOn(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "mpris-second")));
+    EXPECT_EQ(second.serviceName(), "");
+    ASSERT_TRUE(QVWaitUntil([&] { return !second.serviceName().isEmpty(); }, 5000));
+    EXPECT_EQ(second.serviceName(),
+        QString("org.mpris.MediaPlayer2.quiv.instance%1").arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(property(kRoot, "Identity").toString(), "Quiv");
     EXPECT_EQ(property(kRoot, "DesktopEntry").toString(), "com.quiv.desktop");
     EXPECT_EQ(property(kRoot, "CanQuit").toBool(), true);

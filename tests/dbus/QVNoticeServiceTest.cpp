@@ -11,11 +11,14 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 namespace {
 
@@ -393,10 +396,13 @@ TEST_F(QVNoticeServiceTest, PageNotices)
     EXPECT_EQ(notices->noticeScriptObject()->exportedMethods(), QStringList { "showNotice" });
 
     QVScriptObject* object = page.objects.value("NoticeScriptObject");
-    object->invokeScriptMethod(
-        "showNotice", { "Added%20to%20your%20collection", "Harbour%20Lights%20%26%20more" });
-    object->invokeScriptMethod("showNotice", { "caf%C3%A9%20%3Cb%3Ebold%3C%2Fb%3E", "%zz%E2%82 100%" });
-    QVEventQueue::sharedInstance()->dispatchNow();
+    QElapsedTimer clock;
+    clock.start();
+    object->invokeScriptMethod("showNotice",
+        { "caf%C3%A9%20%3Cb%3Ebold%3C%2Fb%3E", "Harbour%20Lights%20%26%20more%20%zz%E2%82 100%" });
+    // Within the second: each replaces the one waiting, and only the last goes
+    // out, once the second is over.
+    object->invokeScriptMethod("showNotice", { "Added%20to%20your%20collection", "replaced" });
     // Dropped: wrong types or counts, and what the page cannot see.
     object->invokeScriptMethod("showNotice", { 42, "x" });
     QVEventQueue::sharedInstance()->dispatchNow();
@@ -407,34 +413,35 @@ TEST_F(QVNoticeServiceTest, PageNotices)
     object->invokeScriptMethod("sendNotice", { "a", "b" });
     QVEventQueue::sharedInstance()->dispatchNow();
     object->invokeScriptMethod("showNotice", { QString(20000, 'A'), QString("%41").repeated(5000) });
-    QVEventQueue::sharedInstance()->dispatchNow();
-    ASSERT_TRUE(waitForNotices(3));
-    settle();
-    ASSERT_EQ(fake->notices.size(), 3);
+    ASSERT_TRUE(waitForNotices(1));
+    settle(500);
+    EXPECT_EQ(fake->notices.size(), 1);
+    ASSERT_TRUE(waitForNotices(2));
+    EXPECT_GE(clock.elapsed(), QVNoticeService::kNoticeIntervalMs - 50);
+    settle(QVNoticeService::kNoticeIntervalMs + 200);
+    ASSERT_EQ(fake->notices.size(), 2);
 
     const auto first = fake->notices.at(0);
-    EXPECT_EQ(first.summary, "Added to your collection");
-    EXPECT_EQ(first.body, "Harbour Lights &amp; more");
+    // The summary is plain text; broken escapes come through as they are.
+    EXPECT_EQ(first.summary, "café <b>bold</b>");
+    EXPECT_EQ(first.body, "Harbour Lights &amp; more %zz" + QString::fromUtf8("\xE2\x82") + " 100%");
     EXPECT_EQ(first.replacesId, 0u);
     EXPECT_TRUE(first.actions.isEmpty());
     EXPECT_FALSE(first.hints.contains("image-data")); // never an icon
     EXPECT_EQ(first.appIcon, "");
     EXPECT_EQ(first.hints.value("category").toString(), "x-quiv.notice");
     EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
-    // The summary is plain text; broken escapes come through as they are.
-    EXPECT_EQ(fake->notices.at(1).summary, "café <b>bold</b>");
-    EXPECT_EQ(fake->notices.at(1).body, "%zz" + QString::fromUtf8("\xE2\x82") + " 100%");
     EXPECT_NE(fake->notices.at(1).id, first.id); // each its own
     // Long text is cut.
-    EXPECT_EQ(fake->notices.at(2).summary, QString(QVNoticeService::kMaxSummaryLength, 'A'));
-    EXPECT_EQ(fake->notices.at(2).body, QString(QVNoticeService::kMaxBodyLength, 'A'));
+    EXPECT_EQ(fake->notices.at(1).summary, QString(QVNoticeService::kMaxSummaryLength, 'A'));
+    EXPECT_EQ(fake->notices.at(1).body, QString(QVNoticeService::kMaxBodyLength, 'A'));
 
     // Page notices leave the track's notification alone.
     service.playbackPlayingTrackChanged();
     QVEventQueue::sharedInstance()->dispatchNow();
-    ASSERT_TRUE(waitForNotices(4));
-    EXPECT_EQ(fake->notices.at(3).replacesId, 0u);
-    EXPECT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == fake->notices.at(3).id; }));
+    ASSERT_TRUE(waitForNotices(3));
+    EXPECT_EQ(fake->notices.at(2).replacesId, 0u);
+    EXPECT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == fake->notices.at(2).id; }));
 
     notices->onWindowScriptObjectShouldRemove(&page);
     EXPECT_FALSE(page.objects.contains("NoticeScriptObject"));
@@ -475,6 +482,34 @@ TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_TRUE(fake->notices.first().actions.isEmpty());
     EXPECT_EQ(fake->notices.first().body, "Artist, A & B"); // no markup: sent as it is
+}
+
+TEST_F(QVNoticeServiceTest, StartsWithoutWaitingForTheBus)
+{
+    startServer();
+    const QDBusConnection client = bus.connect("client");
+    // The bus stops answering while the service starts and is used.
+    ::kill(pid_t(bus.daemon.processId()), SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    notices = std::make_unique<QVNoticeService>(&service, &navigation, client);
+    service.playbackPlayingTrackChanged();
+    notices->showNotice("Early", "before the server has answered");
+    const qint64 elapsed = clock.elapsed();
+    ::kill(pid_t(bus.daemon.processId()), SIGCONT);
+    EXPECT_LT(elapsed, 1000);
+
+    // Both waited for the server's answer, which was asked for once.
+    ASSERT_TRUE(waitForNotices(2));
+    settle();
+    EXPECT_EQ(fake->capabilityCalls, 1);
+    QStringList summaries;
+    for (const auto& notice : std::as_const(fake->notices))
+        summaries.append(notice.summary);
+    summaries.sort();
+    EXPECT_EQ(summaries, (QStringList { "Early", "Song" }));
+    for (const auto& notice : std::as_const(fake->notices))
+        EXPECT_EQ(notice.actions.isEmpty(), notice.summary == "Early");
 }
 
 TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)

@@ -1,5 +1,5 @@
-#include "QVConstants.h"
 #include "QVDesktopAppDelegate.h"
+#include "QVConstants.h"
 #include "QVNotificationCenter.h"
 #include "QVPaths.h"
 #include "QVUserDefaults.h"
@@ -23,8 +23,8 @@ class QVDesktopAppDelegateTest : public ::testing::Test
 protected:
     QVDesktopAppDelegateTest()
         : defaults(dir.filePath("Quiv.conf"), &center)
-        , delegate(QVDesktopAppDelegate::Services{&windowService, &navigationService, &playbackService,
-                                                  QVNotificationCenter::defaultCenter(), &defaults})
+        , delegate(QVDesktopAppDelegate::Services { &windowService, &navigationService, &playbackService,
+              QVNotificationCenter::defaultCenter(), &defaults })
     {
     }
 
@@ -35,7 +35,6 @@ protected:
                 posted.append(n.name);
                 objects.append(n.object);
             });
-
     }
 
     ~QVDesktopAppDelegateTest() override { QVNotificationCenter::defaultCenter()->removeObserver(this); }
@@ -58,27 +57,29 @@ TEST_F(QVDesktopAppDelegateTest, MediaKeysPostTheButtonNotifications)
     const QString play = QVPlayButtonPressedNotification;
     const QString forward = QVForwardButtonPressedNotification;
     const QString rewind = QVRewindButtonPressedNotification;
-    record(QVNotificationCenter::defaultCenter(), {play, forward, rewind});
+    record(QVNotificationCenter::defaultCenter(), { play, forward, rewind });
 
-    for (int code : {16, 17, 18, 19, 20, 21, 0, 15})
+    for (int code : { 16, 17, 18, 19, 20, 21, 0, 15 })
         delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code));
-    EXPECT_EQ(posted, (QStringList{play, forward, rewind, forward, rewind}));
+    EXPECT_EQ(posted, (QStringList { play, forward, rewind, forward, rewind }));
     EXPECT_EQ(objects.count(&delegate), 5);
 
     posted.clear();
     delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyUp(16));
     EXPECT_TRUE(posted.isEmpty());
 
-    // Held down: every repeated key-down posts again.
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16));
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(16, true));
-    EXPECT_EQ(posted.size(), 3);
+    // Held down: play/pause toggles once; the skips go on with each repeat.
+    for (int code : { 16, 17, 19 }) {
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code));
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code, true));
+        delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent::keyDown(code, true));
+    }
+    EXPECT_EQ(posted, (QStringList { play, forward, forward, forward, forward, forward, forward }));
 
     // Not a media-key event at all: nothing, and no crash.
     posted.clear();
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{10, 8, 16u << 16 | 0x0A00u});
-    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent{14, 7, 16u << 16 | 0x0A00u});
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent { 10, 8, 16u << 16 | 0x0A00u });
+    delegate.mediaKeyTapReceivedMediaKeyEvent(nullptr, SPMediaKeyEvent { 14, 7, 16u << 16 | 0x0A00u });
     EXPECT_TRUE(posted.isEmpty());
 }
 

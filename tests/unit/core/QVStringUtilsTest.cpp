@@ -61,6 +61,11 @@ TEST(QVUtilsStrings, SecondsEscapesAndReplacements)
         { { "../etc/passwd.bak", "   etc passwd bak" } });
     expectTexts<const char*>([&](const char* s) { return stringWithSpacedOutNewlineCharacters(q(s)); },
         { { "a\r\nb\nc\rd", "a  b c d" }, { "\t x", "\t x" } });
+    // One log line whatever the page sends, and never longer than asked.
+    expectTexts<const char*>([&](const char* s) { return stringForLog(q(s), 12); },
+        { { "a\nb\r\tc", "a\\nb\\r\\x09c" }, { "\x1b[2Jred", "\\x1b[2Jred" },
+            { "u\xE2\x80\xA8v\xC2\x85", "u\\u2028v\\x85" }, { "0123456789a\n", "0123456789a…[1 more]" },
+            { "0123456789abcdef", "0123456789ab…[4 more]" } });
     expectTexts<const char*>([&](const char* s) { return stringWithEscapedSingleQuotes(q(s)); },
         { { "it's", "it\\'s" }, { "/search/a b", "/search/a b" }, { "a\nb", "a\\nb" } });
 }

@@ -2,6 +2,8 @@
 
 #include <QVariantMap>
 
+#include <climits>
+
 namespace {
 class QVWebPlayerScriptObjectTest : public PlaybackServiceTest
 {
@@ -38,13 +40,20 @@ TEST_F(QVWebPlayerScriptObjectTest, OneRoundTripPerRefreshAndOddValuesBounded)
     // Out-of-range states from the page leave the cached ones; odd fields are bounded.
     page.answers["Q.player.playState()"] = "7";
     page.answers["Q.player.repeat()"] = "-1";
-    page.answers["Q.player.playingTrack().get('duration')"] = "-30";
     page.answers["Q.player.playingTrack().get('name')"] = QString(QVTrack::kMaxFieldLength + 10, 'x');
     bridge()->forceRefreshProperties();
     EXPECT_EQ(bridge()->playState(), QVPlayStateBuffering);
     EXPECT_EQ(bridge()->repeatState(), 2);
-    EXPECT_EQ(track->duration(), 0u);
     EXPECT_EQ(track->trackName().size(), QVTrack::kMaxFieldLength);
+
+    // Fractional seconds round to the nearest whole one.
+    const std::pair<const char*, unsigned> durations[] = { { "187.6", 188u }, { "187.4", 187u },
+        { "0.5", 1u }, { "-30", 0u }, { "abc", 0u }, { "1e30", unsigned(INT_MAX) } };
+    for (const auto& [text, seconds] : durations) {
+        page.answers["Q.player.playingTrack().get('duration')"] = text;
+        bridge()->forceRefreshProperties();
+        EXPECT_EQ(track->duration(), seconds) << text;
+    }
 
     // A page that does not answer: the refresh says so and the last values stay.
     page.responsive = false;

@@ -107,9 +107,8 @@ public:
 
     // The sequence one request may produce: queued, started, one response,
     // progress, then exactly one final callback last. Callbacks that carry an
-    // identifier carry this request's. Everything but queued, cancel and pause
-    // comes on the main thread (those come on the thread that asked, which is
-    // the main one in these tests unless a test says otherwise).
+    // identifier carry this request's. Everything but queued (the pushing
+    // thread's) comes on the main thread.
     void expectWellFormed(QVServerRequestIdentifier identifier) const
     {
         ASSERT_FALSE(events.isEmpty());
