@@ -1,5 +1,6 @@
 // The pool as a whole: the limit of five, the pump's wake-ups, the order of the
 // queue, cancelling in a batch, and stopping every thread at shut-down.
+#include "QVEventQueue.h"
 #include "QVServerConnection.h"
 #include "QVRecordingDelegate.h"
 #include "QVTestHttpServer.h"
@@ -346,7 +347,10 @@ TEST(QVServerConnectionExitTest, DISABLED_SharedPoolAtQuit)
     }
     QTimer::singleShot(500, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
-    QCoreApplication::sendPostedEvents(); // the cancels, on their way to the delegates
+    // The cancels, on their way to the delegates: posted to the main thread,
+    // then queued for depth 0.
+    QCoreApplication::sendPostedEvents();
+    QVEventQueue::sharedInstance()->dispatchNow();
     int cancelled = 0;
     for (const auto& delegate : delegates)
         cancelled += delegate->count(Kind::Canceled);
