@@ -3,6 +3,8 @@
 #include "QVDemoAccounts.h"
 #include "QVDemoCatalogue.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -11,8 +13,8 @@
 
 // The service's JSON calls that the desktop client makes directly: search
 // suggestions, library matching and crash logs. Each takes the already
-// extracted fields and answers a status with JSON, or a 4xx with a message.
-// Safe from the server's worker threads.
+// extracted fields, valid UTF-8 as the form reader leaves them, and answers a
+// status with JSON, or a 4xx with a message. Safe from the server's worker threads.
 class QVDemoApi
 {
 public:
@@ -27,7 +29,8 @@ public:
 
     struct Answer {
         int status = 200;
-        std::string body; // JSON when the status is 200, else the message for the client
+        nlohmann::json json; // when the status is 200
+        std::string message; // else, for the client
     };
 
     QVDemoApi(const QVDemoCatalogue& catalogue, QVDemoAccounts& accounts);
@@ -47,7 +50,7 @@ public:
     // Keeps the log among the last maxKeptLogs.
     Answer submitAppLog(const std::string& appName, const std::string& log);
     // {"logs": [{"appName", "log", "received"}]}, oldest first.
-    std::string appLogsJson() const;
+    nlohmann::json appLogs() const;
 
 private:
     struct AppLog {

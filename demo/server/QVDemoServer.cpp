@@ -2,6 +2,8 @@
 
 #include "QVDemoJson.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -33,10 +35,10 @@ void fail(const httplib::Request& req, httplib::Response& res, int status, const
         res.set_content(message + "\n", textType);
 }
 
-void answerJson(httplib::Response& res, const std::string& json)
+void answerJson(httplib::Response& res, const nlohmann::json& json)
 {
     res.set_header("Cache-Control", "no-store");
-    res.set_content(json, jsonType);
+    res.set_content(QVDemoJson::dump(json), jsonType);
 }
 
 // cpp-httplib slices every routed answer by the Range header on its own, and
@@ -481,9 +483,9 @@ void QVDemoServer::_installRoutes()
     // The calls the desktop client makes itself, outside the page.
     const auto answerApi = [](const Request& req, Response& res, const QVDemoApi::Answer& answer) {
         if (answer.status == 200)
-            answerJson(res, answer.body);
+            answerJson(res, answer.json);
         else
-            fail(req, res, answer.status, answer.body);
+            fail(req, res, answer.status, answer.message);
     };
     _route(
         "GET", "/api/json/groupedSearchSuggestions/", [this, answerApi](const Request& req, Response& res) {
@@ -506,14 +508,14 @@ void QVDemoServer::_installRoutes()
     });
     // For tests: what crash logs arrived.
     _route("GET", "/api/demo/appLogs",
-        [this](const Request&, Response& res) { answerJson(res, _api.appLogsJson()); });
+        [this](const Request&, Response& res) { answerJson(res, _api.appLogs()); });
 
     _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-cache");
-        res.set_content(_catalogue.json(), jsonType);
+        res.set_content(QVDemoJson::dump(_catalogue.json()), jsonType);
     });
     _route("GET", "/api/demo/session", [this](const Request& req, Response& res) {
-        answerJson(res, "{\"user\":" + _accounts.userJson(_sessionUser(req)) + "}");
+        answerJson(res, { { "user", _accounts.user(_sessionUser(req)) } });
     });
     _route("POST", "/api/demo/signin", [this](const Request& req, Response& res) {
         const auto username = _field(req, res, "username");
@@ -529,14 +531,14 @@ void QVDemoServer::_installRoutes()
         }
         res.set_header(
             "Set-Cookie", std::string(sessionCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Lax");
-        answerJson(res, "{\"user\":" + _accounts.userJson(_accounts.userForSession(*token)) + "}");
+        answerJson(res, { { "user", _accounts.user(_accounts.userForSession(*token)) } });
     });
     _route("POST", "/api/demo/signout", [this](const Request& req, Response& res) {
         if (const auto token = _sessionToken(req))
             _accounts.signOut(*token);
         res.set_header(
             "Set-Cookie", std::string(sessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
-        answerJson(res, "{\"user\":null}");
+        answerJson(res, { { "user", nullptr } });
     });
 
     // The calls below act on the signed-in user's account.
@@ -582,7 +584,7 @@ void QVDemoServer::_installRoutes()
             return;
         }
         _accounts.changeCollection(user, found->second, ids);
-        answerJson(res, _accounts.collectionJson(user));
+        answerJson(res, _accounts.collection(user));
     }));
     _route("POST", "/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
         const auto type = _field(req, res, "type");
@@ -611,14 +613,14 @@ void QVDemoServer::_installRoutes()
             remaining = static_cast<int>(*value);
         }
         _accounts.setSubscription(user, std::stoi(*type), billingFailure, remaining);
-        answerJson(res, "{\"user\":" + _accounts.userJson(user) + "}");
+        answerJson(res, { { "user", _accounts.user(user) } });
     }));
     _route("GET", "/api/demo/notices", signedIn([this](int user, const Request&, Response& res) {
-        answerJson(res, _accounts.noticesJson(user));
+        answerJson(res, _accounts.notices(user));
     }));
     _route("POST", "/api/demo/notices/read", signedIn([this](int user, const Request&, Response& res) {
         _accounts.markNoticesRead(user);
-        answerJson(res, _accounts.noticesJson(user));
+        answerJson(res, _accounts.notices(user));
     }));
     _route("POST", "/api/demo/notices/new", signedIn([this](int user, const Request&, Response& res) {
         answerJson(res, _accounts.addNotice(user));
