@@ -1,6 +1,6 @@
 #include "QVDemoArt.h"
 
-#include "QVDemoPng.h"
+#include <png.h>
 
 #include <algorithm>
 #include <cctype>
@@ -81,6 +81,24 @@ Rgb parseColor(const std::string& color)
 uint8_t clampByte(double value)
 {
     return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0) + 0.5);
+}
+
+// 8-bit RGB rows as a PNG file, empty on failure. libpng's fast mode skips
+// row filters and compresses lightly: a cover is made on request.
+std::string encodePng(int width, int height, const std::vector<uint8_t>& rgb)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    image.flags = PNG_IMAGE_FLAG_FAST;
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::string png(size, '\0');
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr))
+        return {};
+    png.resize(size);
+    return png;
 }
 
 } // namespace
@@ -168,8 +186,8 @@ std::shared_ptr<const std::string> QVDemoArt::cover(
             return found->second;
     }
     // Made outside the lock: two threads may both make one cover, and get the same bytes.
-    auto png = std::make_shared<const std::string>(
-        QVDemoPng::encode(width, height, render(name, color, width, height)));
+    auto png
+        = std::make_shared<const std::string>(encodePng(width, height, render(name, color, width, height)));
     if (png->empty())
         return nullptr;
     std::lock_guard lock(_mutex);
