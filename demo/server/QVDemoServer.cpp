@@ -1,5 +1,6 @@
 #include "QVDemoServer.h"
 
+#include "QVDemoForm.h"
 #include "QVDemoJson.h"
 
 #include <nlohmann/json.hpp>
@@ -41,9 +42,11 @@ void answerJson(httplib::Response& res, const nlohmann::json& json)
     res.set_content(QVDemoJson::dump(json), jsonType);
 }
 
-// cpp-httplib slices every routed answer by the Range header on its own, and
-// gets Content-Range wrong for ends past the resource. We answer ranges
-// ourselves, for media only, so its parsed list is dropped before it acts.
+// cpp-httplib 0.11.4 (Debian 12) applies the Range header to every routed
+// answer on its own: a page would go out in part, media already cut to the
+// range would be cut again, and a range ending past the resource is refused
+// rather than cut to it. We answer ranges ourselves, for media only, so its
+// parsed list is dropped before it acts.
 void dropLibraryRanges(const httplib::Request& req)
 {
     const_cast<httplib::Request&>(req).ranges.clear();
@@ -72,60 +75,6 @@ std::optional<size_t> parseDigits(const std::string& text)
         value = value * 10 + static_cast<size_t>(c - '0');
     }
     return value;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// One name or value of a url-encoded form: "+" is a space, "%XX" a byte.
-std::optional<std::string> formDecoded(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] != '%') {
-            out += text[i];
-        } else {
-            if (i + 2 >= text.size())
-                return std::nullopt;
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        }
-    }
-    return out;
-}
-
-bool parseForm(std::string_view body, httplib::Params& params)
-{
-    while (!body.empty()) {
-        const size_t end = std::min(body.find('&'), body.size());
-        const std::string_view pair = body.substr(0, end);
-        body.remove_prefix(std::min(end + 1, body.size()));
-        if (pair.empty())
-            continue;
-        const size_t equals = pair.find('=');
-        const auto name = formDecoded(pair.substr(0, equals));
-        const auto value
-            = formDecoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
-        if (!name || !value)
-            return false;
-        params.emplace(*name, *value);
-    }
-    return true;
 }
 
 } // namespace
@@ -215,9 +164,11 @@ void QVDemoServer::_route(const std::string& method, const std::string& pattern,
 
 void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
 {
-    // The library refuses url-encoded bodies over 8 KiB, less than a crash log
-    // or a library batch: these calls read and decode their forms themselves,
-    // within the server's payload limit.
+    // cpp-httplib 0.11.4 (Debian 12) answers 413 to url-encoded bodies over
+    // 8 KiB, less than a crash log or a library batch. Form calls take their
+    // bodies through a content reader, which the library leaves alone, and
+    // decode them here. A chunked body comes through it at any length: the
+    // bound is kept here too.
     _routes.push_back({ "POST", std::regex(pattern) });
     _server.Post(pattern,
         [handler = std::move(handler)](
@@ -227,18 +178,21 @@ void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
                 return;
             }
             std::string body;
-            const bool read = reader([&body](const char* data, size_t length) {
-                body.append(data, length);
-                return true;
+            bool tooLarge = false;
+            const bool read = reader([&](const char* data, size_t length) {
+                tooLarge = body.size() + length > maxPayloadLength;
+                body.append(data, tooLarge ? 0 : length);
+                return !tooLarge;
             });
             if (!read) {
-                // The library has set 413 for a body over the limit.
-                if (res.status < 400)
-                    fail(req, res, 400, "Could not read the request body.");
+                // The library has set 413 for a Content-Length over the limit.
+                if (tooLarge || res.status < 400)
+                    fail(req, res, tooLarge ? 413 : 400,
+                        tooLarge ? "Request body too large." : "Could not read the request body.");
                 return;
             }
-            if (!parseForm(body, const_cast<httplib::Request&>(req).params)) {
-                fail(req, res, 400, "Malformed percent-escape in the form body.");
+            if (const auto problem = QVDemoForm::decode(body, const_cast<httplib::Request&>(req).params)) {
+                fail(req, res, 400, *problem);
                 return;
             }
             handler(req, res);
@@ -517,7 +471,7 @@ void QVDemoServer::_installRoutes()
     _route("GET", "/api/demo/session", [this](const Request& req, Response& res) {
         answerJson(res, { { "user", _accounts.user(_sessionUser(req)) } });
     });
-    _route("POST", "/api/demo/signin", [this](const Request& req, Response& res) {
+    _routeForm("/api/demo/signin", [this](const Request& req, Response& res) {
         const auto username = _field(req, res, "username");
         const auto password = username ? _field(req, res, "password") : std::nullopt;
         if (!username || !password)
@@ -552,7 +506,7 @@ void QVDemoServer::_installRoutes()
             action(*user, req, res);
         };
     };
-    _route("POST", "/api/demo/collection", signedIn([this](int user, const Request& req, Response& res) {
+    _routeForm("/api/demo/collection", signedIn([this](int user, const Request& req, Response& res) {
         static const std::map<std::string, QVDemoAccounts::CollectionAction> actions {
             { "add", QVDemoAccounts::CollectionAction::Add },
             { "remove", QVDemoAccounts::CollectionAction::Remove },
@@ -586,7 +540,7 @@ void QVDemoServer::_installRoutes()
         _accounts.changeCollection(user, found->second, ids);
         answerJson(res, _accounts.collection(user));
     }));
-    _route("POST", "/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
+    _routeForm("/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
         const auto type = _field(req, res, "type");
         if (!type)
             return;

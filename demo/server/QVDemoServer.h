@@ -41,7 +41,7 @@ public:
 private:
     using Handler = httplib::Server::Handler;
     void _route(const std::string& method, const std::string& pattern, Handler handler);
-    // A POST whose url-encoded form is decoded here into the request's params.
+    // A POST of a url-encoded form, decoded by QVDemoForm into the request's params.
     void _routeForm(const std::string& pattern, Handler handler);
     void _installRoutes();
     void _serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const;
