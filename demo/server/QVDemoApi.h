@@ -12,9 +12,10 @@
 #include <string>
 
 // The service's JSON calls that the desktop client makes directly: search
-// suggestions, library matching and crash logs. Each takes the already
-// extracted fields, valid UTF-8 as the form reader leaves them, and answers a
-// status with JSON, or a 4xx with a message. Safe from the server's worker threads.
+// suggestions, library matching and crash logs. Each takes fields the server
+// has extracted and held to the lengths below (form fields checked as UTF-8
+// too), and answers a status with JSON, or a 4xx with a message. Safe from
+// the server's worker threads.
 class QVDemoApi
 {
 public:

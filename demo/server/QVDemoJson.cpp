@@ -31,8 +31,8 @@ public:
     bool binary(binary_t&) override { return _refuse("binary values are not JSON"); }
     bool start_object(std::size_t) override { return _add(json::object()) && _enter(); }
     bool start_array(std::size_t) override { return _add(json::array()) && _enter(); }
-    bool end_object() override { return _leave(); }
-    bool end_array() override { return _leave(); }
+    bool end_object() override { return _open.pop_back(), true; }
+    bool end_array() override { return _open.pop_back(), true; }
     bool key(string_t& name) override
     {
         _key = std::move(name);
@@ -83,11 +83,6 @@ private:
         _open.push_back(_last);
         return true;
     }
-    bool _leave()
-    {
-        _open.pop_back();
-        return true;
-    }
 
     QVDemoJson::Limits _limits;
     std::vector<json*> _open; // the arrays and objects being read, outermost first
@@ -110,27 +105,7 @@ std::optional<json> QVDemoJson::parse(std::string_view text, std::string& error,
 
 std::string QVDemoJson::dump(const json& value)
 {
-    std::string text = value.dump(-1, ' ', false, json::error_handler_t::strict);
-    // Nor may the text end an HTML script block it is pasted into. JSON has
-    // these characters only inside strings, where the escape means the same.
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == '<')
-            out += "\\u003c";
-        else if (c == '>')
-            out += "\\u003e";
-        else if (c == '&')
-            out += "\\u0026";
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string QVDemoJson::error(std::string_view message)
-{
-    return dump({ { "error", message } });
+    return value.dump(-1, ' ', false, json::error_handler_t::strict);
 }
 
 bool QVDemoJson::isValidUtf8(std::string_view text)

@@ -23,7 +23,5 @@ public:
     // Answer text. Text that is not UTF-8 throws: it would be our fault, and
     // the server answers 500.
     static std::string dump(const nlohmann::json& value);
-    // {"error": message}
-    static std::string error(std::string_view message);
     static bool isValidUtf8(std::string_view text);
 };

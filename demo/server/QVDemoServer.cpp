@@ -31,7 +31,7 @@ void fail(const httplib::Request& req, httplib::Response& res, int status, const
 {
     res.status = status;
     if (isApiPath(req.path))
-        res.set_content(QVDemoJson::error(message), jsonType);
+        res.set_content(QVDemoJson::dump({ { "error", message } }), jsonType);
     else
         res.set_content(message + "\n", textType);
 }
