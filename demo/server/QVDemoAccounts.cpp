@@ -105,41 +105,25 @@ int QVDemoAccounts::_unread(const User& user)
         std::count_if(user.notices.begin(), user.notices.end(), [](const Notice& n) { return !n.read; }));
 }
 
-nlohmann::json QVDemoAccounts::_collectionJson(const User& user) const
+nlohmann::json QVDemoAccounts::user(std::optional<int> userId) const
 {
-    return { { "collection", user.collection }, { "offline", user.offline } };
-}
-
-nlohmann::json QVDemoAccounts::_userJson(const User& user) const
-{
+    std::lock_guard lock(_mutex);
+    const User* found = userId ? _user(*userId) : nullptr;
+    if (!found)
+        return nullptr;
+    const User& user = *found;
     static const char* const planNames[] = { "Free", "Web", "Unlimited" };
     const int plan = user.subscriptionType;
-    return {
-        { "id", user.id },
-        { "username", user.username },
-        { "first_name", user.firstName },
-        { "last_name", user.lastName },
-        { "vanity_name", user.vanityName },
-        { "subscription_type", plan },
+    return { { "id", user.id }, { "username", user.username }, { "first_name", user.firstName },
+        { "last_name", user.lastName }, { "vanity_name", user.vanityName }, { "subscription_type", plan },
         { "subscription",
             plan == 0 ? nlohmann::json() : nlohmann::json { { "type", plan }, { "name", planNames[plan] } } },
         { "plan_name", planNames[plan] },
         { "freeLimited",
             plan == 0 ? nlohmann::json { { "remaining", user.freeRemaining } } : nlohmann::json() },
-        { "has_subscription_failure", user.billingFailure },
-        { "features", { { "quiv2", true } } },
-        { "free_trial", { { "trial_end_date", isoDate(user.trialEnd) } } },
-        { "collection", user.collection },
-        { "offline", user.offline },
-        { "unread_notices", _unread(user) },
-    };
-}
-
-nlohmann::json QVDemoAccounts::user(std::optional<int> userId) const
-{
-    std::lock_guard lock(_mutex);
-    const User* user = userId ? _user(*userId) : nullptr;
-    return user ? _userJson(*user) : nullptr;
+        { "has_subscription_failure", user.billingFailure }, { "features", { { "quiv2", true } } },
+        { "free_trial", { { "trial_end_date", isoDate(user.trialEnd) } } }, { "collection", user.collection },
+        { "offline", user.offline }, { "unread_notices", _unread(user) } };
 }
 
 bool QVDemoAccounts::isInCollection(int userId, int trackId) const
@@ -180,7 +164,9 @@ nlohmann::json QVDemoAccounts::collection(int userId) const
 {
     std::lock_guard lock(_mutex);
     const User* user = _user(userId);
-    return user ? _collectionJson(*user) : nullptr;
+    if (!user)
+        return nullptr;
+    return { { "collection", user->collection }, { "offline", user->offline } };
 }
 
 void QVDemoAccounts::setSubscription(

@@ -75,8 +75,6 @@ private:
     static std::string newToken();
     User* _user(int id);
     const User* _user(int id) const;
-    nlohmann::json _userJson(const User& user) const;
-    nlohmann::json _collectionJson(const User& user) const;
     static int _unread(const User& user);
 
     mutable std::mutex _mutex;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
 
 namespace {
 
@@ -63,19 +63,14 @@ struct Rgb {
     double r, g, b;
 };
 
+// "#rrggbb"; anything else is grey. from_chars takes no sign or prefix here.
 Rgb parseColor(const std::string& color)
 {
-    const auto hexDigits = [](const std::string& text) {
-        return text.size() == 7 && text[0] == '#' && std::all_of(text.begin() + 1, text.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c));
-        });
-    };
-    if (!hexDigits(color))
+    unsigned int value = 0;
+    const char* end = color.data() + color.size();
+    if (color.size() != 7 || color[0] != '#' || std::from_chars(color.data() + 1, end, value, 16).ptr != end)
         return { 128, 128, 128 };
-    const auto channel = [&](size_t at) {
-        return static_cast<double>(std::strtol(color.substr(at, 2).c_str(), nullptr, 16));
-    };
-    return { channel(1), channel(3), channel(5) };
+    return { double(value >> 16), double((value >> 8) & 0xFF), double(value & 0xFF) };
 }
 
 uint8_t clampByte(double value)

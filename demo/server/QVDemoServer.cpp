@@ -1,10 +1,10 @@
 #include "QVDemoServer.h"
 
-#include "QVDemoForm.h"
 #include "QVDemoJson.h"
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -43,10 +43,10 @@ void answerJson(httplib::Response& res, const nlohmann::json& json)
 }
 
 // cpp-httplib 0.11.4 (Debian 12) applies the Range header to every routed
-// answer on its own: a page would go out in part, media already cut to the
-// range would be cut again, and a range ending past the resource is refused
-// rather than cut to it. We answer ranges ourselves, for media only, so its
-// parsed list is dropped before it acts.
+// answer on its own: a page would go out in part, media we cut to the range
+// would be cut again, and its Content-Range for an end past the resource
+// names that end ("bytes 995-999999999/1000"). We answer ranges ourselves,
+// for media only, so its parsed list is dropped before it acts.
 void dropLibraryRanges(const httplib::Request& req)
 {
     const_cast<httplib::Request&>(req).ranges.clear();
@@ -64,17 +64,68 @@ bool isDotSegmentPath(const std::string& path)
     return false;
 }
 
+// Decimal digits only: from_chars takes no sign for an unsigned type.
 std::optional<size_t> parseDigits(const std::string& text)
 {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
     size_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<size_t>(c - '0');
-    }
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || last != end)
+        return std::nullopt;
     return value;
+}
+
+// One name or value of a url-encoded form: "+" is a space, "%XX" a byte.
+std::optional<std::string> formDecoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] != '%') {
+            out += text[i];
+        } else {
+            // Two hexadecimal digits: from_chars takes no sign or prefix for an unsigned type.
+            unsigned char byte = 0;
+            const char* digits = text.data() + i + 1;
+            if (i + 2 >= text.size() || std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2)
+                return std::nullopt;
+            out += static_cast<char>(byte);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+// A url-encoded form body (application/x-www-form-urlencoded), whatever its
+// size: its fields go into `params`, each name and value checked as UTF-8. A
+// name given twice keeps each value; the request's lookup answers the first.
+// A message for the client when the body is malformed.
+std::optional<std::string> decodeForm(std::string_view body, httplib::Params& params)
+{
+    size_t fields = 0;
+    while (!body.empty()) {
+        const size_t end = std::min(body.find('&'), body.size());
+        const std::string_view pair = body.substr(0, end);
+        body.remove_prefix(std::min(end + 1, body.size()));
+        if (pair.empty())
+            continue;
+        if (++fields > QVDemoServer::maxFormFields)
+            return "Too many form fields: at most " + std::to_string(QVDemoServer::maxFormFields) + ".";
+        const size_t equals = pair.find('=');
+        const auto name = formDecoded(pair.substr(0, equals));
+        const auto value
+            = formDecoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
+        if (!name || !value)
+            return std::string("Malformed percent-escape in the form body.");
+        if (!QVDemoJson::isValidUtf8(*name) || (name->size() > 32 && !QVDemoJson::isValidUtf8(*value)))
+            return std::string("A form field is not valid UTF-8.");
+        if (!QVDemoJson::isValidUtf8(*value))
+            return "Field \"" + *name + "\" is not valid UTF-8.";
+        params.emplace(*name, *value);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -106,22 +157,11 @@ QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
         dropLibraryRanges(req);
         if (!res.body.empty())
             return;
-        switch (res.status) {
-        case 400:
-            fail(req, res, 400, "Bad request.");
-            break;
-        case 413:
-            fail(req, res, 413, "Request body too large.");
-            break;
-        case 414:
-            fail(req, res, 414, "Request URI too long.");
-            break;
-        case 416:
-            fail(req, res, 416, "Malformed or unsatisfiable Range header.");
-            break;
-        default:
-            fail(req, res, res.status, "Request failed.");
-        }
+        static const std::map<int, const char*> messages { { 400, "Bad request." },
+            { 413, "Request body too large." }, { 414, "Request URI too long." },
+            { 416, "Malformed or unsatisfiable Range header." } };
+        const auto message = messages.find(res.status);
+        fail(req, res, res.status, message == messages.end() ? "Request failed." : message->second);
     });
     _server.set_exception_handler(
         [](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
@@ -191,7 +231,7 @@ void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
                         tooLarge ? "Request body too large." : "Could not read the request body.");
                 return;
             }
-            if (const auto problem = QVDemoForm::decode(body, const_cast<httplib::Request&>(req).params)) {
+            if (const auto problem = decodeForm(body, const_cast<httplib::Request&>(req).params)) {
                 fail(req, res, 400, *problem);
                 return;
             }
