@@ -4,7 +4,7 @@
 // per request as the client's request pool makes them (a kept-alive one would
 // time the 40 ms of Nagle against delayed acknowledgements instead), beside
 // the reachability image fetched the same way, so the part that is HTTP alone
-// can be told apart.
+// can be told apart; and against a baseline build of the service when given.
 #include "QVBenchStats.h"
 #include "QVDemoService.h"
 
@@ -18,6 +18,8 @@
 #include <httplib.h>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -61,6 +63,16 @@ QJsonObject libraryOf49Tracks()
     return library;
 }
 
+// One service binary's samples, in milliseconds.
+struct Timed {
+    QString program;
+    std::unique_ptr<QVDemoService> service;
+    std::unique_ptr<httplib::Client> client;
+    QList<double> library;
+    QList<double> pixel;
+    QList<double> difference; // of each round's pair
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,38 +84,51 @@ int main(int argc, char** argv)
     const QByteArray data = QJsonDocument(libraryOf49Tracks()).toJson(QJsonDocument::Compact);
     const std::string body = "data=" + QUrl::toPercentEncoding(QString::fromUtf8(data)).toStdString();
 
-    QVDemoService service;
-    if (!service.start())
-        return fail(qPrintable(QStringLiteral("demo service: ") + service.errorString()));
-    httplib::Client client("127.0.0.1", service.port());
-    client.set_tcp_nodelay(true);
+    // QUIV_DEMO_SERVICE_BASELINE names another build of the service (an older
+    // commit's) to time in the same run, a request of each in turn, so both
+    // see the same load on the machine.
+    std::vector<Timed> timed;
+    for (const char* variable : { "QUIV_DEMO_SERVICE", "QUIV_DEMO_SERVICE_BASELINE" }) {
+        const QString program = qEnvironmentVariable(variable);
+        if (program.isEmpty())
+            continue;
+        qputenv("QUIV_DEMO_SERVICE", program.toUtf8());
+        Timed entry { program, std::make_unique<QVDemoService>(), nullptr, {}, {}, {} };
+        if (!entry.service->start())
+            return fail(qPrintable(QStringLiteral("demo service: ") + entry.service->errorString()));
+        entry.client = std::make_unique<httplib::Client>("127.0.0.1", entry.service->port());
+        entry.client->set_tcp_nodelay(true);
+        timed.push_back(std::move(entry));
+    }
+    if (timed.empty())
+        return fail("QUIV_DEMO_SERVICE names no service");
 
     // The answer is checked every time, so a refusal cannot pass for speed.
-    QList<double> library;
-    QList<double> pixel;
-    QList<double> difference; // of each round's pair
     QElapsedTimer clock;
     for (int round = 0; round < warmUp + rounds; ++round) {
-        clock.start();
-        const auto answer
-            = client.Post("/api/json/bulkAddToLibrary/", body, "application/x-www-form-urlencoded");
-        const double libraryMs = double(clock.nsecsElapsed()) / 1e6;
-        if (!answer || answer->status != 200)
-            return fail("bulkAddToLibrary was not answered with 200");
-        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
-        if (json.value(QStringLiteral("found")).toInt() != 12
-            || json.value(QStringLiteral("albums")).toArray().size() != 4)
-            return fail("bulkAddToLibrary did not find the twelve catalogue tracks");
+        for (Timed& entry : timed) {
+            clock.start();
+            const auto answer = entry.client->Post(
+                "/api/json/bulkAddToLibrary/", body, "application/x-www-form-urlencoded");
+            const double libraryMs = double(clock.nsecsElapsed()) / 1e6;
+            if (!answer || answer->status != 200)
+                return fail("bulkAddToLibrary was not answered with 200");
+            const QJsonObject json
+                = QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
+            if (json.value(QStringLiteral("found")).toInt() != 12
+                || json.value(QStringLiteral("albums")).toArray().size() != 4)
+                return fail("bulkAddToLibrary did not find the twelve catalogue tracks");
 
-        clock.start();
-        const auto gif = client.Get("/media/images/trans.gif");
-        const double pixelMs = double(clock.nsecsElapsed()) / 1e6;
-        if (!gif || gif->status != 200)
-            return fail("the reachability image was not answered");
-        if (round >= warmUp) {
-            library << libraryMs;
-            pixel << pixelMs;
-            difference << libraryMs - pixelMs;
+            clock.start();
+            const auto gif = entry.client->Get("/media/images/trans.gif");
+            const double pixelMs = double(clock.nsecsElapsed()) / 1e6;
+            if (!gif || gif->status != 200)
+                return fail("the reachability image was not answered");
+            if (round >= warmUp) {
+                entry.library << libraryMs;
+                entry.pixel << pixelMs;
+                entry.difference << libraryMs - pixelMs;
+            }
         }
     }
 
@@ -111,11 +136,23 @@ int main(int argc, char** argv)
     for (const auto& albums : libraryOf49Tracks())
         for (const auto& songs : albums.toObject())
             tracks += int(songs.toArray().size());
-    std::printf("demo service over loopback HTTP, a connection per request, %s (%d rounds)\n",
-        qPrintable(service.baseUrl()), rounds);
+    std::printf("demo service over loopback HTTP, a connection per request (%d rounds)\n", rounds);
     std::printf("bulkAddToLibrary body: %d tracks, %zu bytes form-encoded\n", tracks, body.size());
-    QVBenchStats::of(library).print("bulkAddToLibrary, 49 tracks, parsed+answered");
-    QVBenchStats::of(pixel).print("GET trans.gif, the same way (HTTP alone)");
-    QVBenchStats::of(difference).print("bulkAddToLibrary less the HTTP alone");
+    for (const Timed& entry : timed) {
+        std::printf("%s%s\n", &entry == &timed.front() ? "" : "baseline: ", qPrintable(entry.program));
+        QVBenchStats::of(entry.library).print("bulkAddToLibrary, 49 tracks, parsed+answered");
+        QVBenchStats::of(entry.pixel).print("GET trans.gif, the same way (HTTP alone)");
+        QVBenchStats::of(entry.difference).print("bulkAddToLibrary less the HTTP alone");
+    }
+    if (timed.size() == 2) {
+        const auto ratio = [&](const char* label, QList<double> Timed::*samples) {
+            const QVBenchStats now = QVBenchStats::of(timed[0].*samples);
+            const QVBenchStats before = QVBenchStats::of(timed[1].*samples);
+            std::printf(
+                "%-44s median %.2fx   p95 %.2fx\n", label, now.median / before.median, now.p95 / before.p95);
+        };
+        ratio("over the baseline, whole call", &Timed::library);
+        ratio("over the baseline, less the HTTP alone", &Timed::difference);
+    }
     return 0;
 }
