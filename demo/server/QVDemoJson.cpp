@@ -8,9 +8,9 @@ using nlohmann::json;
 
 namespace {
 
-// Builds the value as the library's parser reads it, and stops it as soon as
-// the body goes past a limit. The parser keeps its own stack: deep nesting
-// costs no recursion.
+// Builds the value as the library's SAX parser reads it, stopping at a limit.
+// The parser keeps its own stack, so nesting costs no recursion; its callback
+// parser would rescan a container's members each time an object in it closes.
 class BoundedReader : public nlohmann::json_sax<json>
 {
 public:
