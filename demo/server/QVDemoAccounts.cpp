@@ -1,6 +1,6 @@
 #include "QVDemoAccounts.h"
 
-#include "QVDemoJson.h"
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <ctime>
@@ -16,14 +16,6 @@ std::string isoDate(std::chrono::system_clock::time_point when)
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return buffer;
-}
-
-std::string idList(const std::set<int>& ids)
-{
-    std::string out = "[";
-    for (int id : ids)
-        out += (out.size() > 1 ? "," : "") + std::to_string(id);
-    return out + "]";
 }
 
 } // namespace
@@ -113,38 +105,25 @@ int QVDemoAccounts::_unread(const User& user)
         std::count_if(user.notices.begin(), user.notices.end(), [](const Notice& n) { return !n.read; }));
 }
 
-std::string QVDemoAccounts::_collectionJson(const User& user) const
-{
-    return "{\"collection\":" + idList(user.collection) + ",\"offline\":" + idList(user.offline) + "}";
-}
-
-std::string QVDemoAccounts::_userJson(const User& user) const
-{
-    static const char* const planNames[] = { "Free", "Web", "Unlimited" };
-    const std::string subscription = user.subscriptionType == 0
-        ? "null"
-        : "{\"type\":" + std::to_string(user.subscriptionType)
-            + ",\"name\":" + QVDemoJson::quote(planNames[user.subscriptionType]) + "}";
-    const std::string freeLimited
-        = user.subscriptionType == 0 ? "{\"remaining\":" + std::to_string(user.freeRemaining) + "}" : "null";
-    return "{\"id\":" + std::to_string(user.id) + ",\"username\":" + QVDemoJson::quote(user.username)
-        + ",\"first_name\":" + QVDemoJson::quote(user.firstName) + ",\"last_name\":"
-        + QVDemoJson::quote(user.lastName) + ",\"vanity_name\":" + QVDemoJson::quote(user.vanityName)
-        + ",\"subscription_type\":" + std::to_string(user.subscriptionType) + ",\"subscription\":"
-        + subscription + ",\"plan_name\":" + QVDemoJson::quote(planNames[user.subscriptionType])
-        + ",\"freeLimited\":" + freeLimited
-        + ",\"has_subscription_failure\":" + QVDemoJson::boolean(user.billingFailure)
-        + ",\"features\":{\"quiv2\":true},\"free_trial\":{\"trial_end_date\":"
-        + QVDemoJson::quote(isoDate(user.trialEnd)) + "},\"collection\":" + idList(user.collection)
-        + ",\"offline\":" + idList(user.offline) + ",\"unread_notices\":" + std::to_string(_unread(user))
-        + "}";
-}
-
-std::string QVDemoAccounts::userJson(std::optional<int> userId) const
+nlohmann::json QVDemoAccounts::user(std::optional<int> userId) const
 {
     std::lock_guard lock(_mutex);
-    const User* user = userId ? _user(*userId) : nullptr;
-    return user ? _userJson(*user) : "null";
+    const User* found = userId ? _user(*userId) : nullptr;
+    if (!found)
+        return nullptr;
+    const User& user = *found;
+    static const char* const planNames[] = { "Free", "Web", "Unlimited" };
+    const int plan = user.subscriptionType;
+    return { { "id", user.id }, { "username", user.username }, { "first_name", user.firstName },
+        { "last_name", user.lastName }, { "vanity_name", user.vanityName }, { "subscription_type", plan },
+        { "subscription",
+            plan == 0 ? nlohmann::json() : nlohmann::json { { "type", plan }, { "name", planNames[plan] } } },
+        { "plan_name", planNames[plan] },
+        { "freeLimited",
+            plan == 0 ? nlohmann::json { { "remaining", user.freeRemaining } } : nlohmann::json() },
+        { "has_subscription_failure", user.billingFailure }, { "features", { { "quiv2", true } } },
+        { "free_trial", { { "trial_end_date", isoDate(user.trialEnd) } } }, { "collection", user.collection },
+        { "offline", user.offline }, { "unread_notices", _unread(user) } };
 }
 
 bool QVDemoAccounts::isInCollection(int userId, int trackId) const
@@ -181,11 +160,13 @@ void QVDemoAccounts::changeCollection(int userId, CollectionAction action, const
     }
 }
 
-std::string QVDemoAccounts::collectionJson(int userId) const
+nlohmann::json QVDemoAccounts::collection(int userId) const
 {
     std::lock_guard lock(_mutex);
     const User* user = _user(userId);
-    return user ? _collectionJson(*user) : "null";
+    if (!user)
+        return nullptr;
+    return { { "collection", user->collection }, { "offline", user->offline } };
 }
 
 void QVDemoAccounts::setSubscription(
@@ -202,20 +183,18 @@ void QVDemoAccounts::setSubscription(
         user->freeRemaining = std::clamp(*remaining, 0, 100);
 }
 
-std::string QVDemoAccounts::noticesJson(int userId) const
+nlohmann::json QVDemoAccounts::notices(int userId) const
 {
     std::lock_guard lock(_mutex);
     const User* user = _user(userId);
     if (!user)
-        return "null";
-    std::string out = "{\"notices\":[";
+        return nullptr;
+    nlohmann::json notices = nlohmann::json::array();
     // Newest first, as a notices list reads.
-    for (auto it = user->notices.rbegin(); it != user->notices.rend(); ++it) {
-        out += std::string(it != user->notices.rbegin() ? "," : "") + "{\"id\":" + std::to_string(it->id)
-            + ",\"title\":" + QVDemoJson::quote(it->title) + ",\"message\":" + QVDemoJson::quote(it->message)
-            + ",\"read\":" + QVDemoJson::boolean(it->read) + "}";
-    }
-    return out + "],\"unread\":" + std::to_string(_unread(*user)) + "}";
+    for (auto it = user->notices.rbegin(); it != user->notices.rend(); ++it)
+        notices.push_back(
+            { { "id", it->id }, { "title", it->title }, { "message", it->message }, { "read", it->read } });
+    return { { "notices", std::move(notices) }, { "unread", _unread(*user) } };
 }
 
 void QVDemoAccounts::markNoticesRead(int userId)
@@ -226,7 +205,7 @@ void QVDemoAccounts::markNoticesRead(int userId)
             notice.read = true;
 }
 
-std::string QVDemoAccounts::addNotice(int userId)
+nlohmann::json QVDemoAccounts::addNotice(int userId)
 {
     static const char* const messages[][2] = {
         { "Mira Okafor is touring", "Blue Hour Sessions live, coming to a city near you." },
@@ -236,13 +215,14 @@ std::string QVDemoAccounts::addNotice(int userId)
     std::lock_guard lock(_mutex);
     User* user = _user(userId);
     if (!user)
-        return "null";
+        return nullptr;
     const auto& text = messages[static_cast<size_t>(user->nextNoticeId) % std::size(messages)];
     Notice notice { user->nextNoticeId++, text[0], text[1], false };
     user->notices.push_back(notice);
     if (user->notices.size() > maxNotices)
         user->notices.erase(user->notices.begin());
-    return "{\"notice\":{\"id\":" + std::to_string(notice.id) + ",\"title\":"
-        + QVDemoJson::quote(notice.title) + ",\"message\":" + QVDemoJson::quote(notice.message)
-        + ",\"read\":false},\"unread\":" + std::to_string(_unread(*user)) + "}";
+    return { { "notice",
+                 { { "id", notice.id }, { "title", notice.title }, { "message", notice.message },
+                     { "read", false } } },
+        { "unread", _unread(*user) } };
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <chrono>
 #include <deque>
 #include <map>
@@ -29,22 +31,22 @@ public:
     // The user id of a live session, else nothing.
     std::optional<int> userForSession(const std::string& token) const;
 
-    // The signed-in user as the web application reads it ("null" for no user).
-    std::string userJson(std::optional<int> userId) const;
+    // The signed-in user as the web application reads it (null for no user).
+    nlohmann::json user(std::optional<int> userId) const;
 
     // Track ids are checked by the caller.
     void changeCollection(int userId, CollectionAction action, const std::vector<int>& trackIds);
-    std::string collectionJson(int userId) const;
+    nlohmann::json collection(int userId) const;
     bool isInCollection(int userId, int trackId) const;
 
     // 0 free (limited allowance), 1 web, 2 unlimited.
     void setSubscription(
         int userId, int type, std::optional<bool> billingFailure, std::optional<int> remaining);
 
-    std::string noticesJson(int userId) const;
+    nlohmann::json notices(int userId) const;
     void markNoticesRead(int userId);
-    // Adds a demo notice and answers it as JSON.
-    std::string addNotice(int userId);
+    // Adds a demo notice and answers it.
+    nlohmann::json addNotice(int userId);
 
 private:
     struct Notice {
@@ -73,8 +75,6 @@ private:
     static std::string newToken();
     User* _user(int id);
     const User* _user(int id) const;
-    std::string _userJson(const User& user) const;
-    std::string _collectionJson(const User& user) const;
     static int _unread(const User& user);
 
     mutable std::mutex _mutex;

@@ -1,7 +1,6 @@
 #include "QVDemoApi.h"
 
 #include "QVDemoJson.h"
-#include "QVDemoJsonValue.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +14,7 @@ using Answer = QVDemoApi::Answer;
 
 Answer refuse(int status, std::string message)
 {
-    return { status, std::move(message) };
+    return { status, nullptr, std::move(message) };
 }
 
 // Lower-case ASCII, surrounding spaces removed. Names in the catalogue are ASCII.
@@ -33,10 +32,16 @@ std::string folded(const std::string& text)
     return out;
 }
 
-// A name quoted for a message, cut so messages stay short.
+// A name quoted for a message, cut so messages stay short, but not inside a
+// UTF-8 sequence: the answer could not be written.
 std::string named(const std::string& name)
 {
-    return "\"" + (name.size() > 60 ? name.substr(0, 60) + "..." : name) + "\"";
+    if (name.size() <= 60)
+        return "\"" + name + "\"";
+    size_t cut = 60;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "\"" + name.substr(0, cut) + "...\"";
 }
 
 // How well a catalogue name answers a query: 3 exact, 2 prefix, 1 a word's
@@ -58,25 +63,17 @@ int rank(const std::string& name, const std::string& query)
     return 0;
 }
 
-std::string idArray(const std::vector<int>& ids)
-{
-    std::string out = "[";
-    for (size_t i = 0; i < ids.size(); ++i)
-        out += (i ? "," : "") + std::to_string(ids[i]);
-    return out + "]";
-}
-
 // The identifiers of one array of the completion notice, or a message.
 std::optional<std::string> readIdentifiers(
-    const QVDemoJsonValue& data, const char* name, std::vector<int>& ids)
+    const nlohmann::json& data, const char* name, std::vector<int>& ids)
 {
-    const QVDemoJsonValue* array = data.member(name);
-    if (!array || !array->isArray())
+    const auto array = data.find(name);
+    if (array == data.end() || !array->is_array())
         return std::string("Field \"data\" needs an array \"") + name + "\".";
-    if (array->values().size() > QVDemoApi::maxCompletedIdentifiers)
+    if (array->size() > QVDemoApi::maxCompletedIdentifiers)
         return std::string("Too many identifiers in \"") + name + "\".";
-    for (const QVDemoJsonValue& item : array->values()) {
-        const double number = item.isNumber() ? item.number() : -1;
+    for (const nlohmann::json& item : *array) {
+        const double number = item.is_number() ? item.get<double>() : -1;
         if (number < 0 || number > 1e9 || std::trunc(number) != number)
             return std::string("\"") + name + "\" must hold whole-number identifiers.";
         ids.push_back(static_cast<int>(number));
@@ -94,17 +91,15 @@ QVDemoApi::QVDemoApi(const QVDemoCatalogue& catalogue, QVDemoAccounts& accounts)
 
 Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
 {
-    if (query.size() > maxQueryLength)
-        return refuse(400, "Query is too long.");
-    if (!QVDemoJsonValue::isValidUtf8(query))
+    if (!QVDemoJson::isValidUtf8(query))
         return refuse(400, "Query is not valid UTF-8.");
     const std::string wanted = folded(query);
     if (wanted.empty())
-        return { 200, "{}" };
+        return { 200, nlohmann::json::object(), {} };
 
     struct Hit {
         int rank;
-        std::string json;
+        nlohmann::json json;
     };
     const auto artistName = [this](const std::string& key) {
         const QVDemoCatalogue::Artist* artist = _catalogue.artist(key);
@@ -114,25 +109,22 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
     for (const auto& a : _catalogue.artists()) {
         if (const int r = rank(a.name, wanted); r >= 0)
             artists.push_back({ r,
-                "{\"type\":\"r\",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
-                    + ",\"url\":" + QVDemoJson::quote("/artist/" + a.key + "/") + "}" });
+                { { "type", "r" }, { "id", a.id }, { "name", a.name },
+                    { "url", "/artist/" + a.key + "/" } } });
     }
     std::vector<Hit> albums;
     for (const auto& a : _catalogue.albums()) {
         if (const int r = rank(a.name, wanted); r >= 0)
             albums.push_back({ r,
-                "{\"type\":\"a\",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
-                    + ",\"artist\":" + QVDemoJson::quote(artistName(a.artistKey))
-                    + ",\"url\":" + QVDemoJson::quote("/album/" + a.key + "/")
-                    + ",\"baseIcon\":" + QVDemoJson::quote(a.key) + "}" });
+                { { "type", "a" }, { "id", a.id }, { "name", a.name }, { "artist", artistName(a.artistKey) },
+                    { "url", "/album/" + a.key + "/" }, { "baseIcon", a.key } } });
     }
     std::vector<Hit> tracks;
     for (const auto& t : _catalogue.tracks()) {
         if (const int r = rank(t.name, wanted); r >= 0)
             tracks.push_back({ r,
-                "{\"type\":\"t\",\"id\":" + std::to_string(t.id) + ",\"name\":" + QVDemoJson::quote(t.name)
-                    + ",\"artist\":" + QVDemoJson::quote(artistName(t.artistKey))
-                    + ",\"url\":" + QVDemoJson::quote("/track/" + t.key + "/") + "}" });
+                { { "type", "t" }, { "id", t.id }, { "name", t.name }, { "artist", artistName(t.artistKey) },
+                    { "url", "/track/" + t.key + "/" } } });
     }
 
     // Best first within a group, catalogue order among equals.
@@ -148,60 +140,49 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
             && (!topGroup || group->front().rank > topGroup->front().rank))
             topGroup = group;
     }
-    std::string out = "{";
+    nlohmann::json out = nlohmann::json::object();
     if (topGroup) {
-        out += "\"top\":" + topGroup->front().json;
+        out["top"] = std::move(topGroup->front().json);
         topGroup->erase(topGroup->begin());
     }
     const char* keys[] = { "r", "a", "t" };
     for (size_t g = 0; g < 3; ++g) {
-        if (groups[g]->empty())
-            continue;
-        out += std::string(out.size() > 1 ? "," : "") + "\"" + keys[g] + "\":[";
         const size_t count = std::min(groups[g]->size(), maxSuggestionsPerGroup);
         for (size_t i = 0; i < count; ++i)
-            out += (i ? "," : "") + (*groups[g])[i].json;
-        out += "]";
+            out[keys[g]].push_back(std::move((*groups[g])[i].json));
     }
-    return { 200, out + "}" };
+    return { 200, std::move(out), {} };
 }
 
 Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> user) const
 {
     std::string error;
-    QVDemoJsonValue::Limits limits;
-    limits.maxDepth = 8;
-    limits.maxElements = 2 * maxLibrarySongs;
-    const auto parsed = QVDemoJsonValue::parse(data, error, limits);
+    const auto parsed = QVDemoJson::parse(data, error, { 8, 2 * maxLibrarySongs });
     if (!parsed)
         return refuse(400, "Field \"data\" is not valid JSON (" + error + ").");
-    if (!parsed->isObject())
+    if (!parsed->is_object())
         return refuse(400, "Field \"data\" must be a JSON object of artists.");
 
     std::set<int> matched;
     size_t songs = 0;
-    for (size_t a = 0; a < parsed->keys().size(); ++a) {
-        const std::string& artistName = parsed->keys()[a];
-        const QVDemoJsonValue& albums = parsed->values()[a];
-        if (!albums.isObject())
+    for (const auto& [artistName, albums] : parsed->items()) {
+        if (!albums.is_object())
             return refuse(400, "Artist " + named(artistName) + " must map to an object of albums.");
         const std::string artist = folded(artistName);
-        for (size_t b = 0; b < albums.keys().size(); ++b) {
-            const std::string& albumName = albums.keys()[b];
-            const QVDemoJsonValue& names = albums.values()[b];
-            if (!names.isArray())
+        for (const auto& [albumName, names] : albums.items()) {
+            if (!names.is_array())
                 return refuse(400,
                     "Album " + named(albumName) + " of " + named(artistName)
                         + " must map to an array of song names.");
-            songs += names.values().size();
+            songs += names.size();
             if (songs > maxLibrarySongs)
                 return refuse(
                     413, "Too many songs in one call: at most " + std::to_string(maxLibrarySongs) + ".");
             const std::string album = folded(albumName);
-            for (const QVDemoJsonValue& name : names.values()) {
-                if (!name.isString())
+            for (const nlohmann::json& name : names) {
+                if (!name.is_string())
                     return refuse(400, "Song names of album " + named(albumName) + " must be strings.");
-                const std::string song = folded(name.string());
+                const std::string song = folded(name.get_ref<const std::string&>());
                 for (const auto& track : _catalogue.tracks()) {
                     const QVDemoCatalogue::Artist* ar = _catalogue.artist(track.artistKey);
                     const QVDemoCatalogue::Album* al = _catalogue.album(track.albumKey);
@@ -231,20 +212,18 @@ Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> u
             addedAlbums.push_back(album.id);
     }
     return { 200,
-        "{\"found\":" + std::to_string(matched.size()) + ",\"new\":" + std::to_string(added.size())
-            + ",\"tracks\":" + idArray(added) + ",\"albums\":" + idArray(addedAlbums) + "}" };
+        { { "found", matched.size() }, { "new", added.size() }, { "tracks", added },
+            { "albums", addedAlbums } },
+        {} };
 }
 
 Answer QVDemoApi::addToLibraryCompleted(const std::string& data, std::optional<int> user)
 {
     std::string error;
-    QVDemoJsonValue::Limits limits;
-    limits.maxDepth = 4;
-    limits.maxElements = 2 * maxCompletedIdentifiers + 2;
-    const auto parsed = QVDemoJsonValue::parse(data, error, limits);
+    const auto parsed = QVDemoJson::parse(data, error, { 4, 2 * maxCompletedIdentifiers + 2 });
     if (!parsed)
         return refuse(400, "Field \"data\" is not valid JSON (" + error + ").");
-    if (!parsed->isObject())
+    if (!parsed->is_object())
         return refuse(400, "Field \"data\" must be a JSON object with \"albums\" and \"tracks\".");
     std::vector<int> albumIds;
     std::vector<int> trackIds;
@@ -272,7 +251,7 @@ Answer QVDemoApi::addToLibraryCompleted(const std::string& data, std::optional<i
     }
     if (user)
         _accounts.changeCollection(*user, QVDemoAccounts::CollectionAction::Add, collection);
-    return { 200, "{\"signedIn\":" + QVDemoJson::boolean(user.has_value()) + "}" };
+    return { 200, { { "signedIn", user.has_value() } }, {} };
 }
 
 Answer QVDemoApi::submitAppLog(const std::string& appName, const std::string& log)
@@ -286,26 +265,20 @@ Answer QVDemoApi::submitAppLog(const std::string& appName, const std::string& lo
                 + " letters, digits, dots, dashes or underscores.");
     if (log.empty())
         return refuse(400, "Field \"log\" is empty.");
-    if (log.size() > maxLogLength)
-        return refuse(413, "Field \"log\" is too long: at most " + std::to_string(maxLogLength) + " bytes.");
-    if (!QVDemoJsonValue::isValidUtf8(log))
-        return refuse(400, "Field \"log\" is not valid UTF-8.");
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     std::lock_guard lock(_logMutex);
     _logs.push_back({ appName, log, std::chrono::duration_cast<std::chrono::seconds>(now).count() });
     while (_logs.size() > maxKeptLogs)
         _logs.pop_front();
-    return { 200, "{\"stored\":true}" };
+    return { 200, { { "stored", true } }, {} };
 }
 
-std::string QVDemoApi::appLogsJson() const
+nlohmann::json QVDemoApi::appLogs() const
 {
     std::lock_guard lock(_logMutex);
-    std::string out = "{\"logs\":[";
-    for (size_t i = 0; i < _logs.size(); ++i) {
-        const AppLog& entry = _logs[i];
-        out += std::string(i ? "," : "") + "{\"appName\":" + QVDemoJson::quote(entry.appName) + ",\"log\":"
-            + QVDemoJson::quote(entry.log) + ",\"received\":" + std::to_string(entry.received) + "}";
-    }
-    return out + "]}";
+    nlohmann::json logs = nlohmann::json::array();
+    for (const AppLog& entry : _logs)
+        logs.push_back(
+            { { "appName", entry.appName }, { "log", entry.log }, { "received", entry.received } });
+    return { { "logs", std::move(logs) } };
 }

@@ -3,6 +3,8 @@
 #include "QVDemoAccounts.h"
 #include "QVDemoCatalogue.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -10,9 +12,10 @@
 #include <string>
 
 // The service's JSON calls that the desktop client makes directly: search
-// suggestions, library matching and crash logs. Each takes the already
-// extracted fields and answers a status with JSON, or a 4xx with a message.
-// Safe from the server's worker threads.
+// suggestions, library matching and crash logs. Each takes fields the server
+// has extracted and held to the lengths below (form fields checked as UTF-8
+// too), and answers a status with JSON, or a 4xx with a message. Safe from
+// the server's worker threads.
 class QVDemoApi
 {
 public:
@@ -27,7 +30,8 @@ public:
 
     struct Answer {
         int status = 200;
-        std::string body; // JSON when the status is 200, else the message for the client
+        nlohmann::json json; // when the status is 200
+        std::string message; // else, for the client
     };
 
     QVDemoApi(const QVDemoCatalogue& catalogue, QVDemoAccounts& accounts);
@@ -47,7 +51,7 @@ public:
     // Keeps the log among the last maxKeptLogs.
     Answer submitAppLog(const std::string& appName, const std::string& log);
     // {"logs": [{"appName", "log", "received"}]}, oldest first.
-    std::string appLogsJson() const;
+    nlohmann::json appLogs() const;
 
 private:
     struct AppLog {

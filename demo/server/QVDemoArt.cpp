@@ -1,10 +1,10 @@
 #include "QVDemoArt.h"
 
-#include "QVDemoPng.h"
+#include <png.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
 
 namespace {
 
@@ -63,24 +63,37 @@ struct Rgb {
     double r, g, b;
 };
 
+// "#rrggbb"; anything else is grey. from_chars takes no sign or prefix here.
 Rgb parseColor(const std::string& color)
 {
-    const auto hexDigits = [](const std::string& text) {
-        return text.size() == 7 && text[0] == '#' && std::all_of(text.begin() + 1, text.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c));
-        });
-    };
-    if (!hexDigits(color))
+    unsigned int value = 0;
+    const char* end = color.data() + color.size();
+    if (color.size() != 7 || color[0] != '#' || std::from_chars(color.data() + 1, end, value, 16).ptr != end)
         return { 128, 128, 128 };
-    const auto channel = [&](size_t at) {
-        return static_cast<double>(std::strtol(color.substr(at, 2).c_str(), nullptr, 16));
-    };
-    return { channel(1), channel(3), channel(5) };
+    return { double(value >> 16), double((value >> 8) & 0xFF), double(value & 0xFF) };
 }
 
 uint8_t clampByte(double value)
 {
     return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0) + 0.5);
+}
+
+// 8-bit RGB rows as a PNG file, empty on failure. libpng's fast mode skips
+// row filters and compresses lightly: a cover is made on request.
+std::string encodePng(int width, int height, const std::vector<uint8_t>& rgb)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    image.flags = PNG_IMAGE_FLAG_FAST;
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::string png(size, '\0');
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr))
+        return {};
+    png.resize(size);
+    return png;
 }
 
 } // namespace
@@ -168,8 +181,8 @@ std::shared_ptr<const std::string> QVDemoArt::cover(
             return found->second;
     }
     // Made outside the lock: two threads may both make one cover, and get the same bytes.
-    auto png = std::make_shared<const std::string>(
-        QVDemoPng::encode(width, height, render(name, color, width, height)));
+    auto png
+        = std::make_shared<const std::string>(encodePng(width, height, render(name, color, width, height)));
     if (png->empty())
         return nullptr;
     std::lock_guard lock(_mutex);

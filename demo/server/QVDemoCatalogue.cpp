@@ -1,6 +1,6 @@
 #include "QVDemoCatalogue.h"
 
-#include "QVDemoJson.h"
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 
@@ -10,14 +10,6 @@ template <typename T> const T* findByKey(const std::vector<T>& items, const std:
 {
     const auto it = std::find_if(items.begin(), items.end(), [&](const T& item) { return item.key == key; });
     return it == items.end() ? nullptr : &*it;
-}
-
-std::string keyList(const std::vector<std::string>& keys)
-{
-    std::string out = "[";
-    for (size_t i = 0; i < keys.size(); ++i)
-        out += (i ? "," : "") + QVDemoJson::quote(keys[i]);
-    return out + "]";
 }
 
 } // namespace
@@ -85,51 +77,29 @@ const QVDemoCatalogue::Station* QVDemoCatalogue::station(const std::string& key)
     return findByKey(_stations, key);
 }
 
-std::string QVDemoCatalogue::json() const
+nlohmann::json QVDemoCatalogue::json() const
 {
-    std::string out = "{\"artists\":[";
-    for (size_t i = 0; i < _artists.size(); ++i) {
-        const Artist& a = _artists[i];
-        out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(a.key)
-            + ",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
-            + ",\"url\":" + QVDemoJson::quote("/artist/" + a.key + "/") + "}";
-    }
-    out += "],\"albums\":[";
-    for (size_t i = 0; i < _albums.size(); ++i) {
-        const Album& a = _albums[i];
-        const Artist* ar = artist(a.artistKey);
-        out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(a.key)
-            + ",\"id\":" + std::to_string(a.id) + ",\"name\":" + QVDemoJson::quote(a.name)
-            + ",\"artistKey\":" + QVDemoJson::quote(a.artistKey)
-            + ",\"artist\":" + QVDemoJson::quote(ar ? ar->name : "") + ",\"year\":" + std::to_string(a.year)
-            + ",\"color\":" + QVDemoJson::quote(a.color) + ",\"baseIcon\":" + QVDemoJson::quote(a.key)
-            + ",\"url\":" + QVDemoJson::quote("/album/" + a.key + "/") + ",\"artistUrl\":"
-            + QVDemoJson::quote("/artist/" + a.artistKey + "/") + ",\"tracks\":" + keyList(a.trackKeys) + "}";
-    }
-    out += "],\"tracks\":[";
-    for (size_t i = 0; i < _tracks.size(); ++i) {
-        const Track& t = _tracks[i];
-        const Artist* ar = artist(t.artistKey);
-        const Album* al = album(t.albumKey);
-        out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(t.key)
-            + ",\"id\":" + std::to_string(t.id) + ",\"name\":" + QVDemoJson::quote(t.name) + ",\"artistKey\":"
-            + QVDemoJson::quote(t.artistKey) + ",\"artist\":" + QVDemoJson::quote(ar ? ar->name : "")
-            + ",\"albumKey\":" + QVDemoJson::quote(t.albumKey)
-            + ",\"album\":" + QVDemoJson::quote(al ? al->name : "")
-            + ",\"trackNum\":" + std::to_string(t.trackNumber) + ",\"duration\":" + std::to_string(t.duration)
-            + ",\"url\":" + QVDemoJson::quote("/track/" + t.key + "/")
-            + ",\"artistUrl\":" + QVDemoJson::quote("/artist/" + t.artistKey + "/")
-            + ",\"albumUrl\":" + QVDemoJson::quote("/album/" + t.albumKey + "/")
-            + ",\"baseIcon\":" + QVDemoJson::quote(t.albumKey)
-            + ",\"audioUrl\":" + QVDemoJson::quote("/media/audio/" + t.key + ".wav") + "}";
-    }
-    out += "],\"stations\":[";
-    for (size_t i = 0; i < _stations.size(); ++i) {
-        const Station& s = _stations[i];
-        out += std::string(i ? "," : "") + "{\"key\":" + QVDemoJson::quote(s.key)
-            + ",\"id\":" + std::to_string(s.id) + ",\"name\":" + QVDemoJson::quote(s.name) + ",\"type\":"
-            + QVDemoJson::quote(s.type) + ",\"description\":" + QVDemoJson::quote(s.description) + ",\"url\":"
-            + QVDemoJson::quote("/station/" + s.key + "/") + ",\"tracks\":" + keyList(s.trackKeys) + "}";
-    }
-    return out + "]}";
+    nlohmann::json out = { { "artists", nlohmann::json::array() }, { "albums", nlohmann::json::array() },
+        { "tracks", nlohmann::json::array() }, { "stations", nlohmann::json::array() } };
+    const auto nameOf = [](const auto* item) { return item ? item->name : std::string(); };
+    for (const Artist& a : _artists)
+        out["artists"].push_back(
+            { { "key", a.key }, { "id", a.id }, { "name", a.name }, { "url", "/artist/" + a.key + "/" } });
+    for (const Album& a : _albums)
+        out["albums"].push_back({ { "key", a.key }, { "id", a.id }, { "name", a.name },
+            { "artistKey", a.artistKey }, { "artist", nameOf(artist(a.artistKey)) }, { "year", a.year },
+            { "color", a.color }, { "baseIcon", a.key }, { "url", "/album/" + a.key + "/" },
+            { "artistUrl", "/artist/" + a.artistKey + "/" }, { "tracks", a.trackKeys } });
+    for (const Track& t : _tracks)
+        out["tracks"].push_back({ { "key", t.key }, { "id", t.id }, { "name", t.name },
+            { "artistKey", t.artistKey }, { "artist", nameOf(artist(t.artistKey)) },
+            { "albumKey", t.albumKey }, { "album", nameOf(album(t.albumKey)) }, { "trackNum", t.trackNumber },
+            { "duration", t.duration }, { "url", "/track/" + t.key + "/" },
+            { "artistUrl", "/artist/" + t.artistKey + "/" }, { "albumUrl", "/album/" + t.albumKey + "/" },
+            { "baseIcon", t.albumKey }, { "audioUrl", "/media/audio/" + t.key + ".wav" } });
+    for (const Station& s : _stations)
+        out["stations"].push_back({ { "key", s.key }, { "id", s.id }, { "name", s.name }, { "type", s.type },
+            { "description", s.description }, { "url", "/station/" + s.key + "/" },
+            { "tracks", s.trackKeys } });
+    return out;
 }

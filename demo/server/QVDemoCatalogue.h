@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <string>
 #include <vector>
 
@@ -56,7 +58,7 @@ public:
     const Station* station(const std::string& key) const;
 
     // The whole catalogue as the web application loads it.
-    std::string json() const;
+    nlohmann::json json() const;
 
 private:
     std::vector<Artist> _artists;

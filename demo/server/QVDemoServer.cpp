@@ -2,6 +2,9 @@
 
 #include "QVDemoJson.h"
 
+#include <nlohmann/json.hpp>
+
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -28,20 +31,22 @@ void fail(const httplib::Request& req, httplib::Response& res, int status, const
 {
     res.status = status;
     if (isApiPath(req.path))
-        res.set_content(QVDemoJson::error(message), jsonType);
+        res.set_content(QVDemoJson::dump({ { "error", message } }), jsonType);
     else
         res.set_content(message + "\n", textType);
 }
 
-void answerJson(httplib::Response& res, const std::string& json)
+void answerJson(httplib::Response& res, const nlohmann::json& json)
 {
     res.set_header("Cache-Control", "no-store");
-    res.set_content(json, jsonType);
+    res.set_content(QVDemoJson::dump(json), jsonType);
 }
 
-// cpp-httplib slices every routed answer by the Range header on its own, and
-// gets Content-Range wrong for ends past the resource. We answer ranges
-// ourselves, for media only, so its parsed list is dropped before it acts.
+// cpp-httplib 0.11.4 (Debian 12) applies the Range header to every routed
+// answer on its own: a page would go out in part, media we cut to the range
+// would be cut again, and its Content-Range for an end past the resource
+// names that end ("bytes 995-999999999/1000"). We answer ranges ourselves,
+// for media only, so its parsed list is dropped before it acts.
 void dropLibraryRanges(const httplib::Request& req)
 {
     const_cast<httplib::Request&>(req).ranges.clear();
@@ -59,28 +64,15 @@ bool isDotSegmentPath(const std::string& path)
     return false;
 }
 
+// Decimal digits only: from_chars takes no sign for an unsigned type.
 std::optional<size_t> parseDigits(const std::string& text)
 {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
     size_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<size_t>(c - '0');
-    }
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || last != end)
+        return std::nullopt;
     return value;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // One name or value of a url-encoded form: "+" is a space, "%XX" a byte.
@@ -94,36 +86,46 @@ std::optional<std::string> formDecoded(std::string_view text)
         } else if (text[i] != '%') {
             out += text[i];
         } else {
-            if (i + 2 >= text.size())
+            // Two hexadecimal digits: from_chars takes no sign or prefix for an unsigned type.
+            unsigned char byte = 0;
+            const char* digits = text.data() + i + 1;
+            if (i + 2 >= text.size() || std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2)
                 return std::nullopt;
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            out += static_cast<char>(high * 16 + low);
+            out += static_cast<char>(byte);
             i += 2;
         }
     }
     return out;
 }
 
-bool parseForm(std::string_view body, httplib::Params& params)
+// A url-encoded form body (application/x-www-form-urlencoded), whatever its
+// size: its fields go into `params`, each name and value checked as UTF-8. A
+// name given twice keeps each value; the request's lookup answers the first.
+// A message for the client when the body is malformed.
+std::optional<std::string> decodeForm(std::string_view body, httplib::Params& params)
 {
+    size_t fields = 0;
     while (!body.empty()) {
         const size_t end = std::min(body.find('&'), body.size());
         const std::string_view pair = body.substr(0, end);
         body.remove_prefix(std::min(end + 1, body.size()));
         if (pair.empty())
             continue;
+        if (++fields > QVDemoServer::maxFormFields)
+            return "Too many form fields: at most " + std::to_string(QVDemoServer::maxFormFields) + ".";
         const size_t equals = pair.find('=');
         const auto name = formDecoded(pair.substr(0, equals));
         const auto value
             = formDecoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
         if (!name || !value)
-            return false;
+            return std::string("Malformed percent-escape in the form body.");
+        if (!QVDemoJson::isValidUtf8(*name) || (name->size() > 32 && !QVDemoJson::isValidUtf8(*value)))
+            return std::string("A form field is not valid UTF-8.");
+        if (!QVDemoJson::isValidUtf8(*value))
+            return "Field \"" + *name + "\" is not valid UTF-8.";
         params.emplace(*name, *value);
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace
@@ -155,22 +157,11 @@ QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
         dropLibraryRanges(req);
         if (!res.body.empty())
             return;
-        switch (res.status) {
-        case 400:
-            fail(req, res, 400, "Bad request.");
-            break;
-        case 413:
-            fail(req, res, 413, "Request body too large.");
-            break;
-        case 414:
-            fail(req, res, 414, "Request URI too long.");
-            break;
-        case 416:
-            fail(req, res, 416, "Malformed or unsatisfiable Range header.");
-            break;
-        default:
-            fail(req, res, res.status, "Request failed.");
-        }
+        static const std::map<int, const char*> messages { { 400, "Bad request." },
+            { 413, "Request body too large." }, { 414, "Request URI too long." },
+            { 416, "Malformed or unsatisfiable Range header." } };
+        const auto message = messages.find(res.status);
+        fail(req, res, res.status, message == messages.end() ? "Request failed." : message->second);
     });
     _server.set_exception_handler(
         [](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
@@ -213,9 +204,11 @@ void QVDemoServer::_route(const std::string& method, const std::string& pattern,
 
 void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
 {
-    // The library refuses url-encoded bodies over 8 KiB, less than a crash log
-    // or a library batch: these calls read and decode their forms themselves,
-    // within the server's payload limit.
+    // cpp-httplib 0.11.4 (Debian 12) answers 413 to url-encoded bodies over
+    // 8 KiB, less than a crash log or a library batch. Form calls take their
+    // bodies through a content reader, which the library leaves alone, and
+    // decode them here. A chunked body comes through it at any length: the
+    // bound is kept here too.
     _routes.push_back({ "POST", std::regex(pattern) });
     _server.Post(pattern,
         [handler = std::move(handler)](
@@ -225,18 +218,21 @@ void QVDemoServer::_routeForm(const std::string& pattern, Handler handler)
                 return;
             }
             std::string body;
-            const bool read = reader([&body](const char* data, size_t length) {
-                body.append(data, length);
-                return true;
+            bool tooLarge = false;
+            const bool read = reader([&](const char* data, size_t length) {
+                tooLarge = body.size() + length > maxPayloadLength;
+                body.append(data, tooLarge ? 0 : length);
+                return !tooLarge;
             });
             if (!read) {
-                // The library has set 413 for a body over the limit.
-                if (res.status < 400)
-                    fail(req, res, 400, "Could not read the request body.");
+                // The library has set 413 for a Content-Length over the limit.
+                if (tooLarge || res.status < 400)
+                    fail(req, res, tooLarge ? 413 : 400,
+                        tooLarge ? "Request body too large." : "Could not read the request body.");
                 return;
             }
-            if (!parseForm(body, const_cast<httplib::Request&>(req).params)) {
-                fail(req, res, 400, "Malformed percent-escape in the form body.");
+            if (const auto problem = decodeForm(body, const_cast<httplib::Request&>(req).params)) {
+                fail(req, res, 400, *problem);
                 return;
             }
             handler(req, res);
@@ -481,9 +477,9 @@ void QVDemoServer::_installRoutes()
     // The calls the desktop client makes itself, outside the page.
     const auto answerApi = [](const Request& req, Response& res, const QVDemoApi::Answer& answer) {
         if (answer.status == 200)
-            answerJson(res, answer.body);
+            answerJson(res, answer.json);
         else
-            fail(req, res, answer.status, answer.body);
+            fail(req, res, answer.status, answer.message);
     };
     _route(
         "GET", "/api/json/groupedSearchSuggestions/", [this, answerApi](const Request& req, Response& res) {
@@ -506,16 +502,16 @@ void QVDemoServer::_installRoutes()
     });
     // For tests: what crash logs arrived.
     _route("GET", "/api/demo/appLogs",
-        [this](const Request&, Response& res) { answerJson(res, _api.appLogsJson()); });
+        [this](const Request&, Response& res) { answerJson(res, _api.appLogs()); });
 
     _route("GET", "/api/demo/catalogue", [this](const Request&, Response& res) {
         res.set_header("Cache-Control", "no-cache");
-        res.set_content(_catalogue.json(), jsonType);
+        res.set_content(QVDemoJson::dump(_catalogue.json()), jsonType);
     });
     _route("GET", "/api/demo/session", [this](const Request& req, Response& res) {
-        answerJson(res, "{\"user\":" + _accounts.userJson(_sessionUser(req)) + "}");
+        answerJson(res, { { "user", _accounts.user(_sessionUser(req)) } });
     });
-    _route("POST", "/api/demo/signin", [this](const Request& req, Response& res) {
+    _routeForm("/api/demo/signin", [this](const Request& req, Response& res) {
         const auto username = _field(req, res, "username");
         const auto password = username ? _field(req, res, "password") : std::nullopt;
         if (!username || !password)
@@ -529,14 +525,14 @@ void QVDemoServer::_installRoutes()
         }
         res.set_header(
             "Set-Cookie", std::string(sessionCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Lax");
-        answerJson(res, "{\"user\":" + _accounts.userJson(_accounts.userForSession(*token)) + "}");
+        answerJson(res, { { "user", _accounts.user(_accounts.userForSession(*token)) } });
     });
     _route("POST", "/api/demo/signout", [this](const Request& req, Response& res) {
         if (const auto token = _sessionToken(req))
             _accounts.signOut(*token);
         res.set_header(
             "Set-Cookie", std::string(sessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
-        answerJson(res, "{\"user\":null}");
+        answerJson(res, { { "user", nullptr } });
     });
 
     // The calls below act on the signed-in user's account.
@@ -550,7 +546,7 @@ void QVDemoServer::_installRoutes()
             action(*user, req, res);
         };
     };
-    _route("POST", "/api/demo/collection", signedIn([this](int user, const Request& req, Response& res) {
+    _routeForm("/api/demo/collection", signedIn([this](int user, const Request& req, Response& res) {
         static const std::map<std::string, QVDemoAccounts::CollectionAction> actions {
             { "add", QVDemoAccounts::CollectionAction::Add },
             { "remove", QVDemoAccounts::CollectionAction::Remove },
@@ -582,9 +578,9 @@ void QVDemoServer::_installRoutes()
             return;
         }
         _accounts.changeCollection(user, found->second, ids);
-        answerJson(res, _accounts.collectionJson(user));
+        answerJson(res, _accounts.collection(user));
     }));
-    _route("POST", "/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
+    _routeForm("/api/demo/subscription", signedIn([this](int user, const Request& req, Response& res) {
         const auto type = _field(req, res, "type");
         if (!type)
             return;
@@ -611,14 +607,14 @@ void QVDemoServer::_installRoutes()
             remaining = static_cast<int>(*value);
         }
         _accounts.setSubscription(user, std::stoi(*type), billingFailure, remaining);
-        answerJson(res, "{\"user\":" + _accounts.userJson(user) + "}");
+        answerJson(res, { { "user", _accounts.user(user) } });
     }));
     _route("GET", "/api/demo/notices", signedIn([this](int user, const Request&, Response& res) {
-        answerJson(res, _accounts.noticesJson(user));
+        answerJson(res, _accounts.notices(user));
     }));
     _route("POST", "/api/demo/notices/read", signedIn([this](int user, const Request&, Response& res) {
         _accounts.markNoticesRead(user);
-        answerJson(res, _accounts.noticesJson(user));
+        answerJson(res, _accounts.notices(user));
     }));
     _route("POST", "/api/demo/notices/new", signedIn([this](int user, const Request&, Response& res) {
         answerJson(res, _accounts.addNotice(user));

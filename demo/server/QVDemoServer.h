@@ -19,6 +19,7 @@ class QVDemoServer
 public:
     static constexpr size_t maxPayloadLength = 1 << 20;
     static constexpr size_t maxFieldLength = 256;
+    static constexpr size_t maxFormFields = 64;
     static constexpr size_t maxStaticFileSize = 4 << 20;
     static constexpr const char* sessionCookie = "quiv_demo_session";
 
@@ -41,7 +42,7 @@ public:
 private:
     using Handler = httplib::Server::Handler;
     void _route(const std::string& method, const std::string& pattern, Handler handler);
-    // A POST whose url-encoded form is decoded here into the request's params.
+    // A POST of a url-encoded form, decoded here into the request's params.
     void _routeForm(const std::string& pattern, Handler handler);
     void _installRoutes();
     void _serveFile(const std::string& path, const std::string& contentType, httplib::Response& res) const;

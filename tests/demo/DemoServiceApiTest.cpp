@@ -220,6 +220,12 @@ TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
     for (int i = 0; i <= 10000; ++i)
         manySongs += (i ? ",\"" : "\"") + QByteArray::number(i) + "\"";
     manySongs += "]}}";
+    // The reader takes 8 levels and 20,000 elements (artist, album and songs here).
+    const auto nested = [](int levels) {
+        return "{\"a\":" + QByteArray(levels - 1, '[') + QByteArray(levels - 1, ']') + "}";
+    };
+    const auto elements
+        = [](int count) { return "{\"a\":{\"b\":[" + QByteArray("0,").repeated(count - 3) + "0]}}"; };
     const Case cases[] = {
         { "", 400, QStringLiteral("not valid JSON") },
         { "{\"a\":", 400, QStringLiteral("not valid JSON") },
@@ -232,6 +238,17 @@ TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
         { "{\"a\":" + QByteArray(40, '[') + QByteArray(40, ']') + "}", 400,
             QStringLiteral("nested too deeply") },
         { manySongs, 413, QStringLiteral("Too many songs") },
+        { nested(8), 400, QStringLiteral("\"a\" must map to an object") },
+        { nested(9), 400, QStringLiteral("nested too deeply") },
+        { elements(20000), 413, QStringLiteral("Too many songs") },
+        { elements(20001), 400, QStringLiteral("too many elements") },
+        { elements(100001), 400, QStringLiteral("too many elements") },
+        { "[1e400]", 400, QStringLiteral("not valid JSON") },
+        { "{\"a\":{\"b\":[\"\\udc00\"]}}", 400, QStringLiteral("surrogate") },
+        // Names in messages are cut short, never inside a character.
+        { "{\"" + QByteArray(59, 'x') + "\u00e9\":[]}", 400,
+            QString(59, u'x') + QStringLiteral("...\" must map") },
+        { "{\"a\":{\"</script>&\":7}}", 400, QStringLiteral("\"</script>&\" of \"a\"") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.data.left(60).toStdString());

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 
 #include <memory>
 
@@ -234,6 +235,65 @@ TEST_F(DemoServiceHttpTest, FormFieldsAndBodiesAreBounded)
         "username=demo&password=" + QByteArray(2 << 20, 'x'));
     EXPECT_EQ(response.status, 413);
     EXPECT_TRUE(client->sessionCookie().isEmpty());
+
+    // Sent in chunks the body announces no length; the bound holds all the same.
+    QByteArray chunked;
+    for (int i = 0; i < 40; ++i)
+        chunked += "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+    response = client->request("POST", "/api/json/submitAppLog/",
+        { { "Content-Type", "application/x-www-form-urlencoded" }, { "Transfer-Encoding", "chunked" } },
+        "10\r\nappName=mac&log=\r\n" + chunked + "0\r\n\r\n");
+    EXPECT_EQ(response.status, 413);
+
+    QByteArray fields = "a=1";
+    for (int i = 0; i < 64; ++i)
+        fields += "&a=1";
+    response = client->request("POST", "/api/json/submitAppLog/",
+        { { "Content-Type", "application/x-www-form-urlencoded" } }, fields);
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(response.body.contains("Too many form fields"));
+}
+
+// cpp-httplib decodes small url-encoded bodies itself and refuses those over
+// 8 KiB: one form must read the same at either size, and a fault late in a
+// large body must be found as in a small one.
+TEST_F(DemoServiceHttpTest, FormsReadTheSameAtAnySize)
+{
+    // Spaces as "+" and as "%20", "&" escaped, JSON whitespace to fill; the
+    // second "data" is ignored.
+    const QByteArray rest = QUrl::toPercentEncoding(
+        QStringLiteral("\"The Paper Lanterns\":{\"Harbour Lights\":[\"Saltwind\",\"Pier at Midnight\"]},"
+                       "\"Mira Okafor\":{\"Blue Hour Sessions\":[\"Smoke & Brass\"]}}"));
+    const auto formOf = [&](qsizetype size, const QByteArray& tail) {
+        const QByteArray fixed = "data=%7B" + rest + "&data=%7B%7D&note=a+b" + tail;
+        return "data=%7B" + QByteArray(size - fixed.size(), '+') + fixed.mid(8);
+    };
+    const QList<QPair<QByteArray, QByteArray>> cases = {
+        { "", "" },
+        { "&x=%4", "percent-escape" },
+        { "&x=%C3%28", "UTF-8" },
+    };
+    for (const qsizetype size : { 1024, 64 * 1024 }) {
+        for (const auto& [tail, refusal] : cases) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 bytes, %2").arg(size).arg(QString::fromLatin1(tail)).toStdString());
+            const QByteArray form = formOf(size, tail);
+            ASSERT_EQ(form.size(), size);
+            const DemoHttpResponse response = client->request("POST", "/api/json/bulkAddToLibrary/",
+                { { "Content-Type", "application/x-www-form-urlencoded" } }, form);
+            const QJsonObject answer = QJsonDocument::fromJson(response.body).object();
+            if (refusal.isEmpty()) {
+                ASSERT_EQ(response.status, 200) << response.body.data();
+                EXPECT_EQ(answer,
+                    QJsonDocument::fromJson(R"({"found":3,"new":3,"tracks":[102,103,108],"albums":[]})")
+                        .object());
+            } else {
+                EXPECT_EQ(response.status, 400);
+                EXPECT_TRUE(answer.value(QStringLiteral("error")).toString().contains(QLatin1String(refusal)))
+                    << response.body.data();
+            }
+        }
+    }
 }
 
 } // namespace
