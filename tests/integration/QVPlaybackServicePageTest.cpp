@@ -171,20 +171,31 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
 
 TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
 {
+    // Each step waits on the service's own state and on what was heard since
+    // the step began: reports of the step before may still be arriving.
+    const auto reached = [&](QVPlayState state) {
+        return playback->playState() == state && heard.states.contains(state);
+    };
     const QVariantList stations = playback->availableRadioStations();
     ASSERT_GE(stations.size(), 2);
     const QVariantMap station = stations[1].toMap();
+    heard.states.clear();
     playback->switchRadioStation(station);
-    ASSERT_TRUE(QVWaitUntil([&] { return !heard.stations.isEmpty() && heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return !heard.stations.isEmpty() && reached(QVPlayStatePlaying); }));
     EXPECT_EQ(heard.stations.last().toMap().value("key"), station.value("key"));
     EXPECT_TRUE(playback->isPlayingRadioStation());
+    heard.states.clear();
     playback->turnRadioStationOff();
-    ASSERT_TRUE(QVWaitUntil([&] { return heard.stations.last().isNull(); }));
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return heard.stations.last().isNull() && !heard.states.isEmpty()
+            && playback->playState() != QVPlayStatePlaying;
+    }));
     EXPECT_FALSE(playback->isPlayingRadioStation());
 
     // The playing track into the collection, and the page's lookup agrees.
+    heard.states.clear();
     playback->playSource("a12");
-    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));
     const unsigned int id = unsigned(view.javascriptIntValue("Q.player.playingTrack().get('id')"));
     ASSERT_GT(id, 0u);
     // The commands name the track the mirror holds: wait until it has the new one.
@@ -197,8 +208,9 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
 
     // Headphones pulled while playing as the account's player: paused.
     defaults->setValue(true, QVPauseOnDeviceUnplugKey);
+    heard.states.clear();
     output.change();
-    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePaused); }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
 
     // Sleep while paused does not start it again.
