@@ -7,6 +7,7 @@
 #include "QVScriptObject.h"
 #include "QVScriptValue.h"
 #include "QVUIConstantsService.h"
+#include "QVUtils.h"
 #include "QVWebPage.h"
 
 #include <QEventLoop>
@@ -324,21 +325,23 @@ void QVWebView::_mainFrameWillNavigate(const QUrl&)
 
 void QVWebView::_enqueueCall(const QString& object, const QString& method, const QVariantList& arguments)
 {
+    // Names come from the page: one escaped, bounded log line each.
+    const auto named = [&] {
+        return QVUtils::stringForLog(object, 64) + QLatin1Char('.') + QVUtils::stringForLog(method, 64);
+    };
     if (!isServiceURL(url())) {
-        QVLog("[WARNING] Dropped page call %s.%s from a page that is not the service's",
-            qPrintable(object.left(64)), qPrintable(method.left(64)));
+        QVLog("[WARNING] Dropped page call %s from a page that is not the service's", qPrintable(named()));
         return;
     }
     qsizetype budget = 4096;
     if (object.size() > 64 || method.size() > 64 || arguments.size() > kMaxArguments
         || !isAcceptableArgument(QVariant(arguments), 0, budget)) {
-        QVLog("[WARNING] Dropped an oversized page call to %s.%s", qPrintable(object.left(64)),
-            qPrintable(method.left(64)));
+        QVLog("[WARNING] Dropped an oversized page call to %s", qPrintable(named()));
         return;
     }
     if (_pendingCalls >= kMaxQueuedCalls) {
-        QVLog("[WARNING] Dropped page call %s.%s: %d calls already waiting", qPrintable(object),
-            qPrintable(method), kMaxQueuedCalls);
+        QVLog(
+            "[WARNING] Dropped page call %s: %d calls already waiting", qPrintable(named()), kMaxQueuedCalls);
         return;
     }
     ++_pendingCalls;
@@ -352,7 +355,8 @@ void QVWebView::_dispatchCall(const QString& object, const QString& method, cons
 {
     QVScriptObject* target = _scriptObjects.value(object);
     if (!target || !target->exportedMethods().contains(method)) {
-        QVLog("[WARNING] Dropped page call to unknown method %s.%s", qPrintable(object), qPrintable(method));
+        QVLog("[WARNING] Dropped page call to unknown method %s.%s",
+            qPrintable(QVUtils::stringForLog(object, 64)), qPrintable(QVUtils::stringForLog(method, 64)));
         return;
     }
     target->invokeScriptMethod(method, arguments);

@@ -1,6 +1,9 @@
 #include "../unit/playback/QVPlaybackTestSupport.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
+#include "QVLogCapture.h"
+#include "QVPageBridgeScript.h"
+#include "QVScriptValue.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebView.h"
@@ -8,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -173,9 +178,8 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
 {
     // Each step waits on the service's own state and on what was heard since
     // the step began: reports of the step before may still be arriving.
-    const auto reached = [&](QVPlayState state) {
-        return playback->playState() == state && heard.states.contains(state);
-    };
+    const auto reached
+        = [&](QVPlayState state) { return playback->playState() == state && heard.states.contains(state); };
     const QVariantList stations = playback->availableRadioStations();
     ASSERT_GE(stations.size(), 2);
     const QVariantMap station = stations[1].toMap();
@@ -218,4 +222,118 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
     QTest::qWait(300);
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
     EXPECT_TRUE(log.contains("sleep acknowledged"));
+}
+
+namespace {
+// Sends `total` bad calls in chunks, from a second client of the page's own
+// transport: the names and arguments a hostile or broken page could send.
+// Each entry: [arguments expected, kind of value, fewest arguments].
+const char kFuzzScript[] = R"JS(
+(function (hostName, table, total) {
+  new QWebChannel(qt.webChannelTransport, function (channel) {
+    var host = channel.objects[hostName];
+    // Answers to the page's own client now reach this one: ignore those.
+    var answer = qt.webChannelTransport.onmessage;
+    qt.webChannelTransport.onmessage = function (message) { try { answer(message); } catch (e) { } };
+    var seed = 20261208;
+    function random() {
+      seed = (seed + 0x6D2B79F5) | 0;
+      var t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
+      t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+      return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+    }
+    function pick(list) { return list[Math.floor(random() * list.length)]; }
+    function deep(n) { var v = 1; while (n-- > 0) v = random() < 0.5 ? [v] : { k: v }; return v; }
+    var big = 'x'.repeat(1 << 20), long = big.slice(0, 70000);
+    var any = [NaN, Infinity, -Infinity, 1.5, 7, 'text', '\n\u0000\u202e', null, true, {}, [1, 2]];
+    var bad = {
+      int: [NaN, Infinity, -Infinity, 1.5, 1e300, 'text', '3', null, true, {}, [1]],
+      number: [NaN, Infinity, -Infinity, 'text', '3', null, true, {}, [1]],
+      bool: [NaN, 1, 0, 'true', null, {}, [true]]
+    };
+    var objects = Object.keys(table);
+    function argumentsOf(count) { var list = []; while (count-- > 0) list.push(pick(any)); return list; }
+    function badCall() {
+      var object = pick(objects), methods = Object.keys(table[object]);
+      var method = pick(methods), entry = table[object][method], kind = Math.floor(random() * 6);
+      if (kind === 0)
+        return [pick(['Nope', '', 'constructor', '__proto__', 'a\nb', long, object + ' ']), method, argumentsOf(1)];
+      if (kind === 1)
+        return [object, pick(['toString', '__proto__', 'deleteLater', 'destroyed', '', method + '\n', long]), []];
+      if (kind === 2) {
+        var counts = [0, 1, 2, 3, 6, 17].filter(function (c) { return c < entry[2] || c > entry[0]; });
+        return [object, method, argumentsOf(pick(counts))];
+      }
+      if (kind === 3 && bad[entry[1]])
+        return [object, method, [pick(bad[entry[1]])]];
+      if (kind === 4 || kind === 3)
+        return [object, method, [deep(9 + Math.floor(random() * 40))]];
+      // Huge strings, seldom: each is a megabyte on the wire.
+      return random() < 0.05 ? [object, method, [big]] : [pick(objects), method + '_', argumentsOf(2)];
+    }
+    var sent = 0;
+    function chunk() {
+      for (var i = 0; i < 250 && sent < total; ++i, ++sent) {
+        var call = badCall();
+        // Half of the known names go through the page's own wrappers.
+        var known = Object.prototype.hasOwnProperty.call(table, call[0]) && window[call[0]];
+        var wrapper = known && Object.prototype.hasOwnProperty.call(known, call[1]) && known[call[1]];
+        if (typeof wrapper === 'function' && random() < 0.5) wrapper.apply(null, call[2]);
+        else host.call(call[0], call[1], call[2]);
+      }
+      window.quivFuzzSent = sent;
+      if (sent < total) setTimeout(chunk, 0);
+    }
+    chunk();
+  });
+})(%1, %2, %3);
+)JS";
+} // namespace
+
+TEST_F(QVPlaybackServicePageTest, TenThousandBadPageCallsAreDroppedAndRealOnesStillWork)
+{
+    QFile library(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    ASSERT_TRUE(library.open(QIODevice::ReadOnly));
+    const QString table = QStringLiteral(R"({
+      "PlayerScriptObject": {"onPlayingTrackChanged": [0, "", 0], "onPlayStateChanged": [1, "int", 1],
+        "onPlayingSourceChanged": [0, "", 0], "onPositionChanged": [1, "number", 1], "onMuteChanged": [1, "bool", 1],
+        "onRepeatChanged": [1, "int", 1], "onShuffleChanged": [1, "bool", 1], "onVolumeChanged": [1, "number", 1],
+        "onPlayerFlyoutToggled": [0, "", 0], "onPlayerFlyoutHidden": [0, "", 0], "onStationChanged": [1, "any", 1]},
+      "DesktopScriptObject": {"onInitialize": [0, "", 0], "onPlayStateChanged": [0, "", 0],
+        "onPositionChanged": [0, "", 0], "setDockBadgeLabel": [1, "any", 1], "bounceDockIcon": [0, "", 0]},
+      "ClientManagerScriptObject": {"onCurrentUserIdChanged": [1, "int", 1], "showDownloadWindow": [0, "", 0],
+        "onFreeLimitedNotification": [1, "any", 0], "onSecureDialogLoaded": [0, "", 0]}})");
+    constexpr int kTotal = 10000;
+
+    QElapsedTimer clock;
+    clock.start();
+    QStringList dropped;
+    QStringList others;
+    {
+        QVLogCapture capture;
+        view.executeJavascript(QString::fromUtf8(library.readAll()) + QLatin1Char('\n')
+            + QString::fromLatin1(kFuzzScript)
+                  .arg(QVScriptValue::literal(QString::fromLatin1(QVPageBridgeScript::kHostObjectName)),
+                      table, QString::number(kTotal)));
+        const auto droppedLines = [&] { return capture.lines().filter(QStringLiteral("Dropped")); };
+        EXPECT_TRUE(QVWaitUntil([&] { return droppedLines().size() >= kTotal; }, 120000, 200));
+        QTest::qWait(500); // nothing more arrives
+        dropped = droppedLines();
+        others = capture.lines().filter(QRegularExpression(QStringLiteral("^(?!.*Dropped)")));
+    }
+    EXPECT_LT(clock.elapsed(), 120000);
+    EXPECT_EQ(view.javascriptIntValue("window.quivFuzzSent"), kTotal);
+    // One line each, each one line: names and values from the page are escaped and cut.
+    EXPECT_EQ(dropped.size(), kTotal) << qPrintable(others.mid(0, 20).join(u'\n'));
+    for (const QString& line : dropped)
+        ASSERT_LT(line.size(), 400) << qPrintable(line.left(400));
+    EXPECT_TRUE(view.isResponsive());
+
+    // Real calls still arrive and act.
+    heard.states.clear();
+    playback->playSource("a12");
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return playback->playState() == QVPlayStatePlaying && heard.states.contains(QVPlayStatePlaying);
+    }));
+    EXPECT_EQ(playback->playingTrackKey(), view.evaluate("Q.player.playingTrack().get('key')"));
 }
