@@ -1,5 +1,7 @@
 // Page reads: one read, and 20 single reads against one 20-value batch, in the
-// same run against the demo service's bridge test page.
+// same run against the demo service's bridge test page; then a page that stops
+// answering: the read that times out, and the first read after it against a
+// read of the answering page.
 #include "QVBenchStats.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <cstdio>
 
@@ -25,6 +28,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QVWebView view;
+    view.setServiceURL(QUrl(service.baseUrl())); // reads go to the service's origin only
     view.resize(800, 600);
     view.show();
     QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
@@ -59,6 +63,28 @@ int main(int argc, char** argv)
         }
     }
 
+    // The page hangs a little longer than a read waits; each round costs one stall.
+    QList<double> stalls, afterStall;
+    const int hangs = std::max(5, rounds / 20);
+    for (int round = 0; round < hangs; ++round) {
+        view.evaluate(QStringLiteral("quivTest.hang(%1)").arg(view.evaluationTimeout() + 500));
+        QTest::qWait(100); // the loop starts after the call returns
+        clock.start();
+        view.evaluate(expressions.first());
+        stalls.append(double(clock.nsecsElapsed()) / 1e6);
+        clock.start();
+        const QString late = view.evaluate(expressions.first());
+        afterStall.append(double(clock.nsecsElapsed()) / 1e6);
+        if (!late.isEmpty() || view.isResponsive()) {
+            std::fprintf(stderr, "the read after a timed-out one waited for the page\n");
+            return 1;
+        }
+        if (!QVWaitUntil([&] { return view.isResponsive(); }, 10000)) {
+            std::fprintf(stderr, "the page did not answer again\n");
+            return 1;
+        }
+    }
+
     const QVBenchStats one = QVBenchStats::of(single);
     const QVBenchStats twenty = QVBenchStats::of(twentySingles);
     const QVBenchStats batched = QVBenchStats::of(batch);
@@ -68,5 +94,7 @@ int main(int argc, char** argv)
     batched.print("one batch of 20 values");
     std::printf("%-44s median %.1fx   p95 %.1fx\n", "batch speed-up over 20 single reads",
                 twenty.median / batched.median, twenty.p95 / batched.p95);
+    QVBenchStats::of(stalls).print("a read of a hung page (times out)");
+    QVBenchStats::of(afterStall).print("the first read after it (no wait)");
     return 0;
 }
