@@ -78,14 +78,24 @@ float QVDesktopClientScriptObject::positionFraction(float position, float durati
     return std::clamp(position / duration, 0.0f, 1.0f);
 }
 
+QStringList QVDesktopClientScriptObject::_playerValues(const QStringList& reads, bool needsTrack)
+{
+    if (!_webView)
+        return {};
+    QStringList batch { needsTrack ? QStringLiteral("Q.player != null && Q.player.playingTrack() != null")
+                                   : QStringLiteral("Q.player != null") };
+    batch += reads;
+    const QStringList values = _webView->evaluateBatch(batch);
+    if (values.size() != batch.size() || !QVTextValue::boolValue(values.first()))
+        return {};
+    return values.mid(1);
+}
+
 void QVDesktopClientScriptObject::onPlayStateChanged()
 {
-    if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null")))
-        return;
-    const QVPlayState state
-        = playStateFromPageState(_webView->javascriptIntValue(QStringLiteral("Q.player.playState();")));
-    if (_playbackDelegate)
-        _playbackDelegate->playbackPlayStateChanged(state);
+    const QStringList v = _playerValues({ QStringLiteral("Q.player.playState()") });
+    if (!v.isEmpty() && _playbackDelegate)
+        _playbackDelegate->playbackPlayStateChanged(playStateFromPageState(QVTextValue::intValue(v[0])));
 }
 
 void QVDesktopClientScriptObject::onPlayingTrackChanged()
@@ -96,40 +106,32 @@ void QVDesktopClientScriptObject::onPlayingTrackChanged()
 
 void QVDesktopClientScriptObject::onShuffleChanged()
 {
-    if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null")))
-        return;
-    const bool shuffle = _webView->javascriptBoolValue(QStringLiteral("Q.player.shuffle();"));
-    if (_playbackDelegate)
-        _playbackDelegate->playbackShuffleChanged(shuffle);
+    const QStringList v = _playerValues({ QStringLiteral("Q.player.shuffle()") });
+    if (!v.isEmpty() && _playbackDelegate)
+        _playbackDelegate->playbackShuffleChanged(QVTextValue::boolValue(v[0]));
 }
 
 void QVDesktopClientScriptObject::onRepeatChanged()
 {
-    if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null")))
-        return;
-    const int repeat = _webView->javascriptIntValue(QStringLiteral("Q.player.repeat();"));
-    if (_playbackDelegate)
-        _playbackDelegate->playbackRepeatChanged(repeat);
+    const QStringList v = _playerValues({ QStringLiteral("Q.player.repeat()") });
+    if (!v.isEmpty() && _playbackDelegate)
+        _playbackDelegate->playbackRepeatChanged(QVTextValue::intValue(v[0]));
 }
 
 void QVDesktopClientScriptObject::onPositionChanged()
 {
-    if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null"))
-        || !_webView->javascriptBoolValue(QStringLiteral("Q.player.playingTrack() != null")))
-        return;
-    const float duration = QVPlayingTrackFloatValue(_webView, QStringLiteral("duration"));
-    const float position = _webView->javascriptFloatValue(QStringLiteral("Q.player.position();"));
-    if (_playbackDelegate)
-        _playbackDelegate->playbackPositionChanged(positionFraction(position, duration));
+    const QStringList v = _playerValues(
+        { QStringLiteral("Q.player.playingTrack().get('duration')"), QStringLiteral("Q.player.position()") }, true);
+    if (!v.isEmpty() && _playbackDelegate)
+        _playbackDelegate->playbackPositionChanged(
+            positionFraction(QVTextValue::floatValue(v[1]), QVTextValue::floatValue(v[0])));
 }
 
 void QVDesktopClientScriptObject::onVolumeChanged()
 {
-    if (!_webView || !_webView->javascriptBoolValue(QStringLiteral("Q.player != null")))
-        return;
-    const float volume = _webView->javascriptFloatValue(QStringLiteral("Q.player.volume();"));
-    if (_playbackDelegate)
-        _playbackDelegate->playbackVolumeChanged(volume);
+    const QStringList v = _playerValues({ QStringLiteral("Q.player.volume()") });
+    if (!v.isEmpty() && _playbackDelegate)
+        _playbackDelegate->playbackVolumeChanged(QVTextValue::floatValue(v[0]));
 }
 
 void QVDesktopClientScriptObject::onSearchBoxFocus()

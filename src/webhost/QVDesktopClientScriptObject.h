@@ -67,6 +67,9 @@ public:
 
 private:
     QStringList _ignoredList(const QString& arrayExpression);
+    // The guard and `reads` in one round trip: the values, or none when there
+    // is no player (or no track, when `needsTrack`) or no answer.
+    QStringList _playerValues(const QStringList& reads, bool needsTrack = false);
 
     QVAbstractWebView* _webView = nullptr;
     float _titlebarViewHeight = 35.0f;

@@ -41,7 +41,7 @@ protected:
     void withPlayer()
     {
         page.answers["Q.player != null"] = "true";
-        page.answers["Q.player.playingTrack() != null"] = "true";
+        page.answers["Q.player != null && Q.player.playingTrack() != null"] = "true";
     }
 
     QVNotificationCenter center;
@@ -64,40 +64,43 @@ TEST_F(QVDesktopClientScriptObjectTest, PlayStateMapping)
     EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(-2), QVPlayStateUnknown);
 }
 
-TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsAreDroppedWithoutAPlayer)
+TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsReadTheirValueWithTheGuardInOneTrip)
 {
     for (const char* call : { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged",
              "onPositionChanged", "onPlayingTrackChanged" })
         object.invokeScriptMethod(call, {});
     EXPECT_EQ(playback.events, QStringList { "track" }); // always passed on
     EXPECT_TRUE(playback.fractions.isEmpty());
-    EXPECT_EQ(page.scripts.count("Q.player != null"), 5);
+    EXPECT_EQ(page.roundTrips, 5);
 
     withPlayer();
-    page.answers["Q.player.playState();"] = "1";
-    page.answers["Q.player.shuffle();"] = "true";
-    page.answers["Q.player.repeat();"] = "2";
-    page.answers["Q.player.volume();"] = "0.5";
-    page.scripts.clear();
+    page.answers["Q.player.playState()"] = "1";
+    page.answers["Q.player.shuffle()"] = "true";
+    page.answers["Q.player.repeat()"] = "2";
+    page.answers["Q.player.volume()"] = "0.5";
+    page.roundTrips = 0;
     playback.events.clear();
-    object.invokeScriptMethod("onPlayStateChanged", {});
-    EXPECT_EQ(page.scripts, (QStringList { "Q.player != null", "Q.player.playState();" }));
-    for (const char* call : { "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
+    for (const char* call : { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
         object.invokeScriptMethod(call, {});
     EXPECT_EQ(playback.events, (QStringList { "state 2", "shuffle 1", "repeat 2", "volume 0.5" }));
+    EXPECT_EQ(page.roundTrips, 4);
+
+    // A page that stops answering: nothing is reported.
+    page.responsive = false;
+    object.invokeScriptMethod("onPlayStateChanged", {});
+    EXPECT_EQ(playback.events.size(), 4);
 }
 
 TEST_F(QVDesktopClientScriptObjectTest, PositionFractionStaysFinite)
 {
     withPlayer();
-    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "120";
-    page.answers["Q.player.position();"] = "30";
-    object.onPositionChanged();
-    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "0"; // no duration yet
-    object.onPositionChanged();
-    page.answers[R"(Q.player.playingTrack().get("duration"))"] = "100";
-    page.answers["Q.player.position();"] = "130";
-    object.onPositionChanged();
+    const QString duration = QStringLiteral("Q.player.playingTrack().get('duration')");
+    const QString position = QStringLiteral("Q.player.position()");
+    for (const auto& [length, at] : { std::pair { "120", "30" }, { "0", "30" }, { "100", "130" } }) {
+        page.answers[duration] = length; // "0": no duration yet
+        page.answers[position] = at;
+        object.onPositionChanged();
+    }
     ASSERT_EQ(playback.fractions.size(), 3);
     EXPECT_FLOAT_EQ(playback.fractions[0], 0.25f);
     EXPECT_EQ(playback.fractions[1], 0.0f);
