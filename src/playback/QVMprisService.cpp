@@ -241,8 +241,8 @@ void QVMprisService::stop()
 
 void QVMprisService::play()
 {
-    if (!_isPlaying())
-        _playback->playPause();
+    // Never a toggle on what the mirror last heard: it may be stale.
+    _playback->play();
 }
 
 void QVMprisService::seek(qlonglong offset)

@@ -374,6 +374,12 @@ void QVWebPlaybackService::pause()
                                 "Q.player.togglePause();"));
 }
 
+void QVWebPlaybackService::play()
+{
+    _sendCommand(QStringLiteral(
+        "if (Q.player.playState() != 1 && Q.player.playState() != 3) Q.player.togglePause();"));
+}
+
 void QVWebPlaybackService::playSource(const QString& sourceKey)
 {
     if (!_isContentReady || !_webView)

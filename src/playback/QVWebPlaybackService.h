@@ -173,6 +173,9 @@ public:
 
     // Pauses without ever starting playback (unplugged headphones, sleep).
     void pause();
+    // Starts or resumes without ever pausing (MPRIS Play): the page's own
+    // state decides, not the mirror's.
+    void play();
 
 private:
     // What listeners were last told, to announce real changes only.

@@ -192,7 +192,7 @@ TEST_F(QVMprisTest, CommandsGoThroughThePlaybackService)
     EXPECT_EQ(scriptsAfter("Previous"), QStringList { "Q.player.previous();" });
     EXPECT_EQ(
         scriptsAfter("Pause").last().left(40), "if (Q.player.pause) Q.player.pause(); el"); // never a toggle
-    EXPECT_TRUE(scriptsAfter("Play").isEmpty()); // already playing: never a toggle
+    EXPECT_EQ(scriptsAfter("Play").size(), 1); // the page decides: the test on the page plays it
     const QDBusObjectPath track("/com/quiv/desktop/track/t12");
     EXPECT_EQ(scriptsAfter("SetPosition", { QVariant::fromValue(track), qlonglong(30000000) }),
         QStringList { "Q.player.position(30)" });

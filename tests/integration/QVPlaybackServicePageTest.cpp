@@ -130,6 +130,14 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
     EXPECT_EQ(playback->playState(), QVPlayStatePaused);
     playback->playPause();
     ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
+    // Play never pauses, whatever the mirror last heard.
+    playback->play();
+    QTest::qWait(300);
+    EXPECT_FALSE(view.javascriptBoolValue("Q.player.audio.paused"));
+    playback->pause();
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePaused; }));
+    playback->play();
+    ASSERT_TRUE(QVWaitUntil([&] { return heardState() == QVPlayStatePlaying; }));
 
     // Next track.
     const int tracksBefore = heard.trackChanges;
