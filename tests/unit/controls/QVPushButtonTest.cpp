@@ -222,6 +222,14 @@ TEST_F(QVPushButtonTest, MissingImagesAndCellsDrawNothing)
 {
     button->setActiveImageByName(QStringLiteral("window_control_close_color_yosemite_active"));
     EXPECT_GT(shown().red(), 200);
+    // The six-name form leaves images it is not given as they were; an empty name clears.
+    button->setHoverImage(QVImage(solid(kHover)));
+    button->setActiveImage(QStringLiteral("player_bg.png"), QString(), QString(), QString(), QString(),
+        QStringLiteral("nav_bg"));
+    EXPECT_EQ(button->cell()->regularButtonImage(), QVImage::named(QStringLiteral("player_bg")));
+    EXPECT_FALSE(button->cell()->hoverImage().isNull());
+    button->setHoverImageByName(QString());
+    EXPECT_TRUE(button->cell()->hoverImage().isNull());
     button->setActiveImageByName(QStringLiteral("no_such_image"));
     EXPECT_EQ(shown().alpha(), 0);
 

@@ -87,6 +87,9 @@ TEST_F(QVTextPushButtonTest, BevelHasTheCapOnTheLeftAndItsMirrorOnTheRight)
     EXPECT_EQ(bevel.size(), QSize(80, 40));
     EXPECT_EQ(bevel.pixelColor(79, 0), kCapOuter);
     EXPECT_EQ(bevel.pixelColor(72, 0), kCapInner);
+    EXPECT_TRUE(
+        QVPushButtonTextCell::_bevelImageWithBackgroundImage(QVImage(), QVImage(), QSizeF(40, 20), 1.0)
+            .isNull());
 }
 
 TEST_F(QVTextPushButtonTest, BevelFollowsTheState)
@@ -130,6 +133,14 @@ TEST_F(QVTextPushButtonTest, MainButNotKeyWindowShowsInactiveBevelWithNormalTitl
     EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::gray));
     cell->setInactiveTextColor(QColor());
     EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::yellow));
+
+    // Disabled has its own colour; the shadow can be turned off.
+    cell->setDisabledTextColor(Qt::darkGray);
+    button->setEnabled(false);
+    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::darkGray));
+    EXPECT_TRUE(cell->_attributedTitleString().shadow.has_value());
+    cell->setShouldUseTextShadow(false);
+    EXPECT_FALSE(cell->_attributedTitleString().shadow.has_value());
 }
 
 TEST_F(QVTextPushButtonTest, LongTitlesAreCutToTheButtonAndShortOnesCentred)
@@ -161,8 +172,11 @@ TEST_F(QVTextPushButtonTest, LongTitlesAreCutToTheButtonAndShortOnesCentred)
     EXPECT_GE(first, int(box.left()) - 1);
     EXPECT_LE(last, int(box.right()) + 1);
 
-    // Room for the menu arrow.
+    // Left and right alignment, and room for the menu arrow.
+    cell->setAlignment(Qt::AlignLeft);
+    EXPECT_EQ(cell->titleRect(QRectF(0, 0, 120, 30)).left(), 0.0);
     cell->setAlignment(Qt::AlignRight);
+    EXPECT_NEAR(cell->titleRect(QRectF(0, 0, 120, 30)).right(), 120.0, 0.01);
     QMenu menu;
     button->setMenu(&menu);
     button->setArrowMenuImage(QVImage(solid(Qt::white, QSize(7, 4))));

@@ -122,4 +122,12 @@ TEST_F(QVUIConstantsServiceTest, SystemTintReadsTheColorVariant)
         QVUIConstantsService(&center, &reread, QStringLiteral("10.10")).isUsingBlueSystemAppearance());
 }
 
+TEST_F(QVUIConstantsServiceTest, TextShadowAlphaIsClamped)
+{
+    QVUIConstantsService service(&center, &defaults, QStringLiteral("10.10"));
+    EXPECT_NEAR(service.defaultTextShadowWithAlpha(0.5f).color.alphaF(), 0.5, 0.002);
+    EXPECT_EQ(service.defaultTextShadowWithAlpha(1.5f).color.alpha(), 255);
+    EXPECT_EQ(service.defaultTextShadowWithAlpha(-1.0f).color.alpha(), 0);
+}
+
 } // namespace

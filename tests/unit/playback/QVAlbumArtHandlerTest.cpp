@@ -166,22 +166,38 @@ TEST_F(QVAlbumArtHandlerTest, ACorruptCacheFileIsFetchedAgain)
     service.webViewFinishedLoading();
     ASSERT_TRUE(waitForEvents(1));
     const QImage art = heard.images.first();
+    const QString path = folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11"));
 
-    // Cut short as by a crash: a miss, fetched again rather than answered at once.
-    QFile file(folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11")));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    file.resize(file.size() / 3);
+    // Cut short as by a crash, and then replaced by something that is no image at all.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
     file.close();
-    heard.events.clear();
-    heard.images.clear();
-    auto next = makeHandler();
-    next->addAlbumArtListener(&heard);
-    service.webViewFinishedLoading();
-    EXPECT_TRUE(heard.events.isEmpty());
-    ASSERT_TRUE(waitForEvents(1));
-    EXPECT_EQ(heard.images.first(), art);
-    next->removeAlbumArtListener(&heard);
-    EXPECT_EQ(fetch("a11"), art); // whole again
+    const QList<QByteArray> damaged {
+        whole.left(whole.size() / 3),
+        QVAlbumArtCacheController::propertyListData(
+            "<html>not an image</html>", QDateTime::currentDateTimeUtc()),
+    };
+    for (const QByteArray& bytes : damaged) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        heard.events.clear();
+        heard.images.clear();
+        auto next = makeHandler();
+        next->addAlbumArtListener(&heard);
+        service.webViewFinishedLoading();
+        EXPECT_TRUE(heard.events.isEmpty()); // a miss: fetched, not answered at once
+        ASSERT_TRUE(waitForEvents(1));
+        EXPECT_EQ(heard.images.first(), art);
+        next->removeAlbumArtListener(&heard);
+        // Whole again.
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto entry = QVAlbumArtCacheController::entryFromPropertyListData(file.readAll());
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->imageData, QVAlbumArtCacheController::entryFromPropertyListData(whole)->imageData);
+        file.close();
+    }
 }
 
 TEST_F(QVAlbumArtHandlerTest, AnAnswerForATrackThatHasGoneIsCachedButNotShown)
@@ -278,10 +294,18 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     handler->requestAlbumArt("a99", &failing);
     ASSERT_TRUE(QVWaitUntil([&] { return !failing.events.isEmpty(); }));
     EXPECT_EQ(failing.events, QStringList { "failed a99" });
+    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    handler->requestAlbumArt("a14", &failing);
+    ASSERT_TRUE(QVWaitUntil([&] { return failing.events.size() == 2; }));
+    EXPECT_EQ(failing.events.last(), "failed a14");
     EXPECT_EQ(handler->currentAlbumArtImage(), playing);
     EXPECT_EQ(heard.events.size(), 1);
 
-    // A requester that goes away before the answer is not called.
+    // A requester that goes away before the answer is not called; nothing to ask for is no request.
+    setImageServer(demo->baseUrl() + "/images/art");
+    handler->requestAlbumArt("", &third);
+    handler->requestAlbumArt("a11", nullptr);
+    EXPECT_EQ(third.events.size(), 1);
     auto gone = std::make_unique<ArtRecorder>();
     handler->requestAlbumArt("a14", gone.get());
     gone.reset();

@@ -109,16 +109,27 @@ TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)
     signIn();
     const auto everyDroppedCommand = [&] {
         service.playPause();
+        service.previousTrack();
         service.nextTrack();
         service.seek(3);
+        service.toggleShuffleState();
+        service.setShuffleState(true);
+        service.toggleRepeatState();
         service.setRepeatState(2);
         service.showQuickNowPlayingWebView();
         service.setVolumeLevel(10);
+        service.incrementVolumeLevel();
+        service.decrementVolumeLevel();
         service.playSource("a1");
-        center.postNotificationName(QVPlayButtonPressedNotification);
+        for (const char* button : { QVPlayButtonPressedNotification, QVForwardButtonPressedNotification,
+                 QVRewindButtonPressedNotification })
+            center.postNotificationName(button);
         service.onButtonPressed(QVRemoteButtonPlay, false);
+        EXPECT_EQ(service.playingTrackElapsedTime(), QString());
         EXPECT_EQ(service.playingTrackRemainingSeconds(), 0u);
+        EXPECT_EQ(service.playingTrackDurationTime(), QString());
         EXPECT_FALSE(service.isTrackInUsersCollection(5));
+        EXPECT_FALSE(service.isAlbumInUsersCollection(5));
     };
     EXPECT_TRUE(scriptsOf(everyDroppedCommand).isEmpty());
 
@@ -153,11 +164,26 @@ TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)
     EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }).size(), 2);
 }
 
-TEST_F(QVWebPlaybackServiceTest, RemoteButtons)
+TEST_F(QVWebPlaybackServiceTest, ButtonsAndNotificationsAreTheServicesOwnCommands)
 {
     loadPlayingPage();
-    for (int button : { int(QVRemoteButtonMenu), 6, -1 })
-        EXPECT_TRUE(scriptsOf([&] { service.onButtonPressed(button, false); }).isEmpty()) << button;
+    const QStringList play = scriptsOf([&] { service.playPause(); });
+    const QStringList next = scriptsOf([&] { service.nextTrack(); });
+    const QStringList previous = scriptsOf([&] { service.previousTrack(); });
+    ASSERT_EQ(play.size() + next.size() + previous.size(), 3);
+    const QList<std::pair<std::function<void()>, QStringList>> presses {
+        { [&] { center.postNotificationName(QVPlayButtonPressedNotification); }, play },
+        { [&] { center.postNotificationName(QVForwardButtonPressedNotification); }, next },
+        { [&] { center.postNotificationName(QVRewindButtonPressedNotification); }, previous },
+        { [&] { service.onButtonPressed(QVRemoteButtonPlay, false); }, play },
+        { [&] { service.onButtonPressed(QVRemoteButtonNext, true); }, next },
+        { [&] { service.onButtonPressed(QVRemoteButtonPrevious, false); }, previous },
+        { [&] { service.onButtonPressed(QVRemoteButtonMenu, false); }, {} },
+        { [&] { service.onButtonPressed(6, true); }, {} },
+        { [&] { service.onButtonPressed(-1, false); }, {} },
+    };
+    for (const auto& [press, sent] : presses)
+        EXPECT_EQ(scriptsOf(press), sent);
 
     // The volume buttons step the system volume by a sixteenth; the page is not told.
     volume.volume = 0.5f;
@@ -166,6 +192,31 @@ TEST_F(QVWebPlaybackServiceTest, RemoteButtons)
     volume.volume = 0.0625f;
     service.onButtonPressed(QVRemoteButtonVolumeDown, true);
     EXPECT_FLOAT_EQ(volume.volume, 0.0f);
+}
+
+// No test drives these against the demo page, so their names are checked here.
+TEST_F(QVWebPlaybackServiceTest, CommandsNoPageTestDrives)
+{
+    loadPlayingPage();
+    signIn();
+    const QList<std::pair<std::function<void()>, QString>> commands {
+        { [&] { service.previousTrack(); }, "Q.player.previous();" },
+        { [&] { service.seek(4000000000u); }, "Q.player.position(4000000000)" }, // past int, not negative
+        { [&] { service.toggleShuffleState(); }, "Q.player.shuffle(!Q.player.shuffle());" },
+        { [&] { service.syncCurrentSongToMobile(); }, "Q.currentUser.collection.offlineAdd([\"t12\"]);" },
+        { [&] { service.removeCurrentSongFromMobile(); },
+            "Q.currentUser.collection.offlineRemove([\"t12\"]);" },
+        { [&] { service.isAlbumInUsersCollection(4); }, "Q.Library.contains('a', [4])" },
+        { [&] { service.isNotMaster(); }, "window.Q && Q.player && Q.player.isNotMaster()" },
+        { [&] { service.noKnownMaster(); }, "window.Q && Q.player && Q.player.noKnownMaster()" },
+    };
+    for (const auto& [command, script] : commands)
+        EXPECT_EQ(scriptsOf(command), QStringList { script });
+    // Nothing for these on this page.
+    EXPECT_TRUE(scriptsOf([&] {
+        service.superSkip();
+        service.toggleMute();
+    }).isEmpty());
 }
 
 TEST_F(QVWebPlaybackServiceTest, TimesAndTrackFields)
@@ -236,6 +287,7 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
     RecordingListener second("second", &log);
     service.addWebPlaybackListener(&first);
     service.addWebPlaybackListener(&second);
+    service.addWebPlaybackListener(&first); // listed twice, told twice
     answerPlayingPage(page);
 
     // What the first listener sees has already been refreshed.
@@ -254,16 +306,16 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
 
     service.webViewFinishedLoading();
     EXPECT_EQ(page.roundTrips, 1);
-    EXPECT_EQ(log, (QStringList { "first: loaded", "second: loaded" }));
+    EXPECT_EQ(log, (QStringList { "first: loaded", "second: loaded", "first: loaded" }));
 
     // Each report after a change of the page's state; a report of no change is quiet.
     const QList<std::tuple<QString, QString, std::function<void()>, QStringList>> changes {
         { "Q.player.playState()", "3", [&] { service.playbackPlayStateChanged(QVPlayStateBuffering); },
-            { "first: state 4", "second: state 4", "probe: 4 t12", "signal" } },
+            { "first: state 4", "second: state 4", "first: state 4", "probe: 4 t12", "signal" } },
         { "Q.player.playingTrack().get('key')", "t13", [&] { service.playbackPlayingTrackChanged(); },
-            { "first: track", "second: track", "signal" } },
+            { "first: track", "second: track", "first: track", "signal" } },
         { "Q.player.volume()", "0.5", [&] { service.playbackVolumeChanged(0.5f); },
-            { "first: volume 50", "second: volume 50" } },
+            { "first: volume 50", "second: volume 50", "first: volume 50" } },
         { "Q.player.volume()", "0.5", [&] { service.playbackVolumeChanged(0.5f); }, {} },
     };
     for (const auto& [read, value, change, heard] : changes) {
@@ -283,8 +335,14 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
         service.webViewDidStartLoading();
     }).isEmpty());
     EXPECT_EQ(log,
-        (QStringList {
-            "first: position 0.25", "second: position 0.25", "first: unloaded", "second: unloaded" }));
+        (QStringList { "first: position 0.25", "second: position 0.25", "first: position 0.25",
+            "first: unloaded", "second: unloaded", "first: unloaded" }));
+
+    // Initialisation refreshes quietly.
+    log.clear();
+    page.answers["Q.player.playState()"] = "0";
+    EXPECT_FALSE(scriptsOf([&] { service.onDesktopScriptObjectInitialized(); }).isEmpty());
+    EXPECT_TRUE(log.isEmpty());
 
     // Removing takes every entry out, even from inside a callback.
     service.removeWebPlaybackListener(&first);

@@ -162,6 +162,10 @@ TEST_F(QVClientManagerScriptObjectTest, CallsRefreshThenTellTheListenerAndMalfor
     object.invokeScriptMethod("onSubscriptionChanged", {});
     object.invokeScriptMethod("onBillingFailure", {}); // no refresh
     object.invokeScriptMethod("onFreeLimitedNotification", { QVariantMap { { "any", 1 } } });
+    for (const char* call :
+        { "onMatchCollectionActivated", "showDownloadWindow", "onSecureDialogLoaded", "onInitialize" })
+        object.invokeScriptMethod(call, {});
     EXPECT_EQ(listener.events,
-        (QStringList { "user -1 after 1 trips", "subscription after 2 trips", "billing", "free limited" }));
+        (QStringList { "user -1 after 1 trips", "subscription after 2 trips", "billing", "free limited",
+            "match", "downloads", "secure dialog", "initialize" }));
 }

@@ -72,9 +72,12 @@ TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsAreDroppedWithoutAPlayer)
         { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
         object.invokeScriptMethod(call, {});
     EXPECT_EQ(playback.events, (QStringList { "state 2", "shuffle 1", "repeat 2", "volume 0.5" }));
-    // States the page should never report are unknown.
-    for (int state : { -2, -1, 5 })
-        EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(state), QVPlayStateUnknown) << state;
+    // The page's states, and those it should never report.
+    const std::pair<int, QVPlayState> states[]
+        = { { 0, QVPlayStatePaused }, { 1, QVPlayStatePlaying }, { 4, QVPlayStateInactive },
+              { -2, QVPlayStateUnknown }, { -1, QVPlayStateUnknown }, { 5, QVPlayStateUnknown } };
+    for (const auto& [page, state] : states)
+        EXPECT_EQ(QVDesktopClientScriptObject::playStateFromPageState(page), state) << page;
 }
 
 TEST_F(QVDesktopClientScriptObjectTest, PositionFractionStaysFinite)

@@ -75,7 +75,9 @@ TEST_F(QVWindowServiceTest, FirstShowLoadsOnceWithTheClientUserAgent)
     EXPECT_TRUE(mainWindow.loaded);
     EXPECT_EQ(navigation.webView(), &mainWindow.page);
     EXPECT_EQ(handedOut, 1);
-    EXPECT_TRUE(mainWindow.page.customUserAgent.startsWith(mainWindow.page.engineUserAgent + " "));
+    EXPECT_EQ(mainWindow.page.customUserAgent,
+        mainWindow.page.engineUserAgent
+            + " com.quiv.desktop.mac quiv2com.quiv.desktop.new_header/" QUIV_VERSION);
     EXPECT_EQ(changes, 0); // the main player was current already
 
     service.showMainPlayerWindow();
@@ -136,6 +138,10 @@ TEST_F(QVWindowServiceTest, WindowDelegateCallsAndShutdown)
     service.windowDidResize(&mainWindow.widget);
     service.windowDidResize(&other);
     EXPECT_EQ(mainWindow.calls, QStringList { "resized" });
+    EXPECT_EQ(service.customWindowsToExitFullScreenForWindow(&mainWindow.widget),
+        QList<QWidget*> { &mainWindow.widget });
+    EXPECT_TRUE(service.customWindowsToExitFullScreenForWindow(&other).isEmpty());
+    EXPECT_EQ(service.willPositionSheet(&other, QRectF(10, 20, 300, 0)), QRectF(10, 20, 300, 30));
 
     service.showCurrentWindow();
     service.shutdown();
