@@ -60,6 +60,7 @@ TEST_F(DemoServiceSessionTest, SignInKeepsASessionUntilSignOut)
     DemoHttpResponse response = client->get("/api/demo/session");
     ASSERT_EQ(response.status, 200);
     EXPECT_TRUE(json(response).value(QStringLiteral("user")).isNull());
+    EXPECT_EQ(response.header("Cache-Control"), "no-store");
 
     response = client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "wrong" } });
     EXPECT_EQ(response.status, 401);
@@ -70,9 +71,19 @@ TEST_F(DemoServiceSessionTest, SignInKeepsASessionUntilSignOut)
     response = client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "demo" } });
     ASSERT_EQ(response.status, 200);
     const QByteArray setCookie = response.header("Set-Cookie");
-    EXPECT_TRUE(setCookie.contains("HttpOnly"));
+    EXPECT_TRUE(
+        setCookie.contains("HttpOnly") && setCookie.contains("SameSite=Lax") && setCookie.contains("Path=/"));
 
-    EXPECT_EQ(sessionUser().value(QStringLiteral("vanity_name")).toString(), QStringLiteral("demo"));
+    // The fields the client's account snapshot reads.
+    const QJsonObject user = sessionUser();
+    EXPECT_EQ(user.value(QStringLiteral("id")).toInt(), 1001);
+    EXPECT_EQ(user.value(QStringLiteral("subscription_type")).toInt(), 2);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"))
+                    .match(user.value(QStringLiteral("free_trial"))
+                               .toObject()
+                               .value(QStringLiteral("trial_end_date"))
+                               .toString())
+                    .hasMatch());
 
     // Another browser has no session.
     DemoHttpClient stranger(service.port());
@@ -128,6 +139,7 @@ TEST_F(DemoServiceSessionTest, CollectionChangesNeedASignedInUserAndKnownTracks)
     for (const auto& fields : QList<QList<QPair<QString, QString>>> {
              { { "action", "steal" }, { "keys", "t101" } },
              { { "action", "add" }, { "keys", "t101,t999" } },
+             { { "action", "add" }, { "keys", "a11" } },
              { { "action", "add" }, { "keys", "" } },
              { { "action", "add" } },
          }) {
