@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -381,21 +380,4 @@ TEST_F(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
     answer = send(api->reachabilityProbeURL());
     EXPECT_EQ(answer.status, 200);
     EXPECT_TRUE(answer.body.startsWith("GIF89a"));
-}
-
-TEST_F(QVServiceHTTPInterfaceDemoTest, AlbumArtFromThePagesAddressDecodes)
-{
-    // What the demo page publishes as its image server.
-    const QString address = service.baseUrl() + QStringLiteral("/images/art");
-    Answer answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12")));
-    ASSERT_EQ(answer.status, 200);
-    QImage image;
-    ASSERT_TRUE(image.loadFromData(answer.body));
-    EXPECT_EQ(
-        image.size(), QSize(QVServiceHTTPInterface::albumArtSize, QVServiceHTTPInterface::albumArtSize));
-
-    // A base icon that tries to set its own size stays one unknown icon.
-    answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12&w=16&h=16")));
-    EXPECT_EQ(answer.status, 404);
-    EXPECT_TRUE(QImage::fromData(answer.body).isNull());
 }
