@@ -142,4 +142,10 @@ TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
     // No page test drives these, so their names are checked here.
     EXPECT_EQ(page.scripts,
         (QStringList { "Q.offlineMonitor.setIsOnline(false);", "Q.offlineMonitor.setIsOnline(true);" }));
+    page.scripts.clear();
+    service.gotoSignIn();
+    service.goToSubscriptionSettings();
+    EXPECT_EQ(page.scripts,
+        (QStringList { R"(Q.router.navigate("/accounts/login/", true))",
+            R"(Q.router.navigate("/management/subscriptions/", true))" }));
 }
