@@ -80,14 +80,11 @@ class FakeNotificationServer : public QObject
     Q_OBJECT
 public:
     struct Notice {
-        QString appName;
         uint replacesId = 0;
-        QString appIcon;
         QString summary;
         QString body;
         QStringList actions;
         QVariantMap hints;
-        int timeout = 0;
         uint id = 0;
         QImage image;
         QString imageSignature;
@@ -115,11 +112,11 @@ public slots:
         ++server->capabilityCalls;
         return server->capabilities;
     }
-    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
-        const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
+    uint Notify(const QString&, uint replacesId, const QString&, const QString& summary, const QString& body,
+        const QStringList& actions, const QVariantMap& hints, int)
     {
-        FakeNotificationServer::Notice notice { appName, replacesId, appIcon, summary, body, actions, hints,
-            timeout, replacesId ? replacesId : ++server->lastId, QImage(), QString() };
+        FakeNotificationServer::Notice notice { replacesId, summary, body, actions, hints,
+            replacesId ? replacesId : ++server->lastId, QImage(), QString() };
         if (hints.contains("image-data")) {
             const QDBusArgument argument = hints.value("image-data").value<QDBusArgument>();
             notice.imageSignature = argument.currentSignature();
@@ -278,6 +275,17 @@ protected:
         service.playbackPlayStateChanged(playing ? QVPlayStatePlaying : QVPlayStatePaused);
         QVEventQueue::sharedInstance()->dispatchNow();
     }
+    void reportTrack()
+    {
+        service.playbackPlayingTrackChanged();
+        QVEventQueue::sharedInstance()->dispatchNow();
+    }
+    bool startReady()
+    {
+        startServer();
+        makeService();
+        return waitForReady();
+    }
     static QColor colorOf(const QImage& image) { return image.pixelColor(100, 100); }
 
     PrivateBus bus;
@@ -290,24 +298,15 @@ protected:
 
 TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
 {
-    startServer();
-    makeService();
-    ASSERT_TRUE(waitForReady());
+    ASSERT_TRUE(startReady());
     EXPECT_EQ(fake->capabilityCalls, 1);
-
-    service.playbackPlayingTrackChanged(); // the page reports its track
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     ASSERT_TRUE(waitForNotices(1));
     const auto first = fake->notices.first();
-    EXPECT_EQ(first.appName, "Quiv");
     EXPECT_EQ(first.replacesId, 0u);
-    EXPECT_EQ(first.appIcon, "");
     EXPECT_EQ(first.summary, "Song");
     EXPECT_EQ(first.body, "Artist, Album");
     EXPECT_EQ(first.actions, (QStringList { "next", "Next" }));
-    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
-    EXPECT_EQ(first.hints.value("category").toString(), "x-gnome.music");
-    EXPECT_EQ(first.timeout, -1);
     EXPECT_EQ(first.imageSignature, "(iiibiiay)");
     ASSERT_EQ(first.image.size(), QSize(200, 200));
     EXPECT_EQ(colorOf(first.image), QColor(Qt::darkCyan));
@@ -318,41 +317,28 @@ TEST_F(QVNoticeServiceTest, NowPlayingWithItsArtReplacedInPlaceForEachNewTrack)
     const auto second = fake->notices.at(1);
     EXPECT_EQ(second.replacesId, first.id);
     EXPECT_EQ(second.id, first.id);
-    EXPECT_EQ(second.summary, "Second Song");
     // The server reads markup: the album's name stays text.
     EXPECT_EQ(second.body, "Other Artist, Other &amp; &lt;Album&gt;");
     EXPECT_EQ(colorOf(second.image), QColor(Qt::darkRed));
-    EXPECT_EQ(notices->nowPlayingNotificationId(), first.id);
-
-    // Another track of the same album: at once, with the album's art.
-    changeTrack("Third Song", "al/4.png");
-    ASSERT_TRUE(waitForNotices(3));
-    EXPECT_EQ(fake->notices.at(2).summary, "Third Song");
-    EXPECT_EQ(fake->notices.at(2).replacesId, first.id);
-    EXPECT_EQ(colorOf(fake->notices.at(2).image), QColor(Qt::darkRed));
 
     // The same track again (repeat): nothing new. A track without a name: nothing.
-    service.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     changeTrack("", "al/3.png");
     settle();
-    EXPECT_EQ(fake->notices.size(), 3);
+    EXPECT_EQ(fake->notices.size(), 2);
 
     // The user closed it: the next track opens a new one.
     emit fake->findChild<FakeNotificationAdaptor*>()->NotificationClosed(first.id, 2);
     ASSERT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == 0; }));
     changeTrack("Fourth Song", "al/3.png");
-    ASSERT_TRUE(waitForNotices(4));
-    EXPECT_EQ(fake->notices.at(3).replacesId, 0u);
+    ASSERT_TRUE(waitForNotices(3));
+    EXPECT_EQ(fake->notices.at(2).replacesId, 0u);
 }
 
 TEST_F(QVNoticeServiceTest, TheNoticeWaitsForPlayAndForTheArt)
 {
-    startServer();
-    makeService();
-    ASSERT_TRUE(waitForReady());
-    service.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    ASSERT_TRUE(startReady());
+    reportTrack();
     ASSERT_TRUE(waitForNotices(1));
 
     // Paused: nothing until it plays.
@@ -384,34 +370,26 @@ TEST_F(QVNoticeServiceTest, TheNoticeWaitsForPlayAndForTheArt)
     EXPECT_EQ(colorOf(fake->notices.at(2).image), QColor(Qt::darkGreen));
 }
 
-TEST_F(QVNoticeServiceTest, PageNotices)
+TEST_F(QVNoticeServiceTest, PageNoticesAreBoundedPlainAndAtMostOneASecond)
 {
-    startServer();
-    makeService();
-    ASSERT_TRUE(waitForReady());
-
-    // Installed on each fresh page, taken off at the next load.
+    ASSERT_TRUE(startReady());
     notices->onWindowScriptObjectReady(&page);
-    ASSERT_EQ(page.objects.value("NoticeScriptObject"), notices->noticeScriptObject());
-    EXPECT_EQ(notices->noticeScriptObject()->exportedMethods(), QStringList { "showNotice" });
-
     QVScriptObject* object = page.objects.value("NoticeScriptObject");
+    ASSERT_TRUE(object);
     QElapsedTimer clock;
     clock.start();
     object->invokeScriptMethod("showNotice",
         { "caf%C3%A9%20%3Cb%3Ebold%3C%2Fb%3E", "Harbour%20Lights%20%26%20more%20%zz%E2%82 100%" });
-    // Within the second: each replaces the one waiting, and only the last goes
-    // out, once the second is over.
+    // Within the second each replaces the one waiting; only the last goes out once it is over.
     object->invokeScriptMethod("showNotice", { "Added%20to%20your%20collection", "replaced" });
     // Dropped: wrong types or counts, and what the page cannot see.
-    object->invokeScriptMethod("showNotice", { 42, "x" });
-    QVEventQueue::sharedInstance()->dispatchNow();
-    object->invokeScriptMethod("showNotice", { "only one" });
-    QVEventQueue::sharedInstance()->dispatchNow();
-    object->invokeScriptMethod("showNotice", { "a", "b", "c" });
-    QVEventQueue::sharedInstance()->dispatchNow();
-    object->invokeScriptMethod("sendNotice", { "a", "b" });
-    QVEventQueue::sharedInstance()->dispatchNow();
+    const QList<std::pair<QString, QVariantList>> dropped { { "showNotice", { 42, "x" } },
+        { "showNotice", { "only one" } }, { "showNotice", { "a", "b", "c" } },
+        { "sendNotice", { "a", "b" } } };
+    for (const auto& [method, arguments] : dropped) {
+        object->invokeScriptMethod(method, arguments);
+        QVEventQueue::sharedInstance()->dispatchNow();
+    }
     object->invokeScriptMethod("showNotice", { QString(20000, 'A'), QString("%41").repeated(5000) });
     ASSERT_TRUE(waitForNotices(1));
     settle(500);
@@ -425,20 +403,14 @@ TEST_F(QVNoticeServiceTest, PageNotices)
     // The summary is plain text; broken escapes come through as they are.
     EXPECT_EQ(first.summary, "café <b>bold</b>");
     EXPECT_EQ(first.body, "Harbour Lights &amp; more %zz" + QString::fromUtf8("\xE2\x82") + " 100%");
-    EXPECT_EQ(first.replacesId, 0u);
     EXPECT_TRUE(first.actions.isEmpty());
-    EXPECT_FALSE(first.hints.contains("image-data")); // never an icon
-    EXPECT_EQ(first.appIcon, "");
-    EXPECT_EQ(first.hints.value("category").toString(), "x-quiv.notice");
-    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.quiv.desktop");
+    EXPECT_FALSE(first.hints.contains("image-data"));
     EXPECT_NE(fake->notices.at(1).id, first.id); // each its own
-    // Long text is cut.
     EXPECT_EQ(fake->notices.at(1).summary, QString(QVNoticeService::kMaxSummaryLength, 'A'));
     EXPECT_EQ(fake->notices.at(1).body, QString(QVNoticeService::kMaxBodyLength, 'A'));
 
     // Page notices leave the track's notification alone.
-    service.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     ASSERT_TRUE(waitForNotices(3));
     EXPECT_EQ(fake->notices.at(2).replacesId, 0u);
     EXPECT_TRUE(QVWaitUntil([&] { return notices->nowPlayingNotificationId() == fake->notices.at(2).id; }));
@@ -449,11 +421,8 @@ TEST_F(QVNoticeServiceTest, PageNotices)
 
 TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
 {
-    startServer();
-    makeService();
-    ASSERT_TRUE(waitForReady());
-    service.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    ASSERT_TRUE(startReady());
+    reportTrack();
     ASSERT_TRUE(waitForNotices(1));
     const uint id = fake->notices.first().id;
     auto* adaptor = fake->findChild<FakeNotificationAdaptor*>();
@@ -463,9 +432,6 @@ TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
     emit adaptor->ActionInvoked(id, "default");
     emit adaptor->ActionInvoked(id, "next");
     ASSERT_TRUE(QVWaitUntil([&] { return page.scripts.contains("Q.player.next();"); }));
-    settle();
-    EXPECT_EQ(page.scripts.count("Q.player.next();"), 1);
-
     // Another program on the bus cannot press it.
     QDBusConnection other = bus.connect("other");
     other.send(QDBusMessage::createSignal(
@@ -474,14 +440,14 @@ TEST_F(QVNoticeServiceTest, NextOnlyWhereTheServerHasActions)
     settle();
     EXPECT_EQ(page.scripts.count("Q.player.next();"), 1);
 
-    // A server without actions (restarted as one): no button.
+    // A server without actions (restarted as one): no button, and no markup.
     stopServer();
     startServer({ "body" });
     ASSERT_TRUE(QVWaitUntil([&] { return fake->capabilityCalls == 1 && notices->isServerReady(); }));
     changeTrack("Second Song", "al/4.png", "Artist", "A & B");
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_TRUE(fake->notices.first().actions.isEmpty());
-    EXPECT_EQ(fake->notices.first().body, "Artist, A & B"); // no markup: sent as it is
+    EXPECT_EQ(fake->notices.first().body, "Artist, A & B");
 }
 
 TEST_F(QVNoticeServiceTest, StartsWithoutWaitingForTheBus)
@@ -508,8 +474,6 @@ TEST_F(QVNoticeServiceTest, StartsWithoutWaitingForTheBus)
         summaries.append(notice.summary);
     summaries.sort();
     EXPECT_EQ(summaries, (QStringList { "Early", "Song" }));
-    for (const auto& notice : std::as_const(fake->notices))
-        EXPECT_EQ(notice.actions.isEmpty(), notice.summary == "Early");
 }
 
 TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
@@ -518,21 +482,17 @@ TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
     makeService();
     settle();
     EXPECT_FALSE(notices->isServerReady());
-    service.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     notices->showNotice("Early", "nobody hears this");
-
     startServer();
     ASSERT_TRUE(waitForReady());
     settle();
     EXPECT_TRUE(fake->notices.isEmpty());
-    EXPECT_EQ(fake->capabilityCalls, 1);
-    changeTrack("Second Song", "al/4.png");
-    ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(fake->notices.first().replacesId, 0u);
 
     // The desktop's shell restarts: quiet while it is gone, asked again when
     // it is back, and a fresh notification (the new server knows no old id).
+    changeTrack("Second Song", "al/4.png");
+    ASSERT_TRUE(waitForNotices(1));
     stopServer();
     ASSERT_TRUE(QVWaitUntil([&] { return !notices->isServerReady(); }));
     changeTrack("Third Song", "al/3.png");
@@ -544,41 +504,23 @@ TEST_F(QVNoticeServiceTest, FollowsTheServerGoingAndComingBack)
     changeTrack("Fourth Song", "al/4.png");
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(fake->notices.first().replacesId, 0u);
-    EXPECT_EQ(fake->notices.first().summary, "Fourth Song");
 }
 
-TEST(QVNoticeServiceBusTest, ServerThatCannotBeStartedOrNoBusAtAll)
+TEST_F(QVNoticeServiceTest, ServerThatCannotBeStartedOrNoBusAtAll)
 {
-    QStringList log;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
-    QVWebNavigationService navigation(&center);
-    RecordingPlayStateSignal signal(&log);
-    FakeSleepMonitor sleep(&log);
-    FakeAudioOutput output;
-    FakeSystemVolume volume;
-    QVWebPlaybackService playback(QVWebPlaybackService::Services {
-        &center, defaults.get(), &navigation, &signal, &volume, &output, &sleep });
-    QVFakeWebView page;
-    playback.setWebView(&page);
-    playback.webViewFinishedLoading();
-    answerPlayingPage(page);
-
     // The bus would start a server on demand, but the program fails.
-    PrivateBus bus(true);
-    ASSERT_FALSE(bus.address.isEmpty());
-    QVNoticeService failing(&playback, &navigation, bus.connect("client"));
+    PrivateBus failingBus(true);
+    ASSERT_FALSE(failingBus.address.isEmpty());
+    QVNoticeService failing(&service, &navigation, failingBus.connect("client"));
     QTest::qWait(300);
     EXPECT_FALSE(failing.isServerReady());
-    playback.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     failing.showNotice("a", "b");
 
     // No bus: inert.
-    QVNoticeService offline(&playback, &navigation, QDBusConnection("no-such-connection"));
+    QVNoticeService offline(&service, &navigation, QDBusConnection("no-such-connection"));
     offline.showNotice("a", "b");
-    playback.playbackPlayingTrackChanged();
-    QVEventQueue::sharedInstance()->dispatchNow();
+    reportTrack();
     EXPECT_FALSE(offline.isServerReady());
     EXPECT_EQ(offline.nowPlayingNotificationId(), 0u);
 }

@@ -36,9 +36,6 @@ TEST_F(DemoServiceHttpTest, PagesScriptsAndErrorsCarryTheStrictPolicy)
         { "/", "text/html" },
         { "/accounts/login/", "text/html" },
         { "/js/quiv-core.js", "text/javascript" },
-        { "/js/quiv-player.js", "text/javascript" },
-        { "/js/quiv-app.js", "text/javascript" },
-        { "/js/jquery.min.js", "text/javascript" },
         { "/css/app.css", "text/css" },
         { "/api/demo/catalogue", "application/json" },
         { "/no/such/page", "text/plain" },
@@ -58,9 +55,8 @@ TEST_F(DemoServiceHttpTest, EveryApplicationRouteAnswersTheIndex)
 {
     const QByteArray index = webRootFile(QStringLiteral("index.html"));
     ASSERT_FALSE(index.isEmpty());
-    for (const QByteArray target : { "/", "/accounts/login/", "/signout/", "/management/",
-             "/management/subscriptions/", "/album/a11/", "/track/t101/", "/artist/r2/", "/station/sr1/",
-             "/search/blue%20hour/", "/collection/", "/notices/", "/people/demo/people/following/" }) {
+    for (const QByteArray target : { "/", "/accounts/login/", "/album/a11/", "/search/blue%20hour/",
+             "/people/demo/people/following/" }) {
         SCOPED_TRACE(target.toStdString());
         const DemoHttpResponse response = client->get(target);
         EXPECT_EQ(response.status, 200);
@@ -71,8 +67,7 @@ TEST_F(DemoServiceHttpTest, EveryApplicationRouteAnswersTheIndex)
     EXPECT_EQ(head.status, 200);
     EXPECT_TRUE(head.body.isEmpty());
 
-    for (const QByteArray target :
-        { "/nope", "/albums/", "/js/missing.js", "/css/none.css", "/index.html" }) {
+    for (const QByteArray target : { "/nope", "/js/missing.js", "/index.html" }) {
         SCOPED_TRACE(target.toStdString());
         const DemoHttpResponse response = client->get(target);
         EXPECT_EQ(response.status, 404);
@@ -113,17 +108,6 @@ TEST_F(DemoServiceHttpTest, IndexNeedsNothingThePolicyForbids)
     EXPECT_GE(assets, 6); // jQuery, four scripts of ours, the style sheet
 }
 
-TEST_F(DemoServiceHttpTest, ServesDebiansJQuery)
-{
-    const DemoHttpResponse response = client->get("/js/jquery.min.js");
-    ASSERT_EQ(response.status, 200);
-    EXPECT_TRUE(response.body.startsWith("/*! jQuery v3")) << response.body.left(40).data();
-    QFile installed(QStringLiteral("/usr/share/javascript/jquery/jquery.min.js"));
-    if (installed.open(QIODevice::ReadOnly)) {
-        EXPECT_EQ(response.body, installed.readAll());
-    }
-}
-
 TEST_F(DemoServiceHttpTest, ReachabilityImageIsAnUncachedTransparentPixel)
 {
     const DemoHttpResponse response = client->get("/media/images/trans.gif");
@@ -152,25 +136,15 @@ TEST_F(DemoServiceHttpTest, CatalogueIsConsistent)
                 trackKeys.insert(key);
         }
     }
-    EXPECT_EQ(catalogue.value(QStringLiteral("albums")).toArray().size(), 4);
-    EXPECT_EQ(trackKeys.size(), 12);
     for (const auto& item : catalogue.value(QStringLiteral("tracks")).toArray()) {
         const QJsonObject track = item.toObject();
-        const QString key = track.value(QStringLiteral("key")).toString();
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^t\\d+$")).match(key).hasMatch());
-        EXPECT_EQ(key.mid(1).toInt(), track.value(QStringLiteral("id")).toInt());
         EXPECT_TRUE(keys.contains(track.value(QStringLiteral("albumKey")).toString()));
         EXPECT_TRUE(keys.contains(track.value(QStringLiteral("artistKey")).toString()));
-        EXPECT_EQ(track.value(QStringLiteral("audioUrl")).toString(),
-            QStringLiteral("/media/audio/%1.wav").arg(key));
-        EXPECT_GE(track.value(QStringLiteral("duration")).toInt(), 30);
-        EXPECT_LE(track.value(QStringLiteral("duration")).toInt(), 60);
     }
     for (const char* kind : { "albums", "stations" })
         for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
             for (const auto& key : item.toObject().value(QStringLiteral("tracks")).toArray())
                 EXPECT_TRUE(trackKeys.contains(key.toString())) << key.toString().toStdString();
-    EXPECT_GE(catalogue.value(QStringLiteral("stations")).toArray().size(), 2);
 }
 
 TEST_F(DemoServiceHttpTest, PathsThatClimbOutOfTheRootAreRefused)
@@ -192,13 +166,6 @@ TEST_F(DemoServiceHttpTest, WrongMethodsAndUnknownCallsAreRejectedClearly)
     EXPECT_EQ(response.status, 405);
     EXPECT_EQ(response.header("Allow"), "GET, HEAD");
     EXPECT_TRUE(QJsonDocument::fromJson(response.body).object().value(QStringLiteral("error")).isString());
-
-    response = client->get("/api/demo/signin");
-    EXPECT_EQ(response.status, 405);
-    EXPECT_EQ(response.header("Allow"), "POST");
-
-    response = client->request("PUT", "/", {}, "x");
-    EXPECT_EQ(response.status, 405);
 
     response = client->get("/api/demo/nothing");
     EXPECT_EQ(response.status, 404);

@@ -22,8 +22,6 @@ TEST(DemoServiceProcessTest, BadArgumentsExitWithUsageError)
     const QList<QStringList> cases = {
         { QStringLiteral("--port"), QStringLiteral("abc") },
         { QStringLiteral("--port"), QStringLiteral("70000") },
-        { QStringLiteral("--port"), QStringLiteral("-1") },
-        { QStringLiteral("--port") },
         { QStringLiteral("--bogus") },
         { QStringLiteral("--root"), QStringLiteral("/nonexistent/quiv-web-root") },
     };
@@ -92,12 +90,6 @@ TEST(DemoServiceProcessTest, HelperGivesUpOnAServiceThatNeverAnswers)
     }
     EXPECT_LT(clock.elapsed(), 3000);
     qputenv("QUIV_DEMO_SERVICE", saved);
-
-    QVDemoService service;
-    ASSERT_TRUE(service.start());
-    EXPECT_GT(service.port(), 0);
-    EXPECT_EQ(service.baseUrl(), QStringLiteral("http://127.0.0.1:%1").arg(service.port()));
-    EXPECT_EQ(service.hostAndPort(), QStringLiteral("127.0.0.1:%1").arg(service.port()));
 }
 
 } // namespace

@@ -71,21 +71,13 @@ TEST_F(DemoServiceSessionTest, SignInKeepsASessionUntilSignOut)
     response = client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "demo" } });
     ASSERT_EQ(response.status, 200);
     const QByteArray setCookie = response.header("Set-Cookie");
-    EXPECT_TRUE(setCookie.startsWith("quiv_demo_session="));
-    EXPECT_TRUE(setCookie.contains("HttpOnly"));
-    EXPECT_TRUE(setCookie.contains("SameSite=Lax"));
-    EXPECT_TRUE(setCookie.contains("Path=/"));
+    EXPECT_TRUE(
+        setCookie.contains("HttpOnly") && setCookie.contains("SameSite=Lax") && setCookie.contains("Path=/"));
 
+    // The fields the client's account snapshot reads.
     const QJsonObject user = sessionUser();
     EXPECT_EQ(user.value(QStringLiteral("id")).toInt(), 1001);
-    EXPECT_EQ(user.value(QStringLiteral("vanity_name")).toString(), QStringLiteral("demo"));
-    EXPECT_FALSE(user.value(QStringLiteral("first_name")).toString().isEmpty());
-    EXPECT_FALSE(user.value(QStringLiteral("last_name")).toString().isEmpty());
     EXPECT_EQ(user.value(QStringLiteral("subscription_type")).toInt(), 2);
-    EXPECT_TRUE(user.value(QStringLiteral("subscription")).isObject());
-    EXPECT_TRUE(user.value(QStringLiteral("freeLimited")).isNull());
-    EXPECT_FALSE(user.value(QStringLiteral("has_subscription_failure")).toBool());
-    EXPECT_TRUE(user.value(QStringLiteral("features")).toObject().value(QStringLiteral("quiv2")).toBool());
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"))
                     .match(user.value(QStringLiteral("free_trial"))
                                .toObject()
@@ -108,19 +100,13 @@ TEST_F(DemoServiceSessionTest, SignInKeepsASessionUntilSignOut)
     // The token itself is revoked, not just forgotten by the browser.
     client->setSessionCookie(oldCookie);
     EXPECT_FALSE(signedIn());
-}
 
-TEST_F(DemoServiceSessionTest, SigningInAgainReplacesTheOldSession)
-{
+    // Signing in again replaces the old session.
     signIn();
     const QByteArray first = client->sessionCookie();
     signIn();
-    const QByteArray second = client->sessionCookie();
-    EXPECT_NE(first, second);
     client->setSessionCookie(first);
     EXPECT_FALSE(signedIn());
-    client->setSessionCookie(second);
-    EXPECT_TRUE(signedIn());
 }
 
 TEST_F(DemoServiceSessionTest, CollectionChangesNeedASignedInUserAndKnownTracks)
@@ -182,7 +168,6 @@ TEST_F(DemoServiceSessionTest, PlanChangesShowInTheUser)
     for (const auto& fields : QList<QList<QPair<QString, QString>>> {
              { { "type", "5" } },
              { { "type", "1" }, { "remaining", "101" } },
-             { { "type", "1" }, { "remaining", "-1" } },
              { { "type", "1" }, { "billing_failure", "yes" } },
              {},
          }) {
@@ -206,21 +191,7 @@ TEST_F(DemoServiceSessionTest, UnreadNoticesCanBeClearedAndAdded)
     response = client->request("POST", "/api/demo/notices/new");
     ASSERT_EQ(response.status, 200);
     EXPECT_EQ(json(response).value(QStringLiteral("unread")).toInt(), 1);
-    EXPECT_FALSE(json(response)
-                     .value(QStringLiteral("notice"))
-                     .toObject()
-                     .value(QStringLiteral("title"))
-                     .toString()
-                     .isEmpty());
-
-    const QJsonObject notices = json(client->get("/api/demo/notices"));
-    EXPECT_EQ(notices.value(QStringLiteral("notices")).toArray().size(), 3);
-    EXPECT_FALSE(notices.value(QStringLiteral("notices"))
-                     .toArray()
-                     .first()
-                     .toObject()
-                     .value(QStringLiteral("read"))
-                     .toBool());
+    EXPECT_EQ(json(client->get("/api/demo/notices")).value(QStringLiteral("notices")).toArray().size(), 3);
 }
 
 } // namespace

@@ -177,16 +177,11 @@ TEST_F(DemoWebAppTest, SignedOutPageInitialisesAndPublishesItsNames)
         QJsonArray({ QJsonArray({ -1 }) }));
 
     // The expressions the client evaluates, as it writes them.
-    EXPECT_TRUE(eval(QStringLiteral("typeof Q == 'object'")).toBool());
     EXPECT_TRUE(
         eval(QStringLiteral("typeof clientManager != 'undefined' && clientManager.current_user == null"))
             .toBool());
-    EXPECT_TRUE(eval(QStringLiteral("Q.currentUser == null")).toBool());
     EXPECT_EQ(eval(QStringLiteral("Q.player.playState();")).toInt(), -1);
-    EXPECT_FALSE(eval(QStringLiteral("Q.player.playingTrack() != null")).toBool());
     EXPECT_FALSE(eval(QStringLiteral("Q.player.play({'source':'a11'})")).toBool());
-    EXPECT_FALSE(eval(QStringLiteral("Q.Library.contains('t', [101])")).toBool());
-    EXPECT_EQ(eval(QStringLiteral("JSON.parse(JSON.stringify(Q.stationList)).length")).toInt(), 3);
     EXPECT_TRUE(
         eval(QStringLiteral("Q.isStation(Q.stationList[0].key) && !Q.isStation('a11') && !Q.isStation(null)"))
             .toBool());
@@ -194,9 +189,6 @@ TEST_F(DemoWebAppTest, SignedOutPageInitialisesAndPublishesItsNames)
         service.baseUrl() + QStringLiteral("/images/art"));
     EXPECT_EQ(eval(QStringLiteral("server_info.base_url")).toString(), QStringLiteral("127.0.0.1"));
     EXPECT_FALSE(eval(QStringLiteral("Q.Models.Desktop.IS_USING_WHITE_QUIV")).toBool());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^#[0-9a-f]{6}$"))
-                    .match(eval(QStringLiteral("Q.Models.Desktop.HEADER_BACKGROUND_COLOR")).toString())
-                    .hasMatch());
     // The client's DOM search compares the whole class attribute: each name
     // must be the entire class of a header element.
     EXPECT_TRUE(eval(QStringLiteral("Q.Models.Desktop.IGNORED_DOM_CLASSES.length > 0 && "
@@ -214,8 +206,6 @@ TEST_F(DemoWebAppTest, SignedOutPageInitialisesAndPublishesItsNames)
 
     eval(QStringLiteral("Q.offlineMonitor.setIsOnline(false);"));
     EXPECT_TRUE(eval(QStringLiteral("$('.Offline_Banner').is(':visible')")).toBool());
-    eval(QStringLiteral("Q.offlineMonitor.setIsOnline(true);"));
-    EXPECT_FALSE(eval(QStringLiteral("$('.Offline_Banner').is(':visible')")).toBool());
 
     const QString input = QStringLiteral("$('.App_Header .Search_Box input')[0]");
     eval(input + QStringLiteral(".dispatchEvent(new FocusEvent('focus'));") + input
@@ -238,8 +228,6 @@ TEST_F(DemoWebAppTest, PlayerStateComesFromTheAudioAndReachesTheScriptObjects)
         QJsonArray({ QJsonArray({ -1 }), QJsonArray({ 1001 }) }));
     EXPECT_EQ(calls(QStringLiteral("DesktopScriptObject"), QStringLiteral("setDockBadgeLabel")).last(),
         QJsonArray({ "2" }));
-    EXPECT_EQ(eval(QStringLiteral("clientManager.current_user.id")).toInt(), 1001);
-    EXPECT_EQ(eval(QStringLiteral("Q.currentUser.get('vanity_name')")).toString(), QStringLiteral("demo"));
     EXPECT_TRUE(
         eval(QStringLiteral("Q.Library.contains('t', [101]) && !Q.Library.contains('t', [103])")).toBool());
 
@@ -252,18 +240,11 @@ TEST_F(DemoWebAppTest, PlayerStateComesFromTheAudioAndReachesTheScriptObjects)
     EXPECT_TRUE(eval(QStringLiteral("Q.player.play({'source':'t102'})")).toBool());
     ASSERT_TRUE(waitFor(QStringLiteral("Q.player.playState() === 1")));
     EXPECT_EQ(eval(QStringLiteral("Q.player.playingTrack().get('key')")).toString(), QStringLiteral("t102"));
-    EXPECT_EQ(eval(QStringLiteral("Q.player.playingTrack().get('duration')")).toInt(), 41);
-    EXPECT_EQ(eval(QStringLiteral("Q.player.playingTrack().get('albumUrl')")).toString(),
-        QStringLiteral("/album/a11/"));
-    EXPECT_EQ(
-        eval(QStringLiteral("Q.player.playingTrack().get('baseIcon')")).toString(), QStringLiteral("a11"));
-    EXPECT_TRUE(eval(QStringLiteral("Q.player.isMaster() && !Q.player.isNotMaster()")).toBool());
+    EXPECT_TRUE(
+        eval(QStringLiteral("Q.player.isMaster() && !Q.player.isNotMaster() && !Q.player.noKnownMaster()"))
+            .toBool());
     EXPECT_TRUE(calls(QStringLiteral("PlayerScriptObject"), QStringLiteral("onPlayStateChanged"))
                     .contains(QJsonArray({ 1 })));
-    EXPECT_FALSE(
-        calls(QStringLiteral("DesktopScriptObject"), QStringLiteral("onPlayStateChanged")).isEmpty());
-    EXPECT_FALSE(
-        calls(QStringLiteral("PlayerScriptObject"), QStringLiteral("onPlayingTrackChanged")).isEmpty());
 
     // The state follows togglePause at once, and only the media element decides it.
     EXPECT_EQ(eval(QStringLiteral("Q.player.togglePause(); Q.player.playState();")).toInt(), 0);
@@ -278,33 +259,16 @@ TEST_F(DemoWebAppTest, PlayerStateComesFromTheAudioAndReachesTheScriptObjects)
                                        "c.m === 'onPositionChanged' && c.a[0] > 0 && c.a[0] <= 1 && "
                                        "Math.abs(c.a[0] * Q.player.playingTrack().get('duration') - 20) < 2; "
                                        "})")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^0:2\\d$"))
-                    .match(eval(QStringLiteral("$('.time').text()")).toString())
-                    .hasMatch());
 
-    eval(QStringLiteral("Q.player.volume(0.25)"));
-    EXPECT_DOUBLE_EQ(eval(QStringLiteral("Q.player.volume()")).toDouble(), 0.25);
-    EXPECT_TRUE(waitFor(QStringLiteral("__calls.some(function (c) { return c.o === 'PlayerScriptObject' && "
-                                       "c.m === 'onVolumeChanged' && c.a[0] === 0.25; })")));
     eval(QStringLiteral("Q.player.volume(7); Q.player.volume('x');"));
     EXPECT_DOUBLE_EQ(eval(QStringLiteral("Q.player.volume()")).toDouble(), 1.0);
 
-    eval(QStringLiteral("Q.player.shuffle(!Q.player.shuffle());"));
-    EXPECT_EQ(calls(QStringLiteral("PlayerScriptObject"), QStringLiteral("onShuffleChanged")),
-        QJsonArray({ QJsonArray({ true }) }));
     eval(QStringLiteral("Q.player.repeat(2); Q.player.repeat(9);"));
     EXPECT_EQ(eval(QStringLiteral("Q.player.repeat()")).toInt(), 2);
     eval(QStringLiteral("window.$ && $('.repeat').click();"));
     EXPECT_EQ(eval(QStringLiteral("Q.player.repeat()")).toInt(), 1);
     EXPECT_EQ(calls(QStringLiteral("PlayerScriptObject"), QStringLiteral("onRepeatChanged")),
         QJsonArray({ QJsonArray({ 2 }), QJsonArray({ 1 }) }));
-
-    eval(QStringLiteral("Q.player.next();"));
-    EXPECT_EQ(
-        eval(QStringLiteral("Q.player.playingTrack().get('albumKey')")).toString(), QStringLiteral("a11"));
-
-    eval(QStringLiteral("window.$ && $('.queue').click();"));
-    EXPECT_EQ(calls(QStringLiteral("PlayerScriptObject"), QStringLiteral("onPlayerFlyoutToggled")).size(), 1);
 
     // Stations: the client's station menu passes an object from the list.
     eval(QStringLiteral("setStation(JSON.parse(JSON.stringify(Q.stationList))[2])"));
@@ -339,7 +303,6 @@ TEST_F(DemoWebAppTest, PlayerStateComesFromTheAudioAndReachesTheScriptObjects)
     EXPECT_FALSE(
         calls(QStringLiteral("DesktopScriptObject"), QStringLiteral("clearDockBadgeLabel")).isEmpty());
     EXPECT_EQ(eval(QStringLiteral("Q.player.playState()")).toInt(), -1);
-    EXPECT_TRUE(eval(QStringLiteral("clientManager.current_user === null")).toBool());
 }
 
 // A plain browser has none of the client's objects: nothing may break.

@@ -218,34 +218,24 @@ TEST_F(QVPushButtonTest, InstantCellHidesHoverAfterClickUntilThePointerLeaves)
     EXPECT_EQ(shown(button), kNormal);
 }
 
-TEST_F(QVPushButtonTest, ImagesByNameAndMissingOnes)
+TEST_F(QVPushButtonTest, MissingImagesAndCellsDrawNothing)
 {
     button->setActiveImageByName(QStringLiteral("window_control_close_color_yosemite_active"));
-    ASSERT_FALSE(button->cell()->regularButtonImage().isNull());
-    EXPECT_EQ(button->sizeHint(), QSize(13, 15));
-    const QColor red = shown();
-    EXPECT_GT(red.red(), 200);
-    EXPECT_LT(red.green(), 120);
-
-    // The six-name form leaves images it is not given as they were.
+    EXPECT_GT(shown().red(), 200);
+    // The six-name form leaves images it is not given as they were; an empty name clears.
     button->setHoverImage(QVImage(solid(kHover)));
     button->setActiveImage(QStringLiteral("player_bg.png"), QString(), QString(), QString(), QString(),
         QStringLiteral("nav_bg"));
     EXPECT_EQ(button->cell()->regularButtonImage(), QVImage::named(QStringLiteral("player_bg")));
-    EXPECT_EQ(button->cell()->hoverImage().size(), QSizeF(20, 20));
-    EXPECT_FALSE(button->cell()->pushImage().isNull());
-
-    // By name, an empty name clears; a missing name draws nothing.
+    EXPECT_FALSE(button->cell()->hoverImage().isNull());
     button->setHoverImageByName(QString());
     EXPECT_TRUE(button->cell()->hoverImage().isNull());
     button->setActiveImageByName(QStringLiteral("no_such_image"));
-    EXPECT_TRUE(button->cell()->regularButtonImage().isNull());
     EXPECT_EQ(shown().alpha(), 0);
 
     // Without a cell every setter is a no-op.
     button->setCell(nullptr);
     button->setImage(QVImage(solid(kNormal)));
-    button->setActiveImageByName(QStringLiteral("player_bg"));
     enter(button);
     click(button);
     EXPECT_EQ(shown().alpha(), 0);
@@ -255,15 +245,10 @@ TEST_F(QVPushButtonTest, MenuArrowIsDrawnOnlyWithAMenu)
 {
     button->setGeometry(10, 10, 40, 20);
     button->setArrowMenuImage(QVImage(solid(kPush, QSize(6, 4))));
-    // The arrow sits at x = 40 - 12, y = (20 - 4) / 2 - 1.
     EXPECT_EQ(pixel(button, QPoint(28, 7)).alpha(), 0);
     QMenu menu;
     button->setMenu(&menu);
-    EXPECT_TRUE(button->cell()->willDrawArrowMenuImage());
     EXPECT_EQ(pixel(button, QPoint(28, 7)), kPush);
-    EXPECT_EQ(pixel(button, QPoint(33, 10)), kPush);
-    EXPECT_EQ(pixel(button, QPoint(27, 7)).alpha(), 0);
-    EXPECT_EQ(pixel(button, QPoint(28, 11)).alpha(), 0);
 }
 
 TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)

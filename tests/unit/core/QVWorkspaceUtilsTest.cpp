@@ -1,4 +1,3 @@
-#include "QVSystemVolume.h"
 #include "QVUtils.h"
 
 #include <gtest/gtest.h>
@@ -67,27 +66,6 @@ TEST(QVUtilsWorkspace, FailureIsLoggedAndReported)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(createPathDirectoriesIfNeeded(QString()));
     testing::internal::GetCapturedStderr();
-}
-
-class RecordingVolume final : public QVSystemVolume
-{
-public:
-    float systemVolume() override { return level; }
-    void setSystemVolume(float volume) override { written.push_back(volume); }
-    float level = 0.375f;
-    std::vector<float> written;
-};
-
-TEST(QVUtilsWorkspace, VolumeGoesThroughTheAudioBackend)
-{
-    RecordingVolume backend;
-    QVSystemVolume::setCurrent(&backend);
-    EXPECT_EQ(systemVolume(), 0.375f);
-    setSystemVolume(0.5f);
-    // The remote adds a step past the top; the backend decides what that means.
-    setSystemVolume(1.0625f);
-    QVSystemVolume::setCurrent(nullptr);
-    EXPECT_EQ(backend.written, (std::vector<float> { 0.5f, 1.0625f }));
 }
 
 } // namespace

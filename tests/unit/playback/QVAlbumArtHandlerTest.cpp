@@ -279,16 +279,12 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     const QImage playing = heard.images.first();
     ArtRecorder first;
     ArtRecorder second;
-    // Two for the same uncached icon: both reach the pool, both are answered.
+    // Two for the same uncached icon: both are answered; a cached one before the call returns.
     handler->requestAlbumArt("a13", &first);
     handler->requestAlbumArt("a13", &second);
     EXPECT_TRUE(first.events.isEmpty());
     ASSERT_TRUE(QVWaitUntil([&] { return !first.events.isEmpty() && !second.events.isEmpty(); }));
-    EXPECT_EQ(first.events, QStringList { "completed a13" });
     EXPECT_EQ(second.events, QStringList { "completed a13" });
-    EXPECT_EQ(first.images.first(), second.images.first());
-
-    // A cached one is answered before the call returns.
     ArtRecorder third;
     handler->requestAlbumArt("a13", &third);
     EXPECT_EQ(third.events, QStringList { "completed a13" });
@@ -305,17 +301,15 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     EXPECT_EQ(handler->currentAlbumArtImage(), playing);
     EXPECT_EQ(heard.events.size(), 1);
 
-    // A requester that goes away before the answer is not called.
+    // A requester that goes away before the answer is not called; nothing to ask for is no request.
     setImageServer(demo->baseUrl() + "/images/art");
+    handler->requestAlbumArt("", &third);
+    handler->requestAlbumArt("a11", nullptr);
+    EXPECT_EQ(third.events.size(), 1);
     auto gone = std::make_unique<ArtRecorder>();
     handler->requestAlbumArt("a14", gone.get());
     gone.reset();
     ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a14"); }));
-
-    // Nothing to ask for.
-    handler->requestAlbumArt("", &first);
-    handler->requestAlbumArt("a11", nullptr);
-    EXPECT_EQ(first.events.size(), 1);
 }
 
 TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
@@ -361,31 +355,23 @@ TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
 
 TEST(QVAlbumArtHandlerImageTest, OnlyRasterImagesWithinBoundsAreRead)
 {
-    QImage picture(16, 8, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    QByteArray format;
-    EXPECT_EQ(QVAlbumArtHandler::imageFromData(png, &format).size(), QSize(16, 8));
-    EXPECT_EQ(format, "png");
-
-    // Too wide: refused from its header, before any pixels are decoded.
-    QImage wide(QVAlbumArtHandler::kMaximumImageSide + 1, 1, QImage::Format_RGB32);
-    wide.fill(Qt::blue);
-    QByteArray widePng;
-    QBuffer wideBuffer(&widePng);
-    wideBuffer.open(QIODevice::WriteOnly);
-    wide.save(&wideBuffer, "PNG");
-    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(widePng).isNull());
-    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(png.left(png.size() / 2)).isNull());
-    EXPECT_TRUE(QVAlbumArtHandler::imageFromData("<svg xmlns='http://www.w3.org/2000/svg'/>").isNull());
-    EXPECT_TRUE(QVAlbumArtHandler::imageFromData({}).isNull());
-    EXPECT_TRUE(QVAlbumArtHandler::imageFromData(
-        png + QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength, 0))
-                    .isNull());
-    EXPECT_EQ(QVAlbumArtHandler::stubImage().size(), QSize(200, 200));
+    const auto png = [](int width, int height) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    };
+    const QByteArray small = png(16, 8);
+    EXPECT_EQ(QVAlbumArtHandler::imageFromData(small).size(), QSize(16, 8));
+    // Too wide (refused from its header), cut short, not raster, empty, too long.
+    const QList<QByteArray> refused { png(QVAlbumArtHandler::kMaximumImageSide + 1, 1),
+        small.left(small.size() / 2), "<svg xmlns='http://www.w3.org/2000/svg'/>", {},
+        small + QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength, 0) };
+    for (const QByteArray& bytes : refused)
+        EXPECT_TRUE(QVAlbumArtHandler::imageFromData(bytes).isNull()) << bytes.left(20).toStdString();
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 #include "QVPlaybackTestSupport.h"
 #include "QVRemoteButton.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QObject>
 
 #include <functional>
@@ -39,84 +41,66 @@ public:
     }
     QVWebPlaybackService* service;
 };
+
+// The text as a JSON string literal, quotes included.
+QString jsonLiteral(const QString& text)
+{
+    const QString array
+        = QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact));
+    return array.mid(1, array.size() - 2);
+}
+
+const QString kMaster = "window.Q && Q.player && Q.player.isMaster()";
+const QString kPause = "if (Q.player.pause) Q.player.pause(); else if (Q.player.playState() == 1 || "
+                       "Q.player.playState() == 3) Q.player.togglePause();";
 } // namespace
 
-TEST_F(QVWebPlaybackServiceTest, CommandsSendTheirScripts)
+TEST_F(QVWebPlaybackServiceTest, TextFromOutsideNeverLeavesItsLiteral)
 {
     loadPlayingPage();
     signIn();
-    const QList<std::pair<std::function<void()>, QString>> commands {
-        { [&] { service.playPause(); }, "Q.player.togglePause();" },
-        { [&] { service.previousTrack(); }, "Q.player.previous();" },
-        { [&] { service.nextTrack(); }, "Q.player.next();" },
-        { [&] { service.seek(95); }, "Q.player.position(95)" },
-        { [&] { service.seek(4000000000u); }, "Q.player.position(4000000000)" },
-        { [&] { service.toggleShuffleState(); }, "Q.player.shuffle(!Q.player.shuffle());" },
-        { [&] { service.setShuffleState(true); }, "Q.player.shuffle(true)" },
-        { [&] { service.setShuffleState(false); }, "Q.player.shuffle(false)" },
-        { [&] { service.toggleRepeatState(); }, "window.$ && $('.repeat').click();" },
-        { [&] { service.setRepeatState(1); }, "Q.player.repeat(1)" },
-        { [&] { service.showQuickNowPlayingWebView(); }, "window.$ && $('.queue').click();" },
-        { [&] { service.setVolumeLevel(50); }, "Q.player.volume(0.500000)" },
-        { [&] { service.setVolumeLevel(7); }, "Q.player.volume(0.070000)" },
-        { [&] { service.setVolumeLevel(250); }, "Q.player.volume(1.000000)" },
-        { [&] { service.playSource("a3"); }, "Q.player.play({'source':\"a3\"});" },
-        // Text from outside can never leave its string.
-        { [&] { service.playSource("x'});alert(1);//\"\\"); },
-            "Q.player.play({'source':\"x'});alert(1);//\\\"\\\\\"});" },
-        { [&] {
-             service.switchRadioStation({ { "key", "sr1" }, { "name", "Jazz\"</script>" } });
-         },
-            "setStation({\"key\":\"sr1\",\"name\":\"Jazz\\\"</script>\"})" },
-        { [&] { service.addCurrentSongToCollection(); }, "Q.currentUser.collection.add([\"t12\"]);" },
-        { [&] { service.removeCurrentSongFromCollection(); }, "Q.currentUser.collection.remove([\"t12\"]);" },
-        { [&] { service.syncCurrentSongToMobile(); }, "Q.currentUser.collection.offlineAdd([\"t12\"]);" },
-        { [&] { service.removeCurrentSongFromMobile(); },
-            "Q.currentUser.collection.offlineRemove([\"t12\"]);" },
+    const QString hostile = "x'});alert(1);//\"\\</script>";
+    service.playerScriptObject()->playingTrack()->setTrackKey(hostile);
+    const QList<std::function<void()>> commands {
+        [&] { service.playSource(hostile); },
+        [&] {
+            service.switchRadioStation({ { "key", "sr1" }, { "name", hostile } });
+        },
+        [&] { service.addCurrentSongToCollection(); },
+        [&] { service.removeCurrentSongFromCollection(); },
+        [&] { service.syncCurrentSongToMobile(); },
+        [&] { service.removeCurrentSongFromMobile(); },
     };
-    for (const auto& [command, script] : commands)
-        EXPECT_EQ(scriptsOf(command), QStringList { script });
-
-    // A key that could break out of its quotes stays a string.
-    service.playerScriptObject()->playingTrack()->setTrackKey("t1\"]);evil([\"");
-    EXPECT_EQ(scriptsOf([&] { service.addCurrentSongToCollection(); }),
-        QStringList { "Q.currentUser.collection.add([\"t1\\\"]);evil([\\\"\"]);" });
+    for (const auto& command : commands) {
+        const QStringList scripts = scriptsOf(command);
+        ASSERT_EQ(scripts.size(), 1);
+        QString script = scripts.first();
+        EXPECT_TRUE(script.contains(jsonLiteral(hostile))) << script.toStdString();
+        EXPECT_FALSE(script.remove(jsonLiteral(hostile)).contains("alert")) << script.toStdString();
+    }
+    // An over-long source is not sent at all.
     EXPECT_TRUE(scriptsOf([&] { service.playSource(QString(300, 'a')); }).isEmpty());
-
-    // Only a station that plays can be turned off.
-    const QString isStation
-        = "Q.player != null && Q.player.playingTrack() != null && Q.isStation(Q.player.playingSource())";
-    page.answers[isStation] = "false";
-    EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }), QStringList { isStation });
-    page.answers[isStation] = "true";
-    EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }).last(), "setStation(null)");
-
-    // Nothing for these three on this page.
-    EXPECT_TRUE(scriptsOf([&] {
-        service.superSkip();
-        service.toggleMute();
-        EXPECT_FALSE(service.isQuickNowPlayingViewVisible());
-    }).isEmpty());
 }
 
-TEST_F(QVWebPlaybackServiceTest, VolumeStepsFromTheCachedLevel)
+TEST_F(QVWebPlaybackServiceTest, VolumeRoundsAndStaysInRange)
 {
     loadPlayingPage();
-    EXPECT_EQ(service.volumeLevel(), 56u); // 0.555, rounded
-    service.playerScriptObject()->setVolume(0.29f); // 28.999... as a float
-    EXPECT_EQ(service.volumeLevel(), 29u);
-    const auto stepFrom = [&](float volume, bool up) {
+    const QList<std::pair<float, unsigned>> levels { { 0.555f, 56u }, { 0.29f, 29u }, { -3.0f, 0u },
+        { 7.0f, 100u } };
+    for (const auto& [volume, level] : levels) {
         service.playerScriptObject()->setVolume(volume);
-        return scriptsOf([&] { up ? service.incrementVolumeLevel() : service.decrementVolumeLevel(); });
-    };
-    EXPECT_EQ(stepFrom(0.97f, true), QStringList { "Q.player.volume(1.000000)" });
-    EXPECT_EQ(stepFrom(1.0f, true), QStringList { "Q.player.volume(1.000000)" }); // still told
-    EXPECT_EQ(stepFrom(0.03f, false), QStringList { "Q.player.volume(0.000000)" });
-    EXPECT_EQ(stepFrom(0.5f, false), QStringList { "Q.player.volume(0.450000)" });
-    service.playerScriptObject()->setVolume(-3.0f);
-    EXPECT_EQ(service.volumeLevel(), 0u);
-    service.playerScriptObject()->setVolume(7.0f);
-    EXPECT_EQ(service.volumeLevel(), 100u);
+        EXPECT_EQ(service.volumeLevel(), level) << volume;
+    }
+    // Steps of five from the cached level, clamped, and sent even at the limit.
+    const QList<std::tuple<float, bool, QString>> steps { { 0.97f, true, "Q.player.volume(1.000000)" },
+        { 1.0f, true, "Q.player.volume(1.000000)" }, { 0.03f, false, "Q.player.volume(0.000000)" },
+        { 0.5f, false, "Q.player.volume(0.450000)" } };
+    for (const auto& [volume, up, script] : steps) {
+        service.playerScriptObject()->setVolume(volume);
+        EXPECT_EQ(scriptsOf([&] { up ? service.incrementVolumeLevel() : service.decrementVolumeLevel(); }),
+            QStringList { script });
+    }
+    EXPECT_EQ(scriptsOf([&] { service.setVolumeLevel(250); }), QStringList { "Q.player.volume(1.000000)" });
 }
 
 TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)
@@ -137,68 +121,69 @@ TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)
         service.incrementVolumeLevel();
         service.decrementVolumeLevel();
         service.playSource("a1");
-        center.postNotificationName(QVPlayButtonPressedNotification);
-        center.postNotificationName(QVForwardButtonPressedNotification);
-        center.postNotificationName(QVRewindButtonPressedNotification);
+        for (const char* button : { QVPlayButtonPressedNotification, QVForwardButtonPressedNotification,
+                 QVRewindButtonPressedNotification })
+            center.postNotificationName(button);
         service.onButtonPressed(QVRemoteButtonPlay, false);
         EXPECT_EQ(service.playingTrackElapsedTime(), QString());
-        EXPECT_EQ(service.playingTrackElapsedSeconds(), 0u);
         EXPECT_EQ(service.playingTrackRemainingSeconds(), 0u);
-        EXPECT_EQ(service.playingTrackRemainingTime(), QString());
         EXPECT_EQ(service.playingTrackDurationTime(), QString());
         EXPECT_FALSE(service.isTrackInUsersCollection(5));
         EXPECT_FALSE(service.isAlbumInUsersCollection(5));
     };
-    EXPECT_FALSE(service.isPlaybackLoaded());
     EXPECT_TRUE(scriptsOf(everyDroppedCommand).isEmpty());
 
     loadPlayingPage();
     service.webViewDidStartLoading(); // a reload
     EXPECT_TRUE(scriptsOf(everyDroppedCommand).isEmpty());
     service.onDesktopScriptObjectInitialized();
-    service.onNetworkConnectionNotAvailable(); // offline
+    service.onNetworkConnectionNotAvailable();
     EXPECT_TRUE(scriptsOf(everyDroppedCommand).isEmpty());
     service.onNetworkConnectionAvailable();
-    EXPECT_EQ(scriptsOf([&] { service.playPause(); }), QStringList { "Q.player.togglePause();" });
+    EXPECT_EQ(scriptsOf([&] { service.playPause(); }).size(), 1);
 
     // Station and collection commands go out while the page reloads.
     service.webViewDidStartLoading();
-    EXPECT_EQ(scriptsOf([&] {
-        service.switchRadioStation({ { "key", "sr2" } });
-    }),
-        QStringList { "setStation({\"key\":\"sr2\"})" });
-    EXPECT_EQ(scriptsOf([&] { service.addCurrentSongToCollection(); }),
-        QStringList { "Q.currentUser.collection.add([\"t12\"]);" });
+    EXPECT_EQ(scriptsOf([&] { service.switchRadioStation({ { "key", "sr2" } }); }).size(), 1);
+    EXPECT_EQ(scriptsOf([&] { service.addCurrentSongToCollection(); }).size(), 1);
 
     // Signed out: no flyout. No track key: no collection command.
     service.onNetworkConnectionAvailable();
     center.postNotificationName(QVUserDidSignOutNotification);
-    EXPECT_FALSE(service.isAuthenticated());
     EXPECT_TRUE(scriptsOf([&] { service.showQuickNowPlayingWebView(); }).isEmpty());
     service.playerScriptObject()->playingTrack()->clear();
     service.playerScriptObject()->setPlayState(QVPlayStatePaused);
     EXPECT_TRUE(scriptsOf([&] { service.removeCurrentSongFromCollection(); }).isEmpty());
+
+    // Only a station that plays can be turned off.
+    const QString isStation
+        = "Q.player != null && Q.player.playingTrack() != null && Q.isStation(Q.player.playingSource())";
+    page.answers[isStation] = "false";
+    EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }), QStringList { isStation });
+    page.answers[isStation] = "true";
+    EXPECT_EQ(scriptsOf([&] { service.turnRadioStationOff(); }).size(), 2);
 }
 
-TEST_F(QVWebPlaybackServiceTest, ButtonsAndTheirNotifications)
+TEST_F(QVWebPlaybackServiceTest, ButtonsAndNotificationsAreTheServicesOwnCommands)
 {
     loadPlayingPage();
-    EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVPlayButtonPressedNotification); }),
-        QStringList { "Q.player.togglePause();" });
-    EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVForwardButtonPressedNotification); }),
-        QStringList { "Q.player.next();" });
-    EXPECT_EQ(scriptsOf([&] { center.postNotificationName(QVRewindButtonPressedNotification); }),
-        QStringList { "Q.player.previous();" });
-
-    EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonPlay, false); }),
-        QStringList { "Q.player.togglePause();" });
-    EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonNext, true); }),
-        QStringList { "Q.player.next();" });
-    EXPECT_EQ(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonPrevious, false); }),
-        QStringList { "Q.player.previous();" });
-    for (int button : { int(QVRemoteButtonMenu), 6, -1 })
-        for (bool hold : { false, true })
-            EXPECT_TRUE(scriptsOf([&] { service.onButtonPressed(button, hold); }).isEmpty());
+    const QStringList play = scriptsOf([&] { service.playPause(); });
+    const QStringList next = scriptsOf([&] { service.nextTrack(); });
+    const QStringList previous = scriptsOf([&] { service.previousTrack(); });
+    ASSERT_EQ(play.size() + next.size() + previous.size(), 3);
+    const QList<std::pair<std::function<void()>, QStringList>> presses {
+        { [&] { center.postNotificationName(QVPlayButtonPressedNotification); }, play },
+        { [&] { center.postNotificationName(QVForwardButtonPressedNotification); }, next },
+        { [&] { center.postNotificationName(QVRewindButtonPressedNotification); }, previous },
+        { [&] { service.onButtonPressed(QVRemoteButtonPlay, false); }, play },
+        { [&] { service.onButtonPressed(QVRemoteButtonNext, true); }, next },
+        { [&] { service.onButtonPressed(QVRemoteButtonPrevious, false); }, previous },
+        { [&] { service.onButtonPressed(QVRemoteButtonMenu, false); }, {} },
+        { [&] { service.onButtonPressed(6, true); }, {} },
+        { [&] { service.onButtonPressed(-1, false); }, {} },
+    };
+    for (const auto& [press, sent] : presses)
+        EXPECT_EQ(scriptsOf(press), sent);
 
     // The volume buttons step the system volume by a sixteenth; the page is not told.
     volume.volume = 0.5f;
@@ -207,42 +192,45 @@ TEST_F(QVWebPlaybackServiceTest, ButtonsAndTheirNotifications)
     volume.volume = 0.0625f;
     service.onButtonPressed(QVRemoteButtonVolumeDown, true);
     EXPECT_FLOAT_EQ(volume.volume, 0.0f);
-    EXPECT_EQ(volume.writes.size(), 2);
 }
 
-TEST_F(QVWebPlaybackServiceTest, QueriesReadThePage)
+// No test drives these against the demo page, so their names are checked here.
+TEST_F(QVWebPlaybackServiceTest, CommandsNoPageTestDrives)
 {
     loadPlayingPage();
-    page.answers["Q.Library.contains('t', [17])"] = "true";
-    page.answers["Q.Library.contains('a', [4])"] = "false";
-    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = "http://img.example/art";
-    page.answers["window.Q && Q.player && Q.player.isMaster()"] = "true";
-    page.answers["window.Q && Q.player && Q.player.isNotMaster()"] = "false";
-    page.answers["window.Q && Q.player && Q.player.noKnownMaster()"] = "true";
-    page.answers["window.$ && $('.time').text()"] = "1:02:03";
-    EXPECT_TRUE(service.isTrackInUsersCollection(17));
-    EXPECT_FALSE(service.isAlbumInUsersCollection(4));
-    EXPECT_EQ(service.serverInfoIsAddress(), "http://img.example/art");
-    EXPECT_TRUE(service.isMaster());
-    EXPECT_FALSE(service.isNotMaster());
-    EXPECT_TRUE(service.noKnownMaster());
-    EXPECT_EQ(service.playingTrackElapsedTime(), "1:02:03");
-    EXPECT_EQ(page.scripts,
-        (QStringList { "Q.Library.contains('t', [17])", "Q.Library.contains('a', [4])",
-            "window.Q && Q.serverInfo && Q.serverInfo.get('is_address')",
-            "window.Q && Q.player && Q.player.isMaster()", "window.Q && Q.player && Q.player.isNotMaster()",
-            "window.Q && Q.player && Q.player.noKnownMaster()", "window.$ && $('.time').text()" }));
+    signIn();
+    const QList<std::pair<std::function<void()>, QString>> commands {
+        { [&] { service.previousTrack(); }, "Q.player.previous();" },
+        { [&] { service.seek(4000000000u); }, "Q.player.position(4000000000)" }, // past int, not negative
+        { [&] { service.toggleShuffleState(); }, "Q.player.shuffle(!Q.player.shuffle());" },
+        { [&] { service.syncCurrentSongToMobile(); }, "Q.currentUser.collection.offlineAdd([\"t12\"]);" },
+        { [&] { service.removeCurrentSongFromMobile(); },
+            "Q.currentUser.collection.offlineRemove([\"t12\"]);" },
+        { [&] { service.isAlbumInUsersCollection(4); }, "Q.Library.contains('a', [4])" },
+        { [&] { service.isNotMaster(); }, "window.Q && Q.player && Q.player.isNotMaster()" },
+        { [&] { service.noKnownMaster(); }, "window.Q && Q.player && Q.player.noKnownMaster()" },
+    };
+    for (const auto& [command, script] : commands)
+        EXPECT_EQ(scriptsOf(command), QStringList { script });
+    // Nothing for these on this page.
+    EXPECT_TRUE(scriptsOf([&] {
+        service.superSkip();
+        service.toggleMute();
+    }).isEmpty());
+}
 
-    // Times: elapsed from the page's text, duration from the mirror.
-    page.answers["window.$ && $('.time').text()"] = "1:07";
+TEST_F(QVWebPlaybackServiceTest, TimesAndTrackFields)
+{
+    loadPlayingPage();
+    const QString time = "window.$ && $('.time').text()";
+    page.answers[time] = "1:07";
     EXPECT_EQ(service.playingTrackElapsedSeconds(), 67u);
-    EXPECT_EQ(service.playingTrackDurationSeconds(), 187u);
     EXPECT_EQ(service.playingTrackRemainingSeconds(), 120u);
     EXPECT_EQ(service.playingTrackDurationTime(), "3:07");
     EXPECT_EQ(service.playingTrackRemainingTime(), "-2:00");
-    page.answers["window.$ && $('.time').text()"] = "3:07";
+    page.answers[time] = "3:07";
     EXPECT_EQ(service.playingTrackRemainingTime(), ""); // not "-0:00"
-    page.answers["window.$ && $('.time').text()"] = "3:30"; // past the end
+    page.answers[time] = "3:30"; // past the end
     EXPECT_EQ(service.playingTrackRemainingSeconds(), 0u);
 
     // Name, key, artist and album refresh while playing when still empty; the rest never.
@@ -251,27 +239,22 @@ TEST_F(QVWebPlaybackServiceTest, QueriesReadThePage)
     page.roundTrips = 0;
     EXPECT_EQ(service.playingTrackArtist(), "Artist");
     EXPECT_EQ(page.roundTrips, 1);
-    EXPECT_TRUE(scriptsOf([&] { EXPECT_EQ(service.playingTrackName(), "Song"); }).isEmpty());
     track->setBaseIcon(QString());
     EXPECT_TRUE(scriptsOf([&] { EXPECT_EQ(service.playingTrackBaseIcon(), QString()); }).isEmpty());
     track->setAlbum(QString());
     service.playerScriptObject()->setPlayState(QVPlayStatePaused);
     EXPECT_TRUE(scriptsOf([&] { EXPECT_EQ(service.playingTrackAlbum(), QString()); }).isEmpty());
-    EXPECT_EQ(service.playingTrackURL(), "/track/t12");
-    EXPECT_EQ(service.playingTrackArtistURL(), "/artist/r1");
-    EXPECT_EQ(service.playingTrackAlbumURL(), "/album/a3");
 }
 
 TEST_F(QVWebPlaybackServiceTest, ElapsedTimeOfOddTexts)
 {
+    const unsigned int max = std::numeric_limits<unsigned int>::max();
     const QList<std::pair<QString, unsigned int>> cases {
         { "3:07", 187 }, { "1:02:03", 3723 }, { "45", 45 }, { "", 0 }, { "abc", 0 }, { ":", 0 },
         { "::::", 0 }, { "1:", 60 }, { ":30", 30 }, { " 2:05", 125 }, { "2:5x", 125 },
         { "-1:30", 0 }, // a remaining time: nothing has elapsed
-        { "0:-30", 0 }, { "99999999999:00", std::numeric_limits<unsigned int>::max() },
-        { "1:0:0:0:0:0:0:0", std::numeric_limits<unsigned int>::max() },
-        { "1193046:28:15", std::numeric_limits<unsigned int>::max() }, { "1193046:28:14", 4294967294u },
-        { QString(65, '1'), 0 }, // too long to be a time
+        { "0:-30", 0 }, { "99999999999:00", max }, { "1:0:0:0:0:0:0:0", max }, { "1193046:28:15", max },
+        { "1193046:28:14", 4294967294u }, { QString(65, '1'), 0 }, // too long to be a time
     };
     for (const auto& [text, seconds] : cases)
         EXPECT_EQ(QVWebPlaybackService::secondsFromElapsedTime(text), seconds) << text.toStdString();
@@ -282,25 +265,20 @@ TEST_F(QVWebPlaybackServiceTest, StationListFromThePage)
     loadPlayingPage();
     const QString read = "JSON.stringify(Q.stationList)";
     page.answers[read]
-        = R"([{"key":"sr1","name":"Jazz Quiv Station"},{"key":"sr2","name":"Rock","tags":[1,2]}])";
+        = R"([{"key":"sr1","name":"Jazz"},{"key":"sr2","name":"Rock","tags":[1,2]}, 5, "x", null])";
     const QVariantList stations = service.availableRadioStations();
-    ASSERT_EQ(stations.size(), 2);
-    EXPECT_EQ(stations[0].toMap().value("name"), "Jazz Quiv Station");
+    ASSERT_EQ(stations.size(), 2); // only the objects
     EXPECT_EQ(stations[1].toMap().value("tags").toList().size(), 2);
-    EXPECT_EQ(page.scripts, QStringList { read });
-
     // Handed back whole to the page.
     EXPECT_EQ(scriptsOf([&] { service.switchRadioStation(stations[1].toMap()); }),
         QStringList { R"(setStation({"key":"sr2","name":"Rock","tags":[1,2]}))" });
 
-    for (const char* text : { "", "[{\"key\":", "{\"key\":\"sr1\"}", "42", "undefined" }) {
+    const QStringList bad { "", "[{\"key\":", "{\"key\":\"sr1\"}", "42", "undefined",
+        "[" + QString(QVWebPlaybackService::kMaxStationListLength, ' ') + "]" };
+    for (const QString& text : bad) {
         page.answers[read] = text;
-        EXPECT_TRUE(service.availableRadioStations().isEmpty()) << text;
+        EXPECT_TRUE(service.availableRadioStations().isEmpty()) << text.left(20).toStdString();
     }
-    page.answers[read] = R"([{"key":"sr1"}, 5, "x", null])"; // only the objects
-    EXPECT_EQ(service.availableRadioStations().size(), 1);
-    page.answers[read] = "[" + QString(QVWebPlaybackService::kMaxStationListLength, ' ') + "]";
-    EXPECT_TRUE(service.availableRadioStations().isEmpty());
 }
 
 TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
@@ -336,10 +314,6 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
             { "first: state 4", "second: state 4", "first: state 4", "probe: 4 t12", "signal" } },
         { "Q.player.playingTrack().get('key')", "t13", [&] { service.playbackPlayingTrackChanged(); },
             { "first: track", "second: track", "first: track", "signal" } },
-        { "Q.player.repeat()", "1", [&] { service.playbackRepeatChanged(1); },
-            { "first: repeat 1", "second: repeat 1", "first: repeat 1" } },
-        { "Q.player.shuffle()", "false", [&] { service.playbackShuffleChanged(false); },
-            { "first: shuffle 0", "second: shuffle 0", "first: shuffle 0" } },
         { "Q.player.volume()", "0.5", [&] { service.playbackVolumeChanged(0.5f); },
             { "first: volume 50", "second: volume 50", "first: volume 50" } },
         { "Q.player.volume()", "0.5", [&] { service.playbackVolumeChanged(0.5f); }, {} },
@@ -354,34 +328,20 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
         EXPECT_EQ(log, heard) << read.toStdString();
     }
 
-    // Reports passed on as they came: no page reads, no signal.
-    const QList<std::pair<std::function<void()>, QStringList>> reports {
-        { [&] { service.playbackPositionChanged(0.25f); },
-            { "first: position 0.25", "second: position 0.25", "first: position 0.25" } },
-        { [&] { service.playbackMuteChanged(true); },
-            { "first: mute 1", "second: mute 1", "first: mute 1" } },
-        { [&] { service.onPlayerFlyoutToggled(); }, { "first: flyout", "second: flyout", "first: flyout" } },
-        { [&] {
-             service.onRadioStationChanged(QVariantMap { { "key", "sr3" } });
-         },
-            { "first: station sr3", "second: station sr3", "first: station sr3" } },
-        { [&] { service.webViewDidStartLoading(); },
-            { "first: unloaded", "second: unloaded", "first: unloaded" } },
-        { [&] { service.onNetworkConnectionNotAvailable(); },
-            { "first: offline", "second: offline", "first: offline" } },
-        { [&] { service.onNetworkConnectionAvailable(); },
-            { "first: loaded", "second: loaded", "first: loaded" } },
-    };
-    for (const auto& [report, heard] : reports) {
-        log.clear();
-        EXPECT_TRUE(scriptsOf(report).isEmpty());
-        EXPECT_EQ(log, heard);
-    }
+    // Reports passed on as they came: no page reads.
+    log.clear();
+    EXPECT_TRUE(scriptsOf([&] {
+        service.playbackPositionChanged(0.25f);
+        service.webViewDidStartLoading();
+    }).isEmpty());
+    EXPECT_EQ(log,
+        (QStringList { "first: position 0.25", "second: position 0.25", "first: position 0.25",
+            "first: unloaded", "second: unloaded", "first: unloaded" }));
 
     // Initialisation refreshes quietly.
     log.clear();
     page.answers["Q.player.playState()"] = "0";
-    EXPECT_EQ(scriptsOf([&] { service.onDesktopScriptObjectInitialized(); }).size(), 16);
+    EXPECT_FALSE(scriptsOf([&] { service.onDesktopScriptObjectInitialized(); }).isEmpty());
     EXPECT_TRUE(log.isEmpty());
 
     // Removing takes every entry out, even from inside a callback.
@@ -397,68 +357,55 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
     service.removeWebPlaybackListener(&second);
 }
 
-const QString kPause = "if (Q.player.pause) Q.player.pause(); else if (Q.player.playState() == 1 || "
-                       "Q.player.playState() == 3) Q.player.togglePause();";
-
 TEST_F(QVWebPlaybackServiceTest, UnplugPausesOnlyWhenEveryConditionHolds)
 {
     loadPlayingPage();
-    const QString master = "window.Q && Q.player && Q.player.isMaster()";
-    page.answers[master] = "true";
-    defaults->setValue(true, QVPauseOnDeviceUnplugKey);
-    EXPECT_EQ(scriptsOf([&] { output.change(); }), (QStringList { master, kPause }));
-
-    // Each condition alone stops it, before the page is asked anything further.
-    defaults->setValue(false, QVPauseOnDeviceUnplugKey);
-    EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
-    defaults->setValue(true, QVPauseOnDeviceUnplugKey);
-
-    output.headphones = true; // the sound moved to headphones
-    EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
-    output.headphones = false;
-
-    for (QVPlayState state : { QVPlayStatePaused, QVPlayStateStopped, QVPlayStateUnknown }) {
-        service.playerScriptObject()->setPlayState(state);
-        EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
+    struct Case {
+        QVariant setting;
+        bool headphones;
+        QVPlayState state;
+        const char* master;
+        QStringList sent;
+    };
+    const QList<Case> cases {
+        { true, false, QVPlayStatePlaying, "true", { kMaster, kPause } },
+        { true, false, QVPlayStateBuffering, "true", { kMaster, kPause } },
+        { false, false, QVPlayStatePlaying, "true", {} },
+        { QVariant(), false, QVPlayStatePlaying, "true", {} }, // unset counts as off
+        { true, true, QVPlayStatePlaying, "true", {} }, // the sound moved to headphones
+        { true, false, QVPlayStatePaused, "true", {} }, { true, false, QVPlayStateStopped, "true", {} },
+        { true, false, QVPlayStatePlaying, "false", { kMaster } }, // another client plays
+    };
+    for (const Case& c : cases) {
+        if (c.setting.isValid())
+            defaults->setValue(c.setting, QVPauseOnDeviceUnplugKey);
+        else
+            defaults->removeObjectForKey(QVPauseOnDeviceUnplugKey);
+        output.headphones = c.headphones;
+        service.playerScriptObject()->setPlayState(c.state);
+        page.answers[kMaster] = c.master;
+        EXPECT_EQ(scriptsOf([&] { output.change(); }), c.sent) << c.state << c.master;
     }
-    // Buffering is playing as far as the listener is concerned.
-    service.playerScriptObject()->setPlayState(QVPlayStateBuffering);
-    EXPECT_EQ(scriptsOf([&] { output.change(); }), (QStringList { master, kPause }));
-    service.playerScriptObject()->setPlayState(QVPlayStatePlaying);
-
-    page.answers[master] = "false"; // another client is the account's player
-    EXPECT_EQ(scriptsOf([&] { output.change(); }), QStringList { master });
-
-    // An unset setting counts as off here; the application registers it on.
-    page.answers[master] = "true";
-    defaults->removeObjectForKey(QVPauseOnDeviceUnplugKey);
-    EXPECT_TRUE(scriptsOf([&] { output.change(); }).isEmpty());
-    defaults->registerDefaults({ { QVPauseOnDeviceUnplugKey, true } });
-    EXPECT_EQ(scriptsOf([&] { output.change(); }).last(), kPause);
 }
 
 TEST_F(QVWebPlaybackServiceTest, SleepPausesTheActivePlayerBeforeItIsAcknowledged)
 {
     loadPlayingPage();
-    const QString master = "window.Q && Q.player && Q.player.isMaster()";
-    page.answers[master] = "true";
+    page.answers[kMaster] = "true";
     sleepMonitor.pageScripts = &page.scripts;
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), (QStringList { master, kPause }));
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), (QStringList { kMaster, kPause }));
     EXPECT_EQ(log, QStringList { "sleep acknowledged after " + kPause });
     sleepMonitor.pageScripts = nullptr;
 
-    // Not the active player, or not playing: acknowledged without a pause.
-    page.answers[master] = "false";
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
-    page.answers[master] = "true";
+    // Not the active player, not playing, or no page: acknowledged without a pause.
+    page.answers[kMaster] = "false";
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { kMaster });
+    page.answers[kMaster] = "true";
     service.playerScriptObject()->setPlayState(QVPlayStatePaused);
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
-    EXPECT_EQ(log.count("sleep acknowledged"), 2);
-
-    // Without a page the pause is dropped, and sleep still goes ahead.
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { kMaster });
     service.playerScriptObject()->setPlayState(QVPlayStatePlaying);
     service.webViewDidStartLoading();
-    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { master });
+    EXPECT_EQ(scriptsOf([&] { sleepMonitor.sleep(); }), QStringList { kMaster });
     EXPECT_EQ(log.count("sleep acknowledged"), 3);
 }
 
@@ -470,12 +417,10 @@ TEST_F(QVWebPlaybackServiceTest, ThePlayerObjectFollowsThePage)
     service.onWindowScriptObjectReady(&page);
     EXPECT_EQ(page.installs, (QStringList { "PlayerScriptObject=removed", "PlayerScriptObject=set" }));
     EXPECT_TRUE(other.installs.isEmpty());
-    EXPECT_EQ(page.objects.value("PlayerScriptObject"), service.playerScriptObject());
     EXPECT_TRUE(page.scripts.isEmpty()); // no reads inside the engine's load callback
 
-    // The window service hands views out by notification; only web views count.
+    // Only web views count when the window service hands one out.
     QObject notAView;
     center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &notAView);
     EXPECT_EQ(service.webView(), &page);
-    EXPECT_EQ(service.playerScriptObject()->webView(), &page);
 }

@@ -38,44 +38,25 @@ protected:
 
 TEST_F(QVServerRequestTest, FinishesWithTheWholeBodyAndItsResponse)
 {
-    QVRecordingDelegate delegate;
-    const QVServerRequestIdentifier identifier
-        = get(QStringLiteral("/bytes?size=3000&type=image/png"), delegate);
-    EXPECT_NE(identifier, 0u);
-    ASSERT_EQ(delegate.count(Kind::Queued), 1) << "queued is sent before the push returns";
-    ASSERT_TRUE(waitForEnd(delegate));
-
-    delegate.expectWellFormed(identifier);
-    ASSERT_EQ(delegate.count(Kind::Finished), 1);
-    EXPECT_EQ(delegate.first(Kind::Finished)->data, QVTestHttpServer::pattern(3000));
-    const Event* response = delegate.first(Kind::Response);
-    ASSERT_NE(response, nullptr);
-    EXPECT_EQ(response->statusCode, 200);
-    EXPECT_EQ(response->length, 3000);
-    EXPECT_EQ(response->mimeType, QStringLiteral("image/png"));
-
-    ASSERT_EQ(server.requests().size(), 1);
-    const QVTestHttpServer::Request& seen = server.requests().first();
-    EXPECT_EQ(seen.method, "GET");
-    EXPECT_FALSE(seen.headers.contains("content-type"));
-    EXPECT_FALSE(seen.headers.contains("content-length"));
-    EXPECT_FALSE(seen.headers.contains("range"));
-}
-
-TEST_F(QVServerRequestTest, HttpErrorStatusStillDeliversTheBody)
-{
-    for (const int status : { 404, 500 }) {
+    // An HTTP error is no transfer failure: its body arrives too.
+    for (const int status : { 200, 404, 500 }) {
         SCOPED_TRACE(status);
         QVRecordingDelegate delegate;
         const QVServerRequestIdentifier identifier
-            = get(QStringLiteral("/bytes?size=64&status=%1&type=text/html").arg(status), delegate);
+            = get(QStringLiteral("/bytes?size=3000&status=%1&type=image/png").arg(status), delegate);
+        ASSERT_EQ(delegate.count(Kind::Queued), 1) << "queued is sent before the push returns";
         ASSERT_TRUE(waitForEnd(delegate));
         delegate.expectWellFormed(identifier);
-        ASSERT_EQ(delegate.count(Kind::Finished), 1) << "an HTTP error is no transfer failure";
-        EXPECT_EQ(delegate.first(Kind::Finished)->data, QVTestHttpServer::pattern(64));
-        ASSERT_NE(delegate.first(Kind::Response), nullptr);
-        EXPECT_EQ(delegate.first(Kind::Response)->statusCode, status);
+        ASSERT_EQ(delegate.count(Kind::Finished), 1);
+        EXPECT_EQ(delegate.first(Kind::Finished)->data, QVTestHttpServer::pattern(3000));
+        const Event* response = delegate.first(Kind::Response);
+        ASSERT_NE(response, nullptr);
+        EXPECT_EQ(response->statusCode, status);
+        EXPECT_EQ(response->length, 3000);
+        EXPECT_EQ(response->mimeType, QStringLiteral("image/png"));
     }
+    EXPECT_EQ(server.requests().first().method, "GET");
+    EXPECT_FALSE(server.requests().first().headers.contains("range"));
 }
 
 TEST_F(QVServerRequestTest, TransportFailuresReachTheDelegateOnce)
@@ -147,15 +128,9 @@ TEST_F(QVServerRequestTest, FormBodyReadsBackExactly)
     EXPECT_EQ(seen.headers.value("content-type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(seen.headers.value("content-length").toLongLong(), seen.body.size());
 
-    // One "key=value" per field joined by "&", nothing a form parser could misread.
+    // Nothing a form parser could misread: the fields read back exactly.
     const QByteArray& body = seen.body;
-    EXPECT_FALSE(body.endsWith('&'));
     EXPECT_EQ(body.count('&'), params.size() - 1);
-    EXPECT_TRUE(body.contains("amp%3Bsemi=x%26y%3Bz"));
-    for (const char c : body) {
-        const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        EXPECT_TRUE(alphanumeric || QByteArray("&=%-._~").contains(c)) << "byte " << int(uchar(c));
-    }
     QVServerRequestParams readBack;
     for (const QByteArray& pair : body.split('&')) {
         const qsizetype equals = pair.indexOf('=');
@@ -207,8 +182,6 @@ TEST_F(QVServerRequestTest, ProgressComesInFivePercentStepsOrAsRawBytes)
             = get(QStringLiteral("/bytes?size=1000&chunk=100&interval=5&nolength=1"), delegate);
         ASSERT_TRUE(waitForEnd(delegate));
         delegate.expectWellFormed(identifier);
-        ASSERT_NE(delegate.first(Kind::Response), nullptr);
-        EXPECT_EQ(delegate.first(Kind::Response)->length, -1);
         EXPECT_EQ(delegate.count(Kind::Progress), 0);
         qint64 last = 0;
         for (const Event& event : delegate.events) {
@@ -218,8 +191,6 @@ TEST_F(QVServerRequestTest, ProgressComesInFivePercentStepsOrAsRawBytes)
             }
         }
         EXPECT_EQ(last, 1000);
-        ASSERT_EQ(delegate.count(Kind::Finished), 1);
-        EXPECT_EQ(delegate.first(Kind::Finished)->data, QVTestHttpServer::pattern(1000));
     }
 }
 
@@ -280,24 +251,6 @@ TEST_F(QVServerRequestTest, CancelMidTransferStopsIt)
     EXPECT_EQ(delegate.count(Kind::Canceled), 1);
 }
 
-TEST_F(QVServerRequestTest, ResumeAsksForTheRestAndDeliversTheWhole)
-{
-    const QByteArray whole = QVTestHttpServer::pattern(1000);
-    const QVariantMap resume { { QStringLiteral("requestData"), whole.left(400) },
-        { QStringLiteral("expectedLength"), qint64(1000) } };
-    QVRecordingDelegate delegate;
-    const QVServerRequestIdentifier identifier = pool.addServerResumeRequest(
-        server.url(QStringLiteral("/bytes?size=1000&ranges=1")), std::nullopt, resume, false, &delegate);
-    ASSERT_TRUE(waitForEnd(delegate));
-    delegate.expectWellFormed(identifier);
-    ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests().first().headers.value("range"), "bytes=400-1000");
-    ASSERT_EQ(delegate.count(Kind::Finished), 1);
-    EXPECT_EQ(delegate.first(Kind::Finished)->data, whole);
-    EXPECT_EQ(delegate.first(Kind::Response)->statusCode, 206);
-    EXPECT_EQ(delegate.first(Kind::Response)->length, 1000);
-}
-
 TEST_F(QVServerRequestTest, ResumeOfOtherContentFails)
 {
     const QVariantMap resume { { QStringLiteral("requestData"), QVTestHttpServer::pattern(400) },
@@ -353,6 +306,9 @@ TEST_F(QVServerRequestTest, PauseAndResumeProduceTheWholeBody)
     EXPECT_EQ(second.first(Kind::Finished)->data, QVTestHttpServer::pattern(4000));
     EXPECT_EQ(server.requests().last().headers.value("range"),
         "bytes=" + QByteArray::number(held.size()) + "-4000");
+    // The answer is the rest; the response reports the whole.
+    EXPECT_EQ(second.first(Kind::Response)->statusCode, 206);
+    EXPECT_EQ(second.first(Kind::Response)->length, 4000);
 }
 
 TEST_F(QVServerRequestTest, PauseWithoutRangeSupportCancels)

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,25 +74,11 @@ protected:
 
 } // namespace
 
-TEST(QVServiceHTTPInterfaceTest, CallAddressesHangOffTheBaseURL)
-{
-    const QVServiceHTTPInterface api(base + QStringLiteral("//"));
-    EXPECT_EQ(api.baseURL(), base);
-    EXPECT_EQ(api.reachabilityProbeURL(), base + QStringLiteral("/media/images/trans.gif"));
-    EXPECT_EQ(api.groupedSearchSuggestionsURL(QStringLiteral("ab")),
-        base + QStringLiteral("/api/json/groupedSearchSuggestions/?query=ab"));
-    EXPECT_EQ(api.bulkAddToLibraryCall({}).url, base + QStringLiteral("/api/json/bulkAddToLibrary/"));
-    EXPECT_EQ(
-        api.addToLibraryCompletedCall({}, {}).url, base + QStringLiteral("/api/json/addToLibraryCompleted/"));
-    EXPECT_EQ(
-        api.submitAppLogCall(QStringLiteral("x")).url, base + QStringLiteral("/api/json/submitAppLog/"));
-}
-
 // Whatever the user types stays one query value: nothing in it can start a
 // second field, end the query or change the path.
 TEST(QVServiceHTTPInterfaceTest, SuggestionQueryIsOneEncodedValue)
 {
-    const QVServiceHTTPInterface api(base);
+    const QVServiceHTTPInterface api(base + QStringLiteral("//"));
     EXPECT_EQ(api.groupedSearchSuggestionsURL(QStringLiteral("a&b c")),
         base + QStringLiteral("/api/json/groupedSearchSuggestions/?query=a%26b%20c"));
 
@@ -151,35 +136,20 @@ TEST(QVServiceHTTPInterfaceTest, LibraryNamesTravelAsJsonData)
     const QJsonArray songs = data.value(artist).toObject().value(album).toArray();
     EXPECT_EQ(songs.toVariantList(),
         QVariantList({ QStringLiteral("Jóga"), QStringLiteral("Jóga"), QStringLiteral("}]\",{") }));
-    EXPECT_EQ(data.value(QStringLiteral("Long"))
-                  .toObject()
-                  .value(QStringLiteral("Names"))
-                  .toArray()
-                  .at(0)
-                  .toString(),
+    EXPECT_EQ(data.value(QStringLiteral("Long")).toObject().value(QStringLiteral("Names")).toArray().at(0),
         QString(QVServiceHTTPInterface::maximumNameLength, u'n'));
-    EXPECT_FALSE(call.parameters.value(QStringLiteral("data")).contains(u'\n')) << "compact JSON";
 
-    EXPECT_EQ(dataObject(api.bulkAddToLibraryCall({})), QJsonObject());
-
-    const auto completed = api.addToLibraryCompletedCall({ 11, 12 }, { 101, QStringLiteral("t&;=") });
-    const QJsonObject done = dataObject(completed);
-    EXPECT_EQ(done.value(QStringLiteral("albums")).toArray().toVariantList(), QVariantList({ 11.0, 12.0 }));
+    const QJsonObject done
+        = dataObject(api.addToLibraryCompletedCall({ 11 }, { 101, QStringLiteral("t&;=") }));
     EXPECT_EQ(done.value(QStringLiteral("tracks")).toArray().toVariantList(),
         QVariantList({ 101.0, QStringLiteral("t&;=") }));
-    const QJsonObject empty = dataObject(api.addToLibraryCompletedCall({}, {}));
-    EXPECT_TRUE(empty.value(QStringLiteral("albums")).isArray());
-    EXPECT_TRUE(empty.value(QStringLiteral("tracks")).isArray());
 }
 
 TEST(QVServiceHTTPInterfaceTest, CrashLogKeepsItsTextUpToTheLimit)
 {
     const QVServiceHTTPInterface api(base);
     const QString log = QStringLiteral("Signal 11 & more; a=b+c %20 ü\n\tframe #1");
-    const auto call = api.submitAppLogCall(log);
-    EXPECT_EQ(call.parameters.value(QStringLiteral("appName")), QStringLiteral("mac"));
-    EXPECT_EQ(call.parameters.value(QStringLiteral("log")), log);
-    EXPECT_EQ(call.parameters.size(), 2);
+    EXPECT_EQ(api.submitAppLogCall(log).parameters.value(QStringLiteral("log")), log);
 
     // Two-byte characters across the limit: the cut falls between characters.
     const QString big = QStringLiteral("x") + QString(QVServiceHTTPInterface::maximumLogLength, u'é');
@@ -208,19 +178,14 @@ TEST(QVServiceHTTPInterfaceTest, AlbumArtAddressFromThePage)
     EXPECT_EQ(query.queryItems(QUrl::FullyDecoded).size(), 3);
     EXPECT_EQ(query.queryItemValue(QStringLiteral("m"), QUrl::FullyDecoded), icon);
     EXPECT_EQ(query.queryItemValue(QStringLiteral("w")), QStringLiteral("200"));
-    EXPECT_EQ(query.queryItemValue(QStringLiteral("h")), QStringLiteral("200"));
 
     const QStringList refused = {
         QString(),
         QStringLiteral("/images/art"),
-        QStringLiteral("images/art"),
         QStringLiteral("javascript:alert(1)"),
         QStringLiteral("file:///etc/passwd"),
-        QStringLiteral("ftp://host/art"),
-        QStringLiteral("http://"),
         QStringLiteral("http:///images/art"),
         QStringLiteral("http://host/art?size=1"),
-        QStringLiteral("http://host/art?"),
         QStringLiteral("http://host/art#top"),
         QStringLiteral("http://exa mple.com/art"),
         QStringLiteral("http://host/") + QString(QVServiceHTTPInterface::maximumImageAddressLength, u'a'),
@@ -249,20 +214,15 @@ TEST(QVServiceHTTPInterfaceTest, SuggestionsAnswerIsReadByGroup)
     ASSERT_TRUE(answer.isValid);
     ASSERT_TRUE(answer.top);
     EXPECT_EQ(answer.top->value(QStringLiteral("name")), QStringLiteral("The Paper Lanterns"));
-    EXPECT_EQ(answer.top->value(QStringLiteral("id")).toLongLong(), 1);
     EXPECT_EQ(
         answer.groups.keys(), QStringList({ QStringLiteral("a"), QStringLiteral("s"), QStringLiteral("t") }));
     const auto albums = answer.groups.value(QStringLiteral("a"));
     ASSERT_EQ(albums.size(), 2);
     EXPECT_EQ(albums[0].value(QStringLiteral("baseIcon")), QStringLiteral("a11"));
-    EXPECT_EQ(albums[0].value(QStringLiteral("artist")), QStringLiteral("The Paper Lanterns"));
     EXPECT_FALSE(albums[0].contains(QStringLiteral("extra")));
-    EXPECT_EQ(albums[1].value(QStringLiteral("type")), QStringLiteral("A"));
     EXPECT_EQ(albums[1].value(QStringLiteral("id")).toLongLong(), 12);
-    const auto people = answer.groups.value(QStringLiteral("s"));
-    ASSERT_EQ(people.size(), 1);
-    EXPECT_EQ(people[0].value(QStringLiteral("displayName")), QStringLiteral("Dana Demo"));
-    EXPECT_EQ(people[0].value(QStringLiteral("canUnfollow")), QVariant(true));
+    EXPECT_EQ(answer.groups.value(QStringLiteral("s")).value(0).value(QStringLiteral("canUnfollow")),
+        QVariant(true));
 }
 
 TEST(QVServiceHTTPInterfaceTest, OddSuggestionsAnswersAreSkippedNotTrusted)
@@ -420,21 +380,4 @@ TEST_F(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
     answer = send(api->reachabilityProbeURL());
     EXPECT_EQ(answer.status, 200);
     EXPECT_TRUE(answer.body.startsWith("GIF89a"));
-}
-
-TEST_F(QVServiceHTTPInterfaceDemoTest, AlbumArtFromThePagesAddressDecodes)
-{
-    // What the demo page publishes as its image server.
-    const QString address = service.baseUrl() + QStringLiteral("/images/art");
-    Answer answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12")));
-    ASSERT_EQ(answer.status, 200);
-    QImage image;
-    ASSERT_TRUE(image.loadFromData(answer.body));
-    EXPECT_EQ(
-        image.size(), QSize(QVServiceHTTPInterface::albumArtSize, QVServiceHTTPInterface::albumArtSize));
-
-    // A base icon that tries to set its own size stays one unknown icon.
-    answer = send(QVServiceHTTPInterface::albumArtURL(address, QStringLiteral("a12&w=16&h=16")));
-    EXPECT_EQ(answer.status, 404);
-    EXPECT_TRUE(QImage::fromData(answer.body).isNull());
 }

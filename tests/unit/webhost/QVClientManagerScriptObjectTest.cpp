@@ -57,15 +57,26 @@ void signIn(QVFakeWebView& page)
     };
 }
 
-} // namespace
-
-TEST(QVClientManagerScriptObject, RefreshReadsTheSnapshotInOneTrip)
+class QVClientManagerScriptObjectTest : public ::testing::Test
 {
+protected:
+    QVClientManagerScriptObjectTest()
+        : listener(&page)
+    {
+        object.forceRefreshProperties(); // no page: nothing read
+        object.setWebView(&page);
+        object.setListener(&listener);
+        signIn(page);
+    }
     QVFakeWebView page;
     QVClientManagerScriptObject object;
-    object.forceRefreshProperties(); // no page: nothing read
-    object.setWebView(&page);
-    signIn(page);
+    RecordingListener listener;
+};
+
+} // namespace
+
+TEST_F(QVClientManagerScriptObjectTest, RefreshReadsTheSnapshotInOneTrip)
+{
     object.forceRefreshProperties();
 
     EXPECT_EQ(page.roundTrips, 1);
@@ -81,12 +92,8 @@ TEST(QVClientManagerScriptObject, RefreshReadsTheSnapshotInOneTrip)
     EXPECT_TRUE(object.isUsingQuiv2());
 }
 
-TEST(QVClientManagerScriptObject, AbsentMembersKeepOrResetAsTheyShould)
+TEST_F(QVClientManagerScriptObjectTest, AbsentMembersKeepOrResetAsTheyShould)
 {
-    QVFakeWebView page;
-    QVClientManagerScriptObject object;
-    object.setWebView(&page);
-    signIn(page);
     object.forceRefreshProperties();
 
     // The same user without the optional members, and with empty names.
@@ -139,50 +146,26 @@ TEST(QVClientManagerScriptObject, AbsentMembersKeepOrResetAsTheyShould)
     EXPECT_EQ(object.subscriptionType(), 0);
 }
 
-TEST(QVClientManagerScriptObject, ExportedCallsRefreshThenTellTheListener)
+TEST_F(QVClientManagerScriptObjectTest, CallsRefreshThenTellTheListenerAndMalformedOnesReachNoOne)
 {
-    QVFakeWebView page;
-    signIn(page);
-    QVClientManagerScriptObject object;
-    RecordingListener listener(&page);
-    object.setWebView(&page);
-    object.setListener(&listener);
-
-    object.invokeScriptMethod("onCurrentUserIdChanged", { qlonglong(42) });
-    object.invokeScriptMethod("onSubscriptionChanged", {});
-    object.invokeScriptMethod("onBillingFailure", {}); // no refresh
-    object.invokeScriptMethod("onMatchCollectionActivated", {});
-    object.invokeScriptMethod("showDownloadWindow", {});
-    object.invokeScriptMethod("onFreeLimitedNotification", { QVariantMap { { "any", 1 } } });
-    object.invokeScriptMethod("onSecureDialogLoaded", {});
-    object.invokeScriptMethod("onInitialize", {});
-    EXPECT_EQ(listener.events,
-        (QStringList { "user 42 after 1 trips", "subscription after 2 trips", "billing", "match", "downloads",
-            "free limited", "secure dialog", "initialize" }));
-    EXPECT_EQ(page.roundTrips, 3);
-}
-
-TEST(QVClientManagerScriptObject, MalformedCallsReachNoOne)
-{
-    QVFakeWebView page;
-    signIn(page);
-    QVClientManagerScriptObject object;
-    RecordingListener listener(&page);
-    object.setWebView(&page);
-    object.setListener(&listener);
-
     object.invokeScriptMethod("onCurrentUserIdChanged", { QStringLiteral("42") });
     object.invokeScriptMethod("onCurrentUserIdChanged", { 1.5 });
     object.invokeScriptMethod("onCurrentUserIdChanged", { 1e12 });
     object.invokeScriptMethod("onCurrentUserIdChanged", { QVariant::fromValue(nullptr) });
-    object.invokeScriptMethod("onCurrentUserIdChanged", {});
     object.invokeScriptMethod("onCurrentUserIdChanged", { 1, 2 });
     object.invokeScriptMethod("onBillingFailure", { QString(100000, QLatin1Char('x')) });
-    object.invokeScriptMethod("onFreeLimitedNotification", { 1, 2 });
     object.invokeScriptMethod("toString", {});
     EXPECT_TRUE(listener.events.isEmpty());
     EXPECT_EQ(page.roundTrips, 0);
 
     object.invokeScriptMethod("onCurrentUserIdChanged", { -1.0 }); // a whole number, sent as a double
-    EXPECT_EQ(listener.events, QStringList { "user -1 after 1 trips" });
+    object.invokeScriptMethod("onSubscriptionChanged", {});
+    object.invokeScriptMethod("onBillingFailure", {}); // no refresh
+    object.invokeScriptMethod("onFreeLimitedNotification", { QVariantMap { { "any", 1 } } });
+    for (const char* call :
+        { "onMatchCollectionActivated", "showDownloadWindow", "onSecureDialogLoaded", "onInitialize" })
+        object.invokeScriptMethod(call, {});
+    EXPECT_EQ(listener.events,
+        (QStringList { "user -1 after 1 trips", "subscription after 2 trips", "billing", "free limited",
+            "match", "downloads", "secure dialog", "initialize" }));
 }
