@@ -140,6 +140,8 @@ public:
 
     void characters(QStringView text)
     {
+        if (_stack.isEmpty())
+            return;
         Frame& frame = _stack.last();
         if (frame.role != Role::Text && !(frame.role == Role::Key && frame.field != Field::None))
             return;
@@ -354,8 +356,7 @@ Result QVITunesLibraryReader::readXml(QIODevice* device, const std::atomic<bool>
             problem = parser.endElement();
             break;
         case QXmlStreamReader::Characters:
-            if (!parser.isComplete() && !xml.isWhitespace())
-                parser.characters(xml.text());
+            parser.characters(xml.text());
             break;
         default:
             break;
