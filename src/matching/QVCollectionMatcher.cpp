@@ -184,6 +184,14 @@ void QVCollectionMatcher::_cancelPending()
         _pool()->batchCancelServerRequests(identifiers);
 }
 
+QList<QVServerRequestIdentifier> QVCollectionMatcher::pendingBatchIdentifiers() const
+{
+    if (!_run)
+        return {};
+    QMutexLocker locker(&_run->lock);
+    return _run->pending.keys();
+}
+
 void QVCollectionMatcher::onConnectionFinished(QVServerRequestIdentifier identifier, const QByteArray& data)
 {
     if (_run)

@@ -76,6 +76,8 @@ public:
     // Every batch is queued and the run has not ended.
     bool isMatching() const { return _isMatching; }
     RunSummary lastRun() const { return _lastRun; }
+    // The batches of this run still waiting for their end.
+    QList<QVServerRequestIdentifier> pendingBatchIdentifiers() const;
 
     // Artists in first-seen order; tracks lacking any field are left out.
     // Nothing usable gives one empty batch.
