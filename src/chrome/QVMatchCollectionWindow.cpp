@@ -320,8 +320,8 @@ void QVMatchCollectionWindow::onLibraryLoadFailed(qint32)
 void QVMatchCollectionWindow::onLibraryLoadFinished()
 {
     const qsizetype count = _itunesLoader->libraryTracks().value_or(QList<QVITunesTrack>()).size();
-    _songTotalTextField->setText(QStringLiteral("%1 %2").arg(stringWithDecimalStyle(qint64(count)),
-        pluralize(int(qMin<qsizetype>(count, INT_MAX)), QVLocalizedString("song"), QVLocalizedString("songs"))));
+    _songTotalTextField->setText(QStringLiteral("%1 %2").arg(QVUtils::stringWithDecimalStyle(qint64(count)),
+        QVUtils::pluralize(int(qMin<qsizetype>(count, INT_MAX)), QVLocalizedString("song"), QVLocalizedString("songs"))));
     _loadITunesAppIcon();
     _setUsersLibraryName();
     const QString loaded = _itunesLoader->loadedLibraryPath();
@@ -375,8 +375,8 @@ void QVMatchCollectionWindow::onCollectionMatchingFinished()
             QVLocalizedString("The service could not be reached. Your library was not matched; try again later."));
     else if (run.unsentTracks > 0)
         _matchStatusTextField->setText(QVLocalizedString("%1 %2 could not be sent. Try matching again later.")
-                                           .arg(stringWithDecimalStyle(run.unsentTracks),
-                                               pluralize(int(qMin<quint32>(run.unsentTracks, INT_MAX)),
+                                           .arg(QVUtils::stringWithDecimalStyle(run.unsentTracks),
+                                               QVUtils::pluralize(int(qMin<quint32>(run.unsentTracks, INT_MAX)),
                                                    QVLocalizedString("song"), QVLocalizedString("songs"))));
     _sheetDidEnd();
 }

@@ -132,7 +132,7 @@ void QVCollectionMatcher::_queueBatches(Run* run, QList<QVITunesTrack> tracks, Q
         QMutexLocker locker(&run->lock);
         const QVServerRequestIdentifier identifier
             = pool->addServerRequest(call.url, call.parameters, false, delegate.get());
-        run->pending.insert(identifier, { batch.trackCount, std::move(delegate) });
+        run->pending.insert_or_assign(identifier, Pending { batch.trackCount, std::move(delegate) });
         ++run->total;
     }
     const quint64 id = run->id;
@@ -178,10 +178,19 @@ void QVCollectionMatcher::_cancelPending()
     QList<QVServerRequestIdentifier> identifiers;
     {
         QMutexLocker locker(&_run->lock);
-        identifiers = _run->pending.keys();
+        identifiers = _keys(*_run);
     }
     if (!identifiers.isEmpty())
         _pool()->batchCancelServerRequests(identifiers);
+}
+
+QList<QVServerRequestIdentifier> QVCollectionMatcher::_keys(const Run& run)
+{
+    QList<QVServerRequestIdentifier> keys;
+    for (const auto& [identifier, pending] : run.pending)
+        keys.append(identifier);
+    std::sort(keys.begin(), keys.end());
+    return keys;
 }
 
 QList<QVServerRequestIdentifier> QVCollectionMatcher::pendingBatchIdentifiers() const
@@ -189,7 +198,7 @@ QList<QVServerRequestIdentifier> QVCollectionMatcher::pendingBatchIdentifiers() 
     if (!_run)
         return {};
     QMutexLocker locker(&_run->lock);
-    return _run->pending.keys();
+    return _keys(*_run);
 }
 
 void QVCollectionMatcher::onConnectionFinished(QVServerRequestIdentifier identifier, const QByteArray& data)
@@ -225,9 +234,9 @@ void QVCollectionMatcher::_batchEnded(
                 identifier);
             return;
         }
-        trackCount = pending->trackCount;
+        trackCount = pending->second.trackCount;
         // The delegate may be the caller: it is freed with the run.
-        _run->ended.push_back(std::move(pending->delegate));
+        _run->ended.push_back(std::move(pending->second.delegate));
         _run->pending.erase(pending);
     }
     ++_completed;
@@ -278,8 +287,8 @@ void QVCollectionMatcher::_endRun(bool canceled)
 
         QVariantMap history = matchedCollectionHistoryDictionary();
         history.insert(QLatin1String(QVLastMatchedDateKey), mediumDateText(QDate::currentDate()));
-        history.insert(QLatin1String(QVMatchedTrackCountKey), stringWithDecimalStyle(_matchedTracks));
-        history.insert(QLatin1String(QVAddedTrackCountKey), stringWithDecimalStyle(_addedTracks));
+        history.insert(QLatin1String(QVMatchedTrackCountKey), QVUtils::stringWithDecimalStyle(_matchedTracks));
+        history.insert(QLatin1String(QVAddedTrackCountKey), QVUtils::stringWithDecimalStyle(_addedTracks));
         _settings()->setValue(history, QLatin1String(QVLastCollectionMatchedDictionaryKey));
     }
     _addedTrackIdentifiers.clear();

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class QVServerConnection;
@@ -103,7 +104,7 @@ private:
     struct Run {
         quint64 id = 0;
         QMutex lock;
-        QHash<QVServerRequestIdentifier, Pending> pending;
+        std::unordered_map<QVServerRequestIdentifier, Pending> pending;
         quint32 total = 0;
         std::atomic<bool> cancel { false };
         std::thread thread;
@@ -118,6 +119,7 @@ private:
     void _cancelPending();
     void _batchEnded(quint64 run, QVServerRequestIdentifier identifier, Outcome outcome, const QByteArray& data);
     void _endRun(bool canceled);
+    static QList<QVServerRequestIdentifier> _keys(const Run& run);
     void _finishRunThread();
 
     QVCollectionMatchingListener* _listener;

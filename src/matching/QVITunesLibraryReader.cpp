@@ -14,6 +14,13 @@ namespace {
 
 using Result = QVITunesLibraryReader::Result;
 
+Result stopped()
+{
+    Result result;
+    result.status = QVITunesLibraryReader::Status::Stopped;
+    return result;
+}
+
 Result unreadable(const QString& why)
 {
     Result result;
@@ -42,6 +49,14 @@ enum class Role {
 };
 
 struct Frame {
+    Frame(Role role_, Field field_ = Field::None, bool expectsKey_ = true, bool keepsKeys_ = false)
+        : role(role_)
+        , field(field_)
+        , expectsKey(expectsKey_)
+        , keepsKeys(keepsKeys_)
+    {
+    }
+
     Role role;
     Field field = Field::None;
     bool expectsKey = true; // dictionaries: the next child is a key
@@ -81,7 +96,7 @@ public:
             if (_sawRoot || name != u"plist")
                 return QStringLiteral("not a property list");
             _sawRoot = true;
-            _stack.append({ Role::Plist });
+            _stack.append(Frame(Role::Plist));
             return {};
         }
         Frame& parent = _stack.last();
@@ -96,7 +111,7 @@ public:
             parent.hasValue = true;
             if (name != u"dict")
                 return QStringLiteral("the root is not a dictionary");
-            _stack.append({ Role::RootDict, Field::None, true, true });
+            _stack.append(Frame(Role::RootDict, Field::None, true, true));
             _result.tracks.reset();
             return {};
         default:
@@ -319,7 +334,7 @@ Result QVITunesLibraryReader::read(const QString& path, const std::atomic<bool>*
             return unreadable(QStringLiteral("binary library larger than %1 bytes").arg(maximumBinaryFileSize));
         const QByteArray data = file.readAll();
         if (stop && stop->load())
-            return { Status::Stopped };
+            return stopped();
         return readBinary(data);
     }
     return readXml(&file, stop);
@@ -339,7 +354,7 @@ Result QVITunesLibraryReader::readXml(QIODevice* device, const std::atomic<bool>
             if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || atEnd)
                 return unreadable(xml.errorString());
             if (stop && stop->load())
-                return { Status::Stopped };
+                return stopped();
             const QByteArray chunk = device->read(chunkSize);
             if (chunk.isEmpty())
                 atEnd = true;
