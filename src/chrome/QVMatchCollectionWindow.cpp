@@ -25,6 +25,17 @@
 #include <pwd.h>
 #include <unistd.h>
 
+// The window's images are compiled into this static library: register them by
+// hand, once; the call must sit outside any namespace.
+static void initMatchCollectionImages()
+{
+    static const bool initialized = [] {
+        Q_INIT_RESOURCE(QVMatchCollectionImages);
+        return true;
+    }();
+    (void)initialized;
+}
+
 namespace {
 
 constexpr int kIconSize = 64;
@@ -45,6 +56,7 @@ QVMatchCollectionWindow::QVMatchCollectionWindow(QVUserDefaults* defaults, QWidg
     : QVWindow(parent)
     , _defaults(defaults)
 {
+    initMatchCollectionImages();
     setWindowTitle(QVLocalizedString("Match Collection"));
     _itunesLoader = new QVITunesLibraryLoader(this, this);
     _collectionMatcher = new QVCollectionMatcher(this, this);

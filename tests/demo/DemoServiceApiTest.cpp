@@ -490,7 +490,10 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
     EXPECT_EQ(bulkAdd(library).status, 200);
     EXPECT_EQ(bulkAdd(library).status, 500);
     ASSERT_EQ(control("bulkAddToLibrary", "drop").status, 200);
-    EXPECT_EQ(bulkAdd(library).status, 0) << "a dropped connection gives no answer";
+    // The connection closes before the promised body.
+    const DemoHttpResponse dropped = bulkAdd(library);
+    EXPECT_EQ(dropped.header("Content-Length"), "64");
+    EXPECT_LT(dropped.body.size(), 64);
     ASSERT_EQ(control("bulkAddToLibrary", "ok").status, 200);
     EXPECT_EQ(bulkAdd(library).status, 200);
     const QByteArray sent = data(library);
