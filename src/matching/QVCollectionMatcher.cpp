@@ -54,17 +54,21 @@ QList<QVCollectionMatcher::Batch> QVCollectionMatcher::batchesFromTracks(const Q
     for (const QVITunesTrack& track : tracks) {
         if (!track.artist || !track.album || !track.name)
             continue;
-        auto known = indexOfArtist.constFind(*track.artist);
+        // Cut as uploaded, so names alike after the cut share one entry
+        // instead of overwriting each other.
+        const QString artistName = QVServiceHTTPInterface::uploadedName(*track.artist);
+        auto known = indexOfArtist.constFind(artistName);
         qsizetype index;
         if (known == indexOfArtist.constEnd()) {
             index = artists.size();
-            indexOfArtist.insert(*track.artist, index);
-            artists.append({ *track.artist, {}, 0 });
+            indexOfArtist.insert(artistName, index);
+            artists.append({ artistName, {}, 0 });
         } else {
             index = *known;
         }
         Artist& artist = artists[index];
-        artist.albums[*track.album].append(*track.name);
+        artist.albums[QVServiceHTTPInterface::uploadedName(*track.album)].append(
+            QVServiceHTTPInterface::uploadedName(*track.name));
         ++artist.trackCount;
     }
 

@@ -107,6 +107,11 @@ TEST(QVCollectionMatcherBatchingTest, BatchesHoldWholeArtistsInFirstSeenOrder)
     ASSERT_EQ(batches.size(), 1);
     EXPECT_EQ(batches[0].trackCount, 1);
     EXPECT_EQ(batches[0].tracks.value(QStringLiteral("A")).value(QStringLiteral("B")), QStringList({ "" }));
+    // Names are cut as uploaded: albums alike in their first 1,024 characters are one.
+    const QString longAlbum(QVServiceHTTPInterface::maximumNameLength, u'a');
+    const auto cut = QVCollectionMatcher::batchesFromTracks({ track(QStringLiteral("A"), longAlbum + u'1', QStringLiteral("x")),
+        track(QStringLiteral("A"), longAlbum + u'2', QStringLiteral("y")) });
+    EXPECT_EQ(cut[0].tracks.value(QStringLiteral("A")).value(longAlbum), QStringList({ "x", "y" }));
     // Runs repeat: the same library gives the same batches.
     const auto library = artistTracks(QStringLiteral("P"), 30) + artistTracks(QStringLiteral("Q"), 30);
     EXPECT_EQ(QVCollectionMatcher::batchesFromTracks(library)[0].tracks.keys(), QStringList({ "P" }));
