@@ -111,7 +111,8 @@ int main(int argc, char** argv)
         });
         if (tracks != size)
             std::fprintf(stderr, "reader read %lld tracks\n", static_cast<long long>(tracks));
-        QVBenchStats::of(reader.ms).print(qPrintable(QStringLiteral("streaming reader, %1 tracks").arg(size)));
+        QVBenchStats::of(reader.ms).print(
+            qPrintable(QStringLiteral("streaming reader, %1 tracks").arg(size)));
         QVBenchStats::of(reader.mb).print(qPrintable(QStringLiteral("  peak resident growth")), "MB");
 
         const Sample baseline = measure(libplistRuns, [&] {
@@ -155,7 +156,8 @@ int main(int argc, char** argv)
     const auto batches = QVCollectionMatcher::batchesFromTracks(half);
     for (const auto& batch : batches) {
         const auto call = api.bulkAddToLibraryCall(batch.tracks);
-        largest = qMax(largest, 5 + QUrl::toPercentEncoding(call.parameters.value(QStringLiteral("data")).toString()).size());
+        largest = qMax(
+            largest, 5 + QUrl::toPercentEncoding(call.parameters.value(QStringLiteral("data"))).size());
     }
     QVServerConnection pool;
     QVTestDefaults defaults;

@@ -69,9 +69,10 @@ QVMatchCollectionWindow::QVMatchCollectionWindow(QVUserDefaults* defaults, QWidg
     _matchCollectionButton->setFontName(sansFont(13).family());
     _matchCollectionButton->setFontSize(13);
     _matchCollectionButton->setBackgroundImage(QStringLiteral("button_glossy_bg.png"),
-        QStringLiteral("button_glossy_cap.png"), QString(), QString(), QStringLiteral("button_glossy_bg_down.png"),
-        QStringLiteral("button_glossy_cap_down.png"), QString(), QString(),
-        QStringLiteral("button_glossy_bg_inactive.png"), QStringLiteral("button_glossy_cap_inactive.png"));
+        QStringLiteral("button_glossy_cap.png"), QString(), QString(),
+        QStringLiteral("button_glossy_bg_down.png"), QStringLiteral("button_glossy_cap_down.png"), QString(),
+        QString(), QStringLiteral("button_glossy_bg_inactive.png"),
+        QStringLiteral("button_glossy_cap_inactive.png"));
     _matchCollectionButton->setCustomTextYOffset(3);
     _setMatchCollectionButtonEnabled(true);
 
@@ -105,8 +106,9 @@ void QVMatchCollectionWindow::_buildContents()
     layout->setSpacing(12);
 
     _dialogDescriptionTextField = new QLabel(
-        QVLocalizedString("[product_name] looks for the songs of your iTunes library in its catalogue and adds the "
-                          "ones it finds to your collection."),
+        QVLocalizedString(
+            "[product_name] looks for the songs of your iTunes library in its catalogue and adds the "
+            "ones it finds to your collection."),
         content);
     _dialogDescriptionTextField->setWordWrap(true);
     _dialogDescriptionTextField->setFont(sansFont(13));
@@ -164,7 +166,8 @@ void QVMatchCollectionWindow::_buildContents()
 
     _matchCollectionButton = new QVTextPushButton(content);
     _matchCollectionButton->setTitle(QVLocalizedString("Match Collection"));
-    connect(_matchCollectionButton, &QAbstractButton::clicked, this, &QVMatchCollectionWindow::matchCollection);
+    connect(
+        _matchCollectionButton, &QAbstractButton::clicked, this, &QVMatchCollectionWindow::matchCollection);
     layout->addWidget(_matchCollectionButton, 0, Qt::AlignRight);
 
     // The sheet that covers the window while a run goes.
@@ -225,7 +228,8 @@ void QVMatchCollectionWindow::_loadITunesAppIcon(const QString& name)
 {
     _itunesImageName = name;
     const QVImage image = QVImage::named(name);
-    _itunesImageView->setPixmap(QPixmap::fromImage(image.toImage(QSize(kIconSize, kIconSize), devicePixelRatioF())));
+    _itunesImageView->setPixmap(
+        QPixmap::fromImage(image.toImage(QSize(kIconSize, kIconSize), devicePixelRatioF())));
 }
 
 void QVMatchCollectionWindow::_setUsersLibraryName()
@@ -237,7 +241,8 @@ void QVMatchCollectionWindow::_setMatchCollectionButtonEnabled(bool enabled)
 {
     QVUIConstantsService* constants = QVUIConstantsService::sharedInstance();
     _matchCollectionButton->setEnabled(enabled);
-    _matchCollectionButton->setTextColor(enabled ? constants->defaultShadowedWhiteTextColor() : QColor(Qt::gray));
+    _matchCollectionButton->setTextColor(
+        enabled ? constants->defaultShadowedWhiteTextColor() : QColor(Qt::gray));
     _matchCollectionButton->setTextShadowColor(
         enabled ? constants->defaultNowPlayingViewTextShadow() : constants->defaultTextShadowWithAlpha(0));
 }
@@ -333,7 +338,8 @@ void QVMatchCollectionWindow::onLibraryLoadFinished()
 {
     const qsizetype count = _itunesLoader->libraryTracks().value_or(QList<QVITunesTrack>()).size();
     _songTotalTextField->setText(QStringLiteral("%1 %2").arg(QVUtils::stringWithDecimalStyle(qint64(count)),
-        QVUtils::pluralize(int(qMin<qsizetype>(count, INT_MAX)), QVLocalizedString("song"), QVLocalizedString("songs"))));
+        QVUtils::pluralize(
+            int(qMin<qsizetype>(count, INT_MAX)), QVLocalizedString("song"), QVLocalizedString("songs"))));
     _loadITunesAppIcon();
     _setUsersLibraryName();
     const QString loaded = _itunesLoader->loadedLibraryPath();
@@ -350,7 +356,8 @@ void QVMatchCollectionWindow::matchCollection()
     if (!signedIn || _collectionMatcher->isRunning())
         return;
     _matchStatusTextField->clear();
-    _collectionMatcher->uploadITunesLibraryTracks(_itunesLoader->libraryTracks().value_or(QList<QVITunesTrack>()));
+    _collectionMatcher->uploadITunesLibraryTracks(
+        _itunesLoader->libraryTracks().value_or(QList<QVITunesTrack>()));
 }
 
 void QVMatchCollectionWindow::onCollectionMatchingStarted()
@@ -383,13 +390,14 @@ void QVMatchCollectionWindow::onCollectionMatchingFinished()
 {
     const QVCollectionMatcher::RunSummary run = _collectionMatcher->lastRun();
     if (run.serviceUnreachable())
-        _matchStatusTextField->setText(
-            QVLocalizedString("The service could not be reached. Your library was not matched; try again later."));
+        _matchStatusTextField->setText(QVLocalizedString(
+            "The service could not be reached. Your library was not matched; try again later."));
     else if (run.unsentTracks > 0)
-        _matchStatusTextField->setText(QVLocalizedString("%1 %2 could not be sent. Try matching again later.")
-                                           .arg(QVUtils::stringWithDecimalStyle(run.unsentTracks),
-                                               QVUtils::pluralize(int(qMin<quint32>(run.unsentTracks, INT_MAX)),
-                                                   QVLocalizedString("song"), QVLocalizedString("songs"))));
+        _matchStatusTextField->setText(
+            QVLocalizedString("%1 %2 could not be sent. Try matching again later.")
+                .arg(QVUtils::stringWithDecimalStyle(run.unsentTracks),
+                    QVUtils::pluralize(int(qMin<quint32>(run.unsentTracks, INT_MAX)),
+                        QVLocalizedString("song"), QVLocalizedString("songs"))));
     _sheetDidEnd();
 }
 

@@ -4,7 +4,8 @@
 #include "QVLog.h"
 #include "QVServerError.h"
 
-void QVCollectionMatchRequest::onConnectionFinished(QVServerRequestIdentifier identifier, const QByteArray& data)
+void QVCollectionMatchRequest::onConnectionFinished(
+    QVServerRequestIdentifier identifier, const QByteArray& data)
 {
     // An error page is no answer: its songs were not matched.
     const bool answered = _statusCode >= 200 && _statusCode < 300;
@@ -14,7 +15,8 @@ void QVCollectionMatchRequest::onConnectionFinished(QVServerRequestIdentifier id
         answered ? QVCollectionMatcher::Outcome::Answered : QVCollectionMatcher::Outcome::Failed, data);
 }
 
-void QVCollectionMatchRequest::onConnectionFailed(QVServerRequestIdentifier identifier, const QVServerError& error)
+void QVCollectionMatchRequest::onConnectionFailed(
+    QVServerRequestIdentifier identifier, const QVServerError& error)
 {
     QVLog("[WARNING] Connection failed trying to match collection! : %s", qPrintable(error.description()));
     _matcher->_batchEnded(_run, identifier, QVCollectionMatcher::Outcome::Failed, {});

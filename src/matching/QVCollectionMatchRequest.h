@@ -16,7 +16,10 @@ public:
     {
     }
 
-    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override { _statusCode = statusCode; }
+    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override
+    {
+        _statusCode = statusCode;
+    }
     void onConnectionFinished(QVServerRequestIdentifier identifier, const QByteArray& data) override;
     void onConnectionFailed(QVServerRequestIdentifier identifier, const QVServerError& error) override;
     void onConnectionCanceled(QVServerRequestIdentifier identifier) override;

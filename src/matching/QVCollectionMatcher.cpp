@@ -141,8 +141,7 @@ void QVCollectionMatcher::_queueBatches(Run* run, QList<QVITunesTrack> tracks, Q
     }
     const quint64 id = run->id;
     QMetaObject::invokeMethod(
-        this,
-        [this, id] { QVEventQueue::sharedInstance()->post(this, [this, id] { _onAllQueued(id); }); },
+        this, [this, id] { QVEventQueue::sharedInstance()->post(this, [this, id] { _onAllQueued(id); }); },
         Qt::QueuedConnection);
 }
 
@@ -234,8 +233,7 @@ void QVCollectionMatcher::_batchEnded(
         QMutexLocker locker(&_run->lock);
         auto pending = _run->pending.find(identifier);
         if (pending == _run->pending.end()) {
-            QVLog("[WARNING] Ignored an answer for request %u, which is no batch of this match",
-                identifier);
+            QVLog("[WARNING] Ignored an answer for request %u, which is no batch of this match", identifier);
             return;
         }
         trackCount = pending->second.trackCount;
@@ -270,8 +268,7 @@ void QVCollectionMatcher::_batchEnded(
         total = _run->total;
     }
     if (outcome == Outcome::Answered)
-        _listener->onCollectionMatchingProgress(
-            quint32(float(_completed) / float(total) * 100.0f));
+        _listener->onCollectionMatchingProgress(quint32(float(_completed) / float(total) * 100.0f));
     if (_completed == total)
         _endRun(_run->cancel.load() || outcome == Outcome::Canceled);
 }
@@ -291,7 +288,8 @@ void QVCollectionMatcher::_endRun(bool canceled)
 
         QVariantMap history = matchedCollectionHistoryDictionary();
         history.insert(QLatin1String(QVLastMatchedDateKey), mediumDateText(QDate::currentDate()));
-        history.insert(QLatin1String(QVMatchedTrackCountKey), QVUtils::stringWithDecimalStyle(_matchedTracks));
+        history.insert(
+            QLatin1String(QVMatchedTrackCountKey), QVUtils::stringWithDecimalStyle(_matchedTracks));
         history.insert(QLatin1String(QVAddedTrackCountKey), QVUtils::stringWithDecimalStyle(_addedTracks));
         _settings()->setValue(history, QLatin1String(QVLastCollectionMatchedDictionaryKey));
     }

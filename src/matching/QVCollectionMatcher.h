@@ -117,7 +117,8 @@ private:
     void _queueBatches(Run* run, QList<QVITunesTrack> tracks, QString baseURL);
     void _onAllQueued(quint64 run);
     void _cancelPending();
-    void _batchEnded(quint64 run, QVServerRequestIdentifier identifier, Outcome outcome, const QByteArray& data);
+    void _batchEnded(
+        quint64 run, QVServerRequestIdentifier identifier, Outcome outcome, const QByteArray& data);
     void _endRun(bool canceled);
     static QList<QVServerRequestIdentifier> _keys(const Run& run);
     void _finishRunThread();

@@ -39,9 +39,8 @@ void QVITunesLibraryLoader::loadLibraryAtPath(const QString& path)
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, result = std::move(result)]() mutable {
-                    QVEventQueue::sharedInstance()->post(this, [this, generation, result = std::move(result)] {
-                        _onReadEnded(generation, result);
-                    });
+                    QVEventQueue::sharedInstance()->post(this,
+                        [this, generation, result = std::move(result)] { _onReadEnded(generation, result); });
                 },
                 Qt::QueuedConnection);
         }

@@ -323,7 +323,8 @@ struct PlistDeleter {
 Result QVITunesLibraryReader::read(const QString& path, const std::atomic<bool>* stop)
 {
     // A FIFO or a device would block the read for ever.
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return unreadable(QStringLiteral("not a regular file"));
     QFile file(path);
@@ -331,7 +332,8 @@ Result QVITunesLibraryReader::read(const QString& path, const std::atomic<bool>*
         return unreadable(file.errorString());
     if (file.peek(8) == "bplist00") {
         if (file.size() > maximumBinaryFileSize)
-            return unreadable(QStringLiteral("binary library larger than %1 bytes").arg(maximumBinaryFileSize));
+            return unreadable(
+                QStringLiteral("binary library larger than %1 bytes").arg(maximumBinaryFileSize));
         const QByteArray data = file.readAll();
         if (stop && stop->load())
             return stopped();
@@ -454,8 +456,9 @@ Result QVITunesLibraryReader::readBinary(const QByteArray& data)
                 const uint32_t itemCount = plist_array_get_size(items);
                 for (uint32_t j = 0; j < itemCount; ++j) {
                     plist_t item = plist_array_get_item(items, j);
-                    plist_t id = plist_get_node_type(item) == PLIST_DICT ? plist_dict_get_item(item, "Track ID")
-                                                                         : nullptr;
+                    plist_t id = plist_get_node_type(item) == PLIST_DICT
+                        ? plist_dict_get_item(item, "Track ID")
+                        : nullptr;
                     if (id && plist_get_node_type(id) == PLIST_UINT) {
                         uint64_t value = 0;
                         plist_get_uint_val(id, &value);

@@ -469,10 +469,12 @@ TEST_F(DemoServiceApiTest, AlbumArtAnswersRangesAndRefusesBadCalls)
 TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
 {
     const QJsonObject library { { QStringLiteral("Mira Okafor"),
-        QJsonObject { { QStringLiteral("Blue Hour Sessions"), QJsonArray { QStringLiteral("Blue Hour") } } } } };
+        QJsonObject {
+            { QStringLiteral("Blue Hour Sessions"), QJsonArray { QStringLiteral("Blue Hour") } } } } };
     const auto received = [this](const QByteArray& call) {
         QList<QPair<int, QByteArray>> out;
-        for (const auto& entry : json(client->get("/api/demo/received/" + call)).value(QStringLiteral("received")).toArray())
+        for (const auto& entry :
+            json(client->get("/api/demo/received/" + call)).value(QStringLiteral("received")).toArray())
             out.append({ entry.toObject().value(QStringLiteral("status")).toInt(),
                 entry.toObject().value(QStringLiteral("data")).toString().toUtf8() });
         return out;
@@ -498,8 +500,8 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
     EXPECT_EQ(bulkAdd(library).status, 200);
     const QByteArray sent = data(library);
     EXPECT_EQ(received("bulkAddToLibrary"),
-        (QList<QPair<int, QByteArray>> { { 200, sent }, { 200, sent }, { 500, sent }, { 0, sent },
-            { 200, sent } }));
+        (QList<QPair<int, QByteArray>> {
+            { 200, sent }, { 200, sent }, { 500, sent }, { 0, sent }, { 200, sent } }));
     EXPECT_TRUE(received("addToLibraryCompleted").isEmpty());
     EXPECT_EQ(client->get("/api/demo/received/submitAppLog").status, 404);
 

@@ -21,7 +21,8 @@ public:
     static Track track(int index)
     {
         const int artist = artistOf(index);
-        return { QStringLiteral("Artíst %1 ñ").arg(artist), QStringLiteral("Albüm %1-%2").arg(artist).arg(index % 3),
+        return { QStringLiteral("Artíst %1 ñ").arg(artist),
+            QStringLiteral("Albüm %1-%2").arg(artist).arg(index % 3),
             QStringLiteral("Sóng %1 «%2»").arg(index).arg(index % 7) };
     }
     // Runs of tracks share an artist; run lengths cycle through 1 to 120.
@@ -41,12 +42,13 @@ public:
 
     static void write(QIODevice* out, int trackCount, int playlistCount = 3)
     {
-        out->write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST "
-                   "1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n"
-                   "\t<key>Major Version</key><integer>1</integer>\n\t<key>Minor Version</key><integer>1</integer>\n"
-                   "\t<key>Application Version</key><string>12.9.5.5</string>\n"
-                   "\t<key>Music Folder</key><string>file:///Users/r/Music/iTunes/iTunes%20Media/</string>\n"
-                   "\t<key>Tracks</key>\n\t<dict>\n");
+        out->write(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST "
+            "1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n"
+            "\t<key>Major Version</key><integer>1</integer>\n\t<key>Minor Version</key><integer>1</integer>\n"
+            "\t<key>Application Version</key><string>12.9.5.5</string>\n"
+            "\t<key>Music Folder</key><string>file:///Users/r/Music/iTunes/iTunes%20Media/</string>\n"
+            "\t<key>Tracks</key>\n\t<dict>\n");
         for (int i = 0; i < trackCount; ++i) {
             const Track t = track(i);
             QByteArray entry;
@@ -61,26 +63,31 @@ public:
             // The three keys the reader keeps come in a different order each time.
             for (int k = 0; k < 3; ++k)
                 entry += fields[(i + k) % 3];
-            entry += "\t\t\t<key>Album Artist</key><string>" + escaped(t.artist) + "</string>\n"
-                     "\t\t\t<key>Composer</key><string>Cómposer &amp; Co</string>\n"
-                     "\t\t\t<key>Genre</key><string>Jazz</string>\n"
-                     "\t\t\t<key>Kind</key><string>MPEG audio file</string>\n"
-                     "\t\t\t<key>Size</key><integer>"
+            entry += "\t\t\t<key>Album Artist</key><string>" + escaped(t.artist)
+                + "</string>\n"
+                  "\t\t\t<key>Composer</key><string>Cómposer &amp; Co</string>\n"
+                  "\t\t\t<key>Genre</key><string>Jazz</string>\n"
+                  "\t\t\t<key>Kind</key><string>MPEG audio file</string>\n"
+                  "\t\t\t<key>Size</key><integer>"
                 + QByteArray::number(3000000 + i) + "</integer>\n\t\t\t<key>Total Time</key><integer>"
-                + QByteArray::number(180000 + i) + "</integer>\n"
+                + QByteArray::number(180000 + i)
+                + "</integer>\n"
                   "\t\t\t<key>Disc Number</key><integer>1</integer>\n"
                   "\t\t\t<key>Track Number</key><integer>"
-                + QByteArray::number(i % 15 + 1) + "</integer>\n"
+                + QByteArray::number(i % 15 + 1)
+                + "</integer>\n"
                   "\t\t\t<key>Year</key><integer>1999</integer>\n"
                   "\t\t\t<key>Date Modified</key><date>2012-01-01T10:00:00Z</date>\n"
                   "\t\t\t<key>Date Added</key><date>2012-01-02T10:00:00Z</date>\n"
                   "\t\t\t<key>Bit Rate</key><integer>256</integer>\n"
                   "\t\t\t<key>Sample Rate</key><integer>44100</integer>\n"
                   "\t\t\t<key>Play Count</key><integer>"
-                + QByteArray::number(i % 40) + "</integer>\n"
+                + QByteArray::number(i % 40)
+                + "</integer>\n"
                   "\t\t\t<key>Compilation</key><true/>\n"
                   "\t\t\t<key>Persistent ID</key><string>"
-                + QByteArray::number(0x1234567890ABCULL + i, 16).toUpper() + "</string>\n"
+                + QByteArray::number(0x1234567890ABCULL + i, 16).toUpper()
+                + "</string>\n"
                   "\t\t\t<key>Track Type</key><string>File</string>\n"
                   "\t\t\t<key>Location</key><string>file:///Users/r/Music/iTunes/iTunes%20Media/Music/"
                 + QByteArray::number(i) + ".mp3</string>\n\t\t</dict>\n";

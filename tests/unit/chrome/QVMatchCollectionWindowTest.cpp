@@ -1,7 +1,7 @@
+#include "QVMatchCollectionWindow.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVITunesLibraryFixture.h"
-#include "QVMatchCollectionWindow.h"
 #include "QVServerConnection.h"
 #include "QVTestDefaults.h"
 #include "QVTestWait.h"
@@ -106,7 +106,8 @@ TEST_F(QVMatchCollectionWindowTest, ChoosingAFolderLoadsItsLibraryOrShowsTheFail
     window->show();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(window->libraryNameTextField()->text(), QStringLiteral("No iTunes library found."));
-    EXPECT_EQ(window->songTotalTextField()->text(), QStringLiteral("You can try choosing your iTunes folder."));
+    EXPECT_EQ(
+        window->songTotalTextField()->text(), QStringLiteral("You can try choosing your iTunes folder."));
     EXPECT_EQ(window->itunesImageName(), QStringLiteral("icon_warning"));
     EXPECT_FALSE(window->matchCollectionButton()->isEnabled());
 
@@ -166,7 +167,10 @@ protected:
         struct Reply : QVServerRequestDelegate {
             bool ended = false;
             void onConnectionFinished(QVServerRequestIdentifier, const QByteArray&) override { ended = true; }
-            void onConnectionFailed(QVServerRequestIdentifier, const QVServerError&) override { ended = true; }
+            void onConnectionFailed(QVServerRequestIdentifier, const QVServerError&) override
+            {
+                ended = true;
+            }
         } reply;
         pool.addServerRequest(service.baseUrl() + QStringLiteral("/api/demo/control"),
             QVServerRequestParams { { QStringLiteral("call"), QStringLiteral("bulkAddToLibrary") },

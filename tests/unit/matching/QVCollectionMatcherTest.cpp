@@ -58,7 +58,10 @@ struct Reply : QVServerRequestDelegate {
     int status = 0;
     QByteArray body;
     bool ended = false;
-    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override { status = statusCode; }
+    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override
+    {
+        status = statusCode;
+    }
     void onConnectionFinished(QVServerRequestIdentifier, const QByteArray& data) override
     {
         body = data;
@@ -77,7 +80,8 @@ TEST(QVCollectionMatcherBatchingTest, BatchesHoldWholeArtistsInFirstSeenOrder)
         QList<int> counts;
     };
     const Case cases[] = {
-        { "three of twenty", { { "C", 20 }, { "A", 20 }, { "B", 20 } }, { { "C", "A" }, { "B" } }, { 40, 20 } },
+        { "three of twenty", { { "C", 20 }, { "A", 20 }, { "B", 20 } }, { { "C", "A" }, { "B" } },
+            { 40, 20 } },
         { "one large artist", { { "A", 120 } }, { { "A" } }, { 120 } },
         { "small then large", { { "A", 10 }, { "B", 60 } }, { { "A" }, { "B" } }, { 10, 60 } },
         { "exactly 49", { { "Z", 48 }, { "Y", 1 }, { "X", 1 } }, { { "Z", "Y" }, { "X" } }, { 49, 1 } },
@@ -101,7 +105,8 @@ TEST(QVCollectionMatcherBatchingTest, BatchesHoldWholeArtistsInFirstSeenOrder)
 
     // A track lacking any field is left out; an empty name is a name.
     const QList<QVITunesTrack> partial = { { QStringLiteral("A"), std::nullopt, QStringLiteral("x") },
-        { std::nullopt, QStringLiteral("B"), QStringLiteral("y") }, { QStringLiteral("A"), QStringLiteral("B"), std::nullopt },
+        { std::nullopt, QStringLiteral("B"), QStringLiteral("y") },
+        { QStringLiteral("A"), QStringLiteral("B"), std::nullopt },
         { QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("") } };
     const auto batches = QVCollectionMatcher::batchesFromTracks(partial);
     ASSERT_EQ(batches.size(), 1);
@@ -109,8 +114,9 @@ TEST(QVCollectionMatcherBatchingTest, BatchesHoldWholeArtistsInFirstSeenOrder)
     EXPECT_EQ(batches[0].tracks.value(QStringLiteral("A")).value(QStringLiteral("B")), QStringList({ "" }));
     // Names are cut as uploaded: albums alike in their first 1,024 characters are one.
     const QString longAlbum(QVServiceHTTPInterface::maximumNameLength, u'a');
-    const auto cut = QVCollectionMatcher::batchesFromTracks({ track(QStringLiteral("A"), longAlbum + u'1', QStringLiteral("x")),
-        track(QStringLiteral("A"), longAlbum + u'2', QStringLiteral("y")) });
+    const auto cut = QVCollectionMatcher::batchesFromTracks(
+        { track(QStringLiteral("A"), longAlbum + u'1', QStringLiteral("x")),
+            track(QStringLiteral("A"), longAlbum + u'2', QStringLiteral("y")) });
     EXPECT_EQ(cut[0].tracks.value(QStringLiteral("A")).value(longAlbum), QStringList({ "x", "y" }));
     // Runs repeat: the same library gives the same batches.
     const auto library = artistTracks(QStringLiteral("P"), 30) + artistTracks(QStringLiteral("Q"), 30);
@@ -120,12 +126,14 @@ TEST(QVCollectionMatcherBatchingTest, BatchesHoldWholeArtistsInFirstSeenOrder)
 TEST(QVCollectionMatcherBatchingTest, TheDateIsTheLocalesMediumStyle)
 {
     const QDate day(2026, 12, 5);
-    EXPECT_EQ(QVCollectionMatcher::mediumDateText(day, QLocale(QStringLiteral("en_US"))), QStringLiteral("Dec 5, 2026"));
+    EXPECT_EQ(QVCollectionMatcher::mediumDateText(day, QLocale(QStringLiteral("en_US"))),
+        QStringLiteral("Dec 5, 2026"));
     for (const char* name : { "de_DE", "fr_FR", "ja_JP", "en_GB" }) {
         const QLocale locale { QLatin1String(name) };
         const QString text = QVCollectionMatcher::mediumDateText(day, locale);
         SCOPED_TRACE(name);
-        EXPECT_FALSE(text.contains(locale.dayName(day.dayOfWeek(), QLocale::LongFormat))) << text.toStdString();
+        EXPECT_FALSE(text.contains(locale.dayName(day.dayOfWeek(), QLocale::LongFormat)))
+            << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("2026")));
     }
 }
@@ -178,7 +186,8 @@ protected:
     {
         listener.events.clear();
         ASSERT_TRUE(matcher->uploadITunesLibraryTracks(tracks));
-        ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, seconds * 1000)) << listener.events.join(", ").toStdString();
+        ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, seconds * 1000))
+            << listener.events.join(", ").toStdString();
     }
 
     QVDemoService service;
@@ -217,11 +226,14 @@ TEST_F(QVCollectionMatcherTest, AnsweredBatchesAddUpIntoTheHistoryAndTheCompleti
     QList<QStringList> artists;
     for (const QJsonObject& batch : batches)
         artists.append(batch.keys());
-    std::sort(artists.begin(), artists.end(), [](const QStringList& a, const QStringList& b) { return a.size() > b.size(); });
-    EXPECT_EQ(artists, QList<QStringList>({ { "Nobody 1", "Nobody 2", "The Paper Lanterns" }, { "Mira Okafor" } }));
+    std::sort(artists.begin(), artists.end(),
+        [](const QStringList& a, const QStringList& b) { return a.size() > b.size(); });
+    EXPECT_EQ(
+        artists, QList<QStringList>({ { "Nobody 1", "Nobody 2", "The Paper Lanterns" }, { "Mira Okafor" } }));
 
     const QVariantMap after = history();
-    EXPECT_EQ(after.value(QLatin1String(QVLastMatchedDateKey)), QVCollectionMatcher::mediumDateText(QDate::currentDate()));
+    EXPECT_EQ(after.value(QLatin1String(QVLastMatchedDateKey)),
+        QVCollectionMatcher::mediumDateText(QDate::currentDate()));
     EXPECT_EQ(after.value(QLatin1String(QVMatchedTrackCountKey)), QStringLiteral("3"));
     EXPECT_EQ(after.value(QLatin1String(QVAddedTrackCountKey)), QStringLiteral("3"));
     ASSERT_TRUE(QVWaitUntil([this] { return !received(QStringLiteral("addToLibraryCompleted")).isEmpty(); }));
@@ -261,7 +273,8 @@ TEST_F(QVCollectionMatcherTest, AHundredThousandTracksArriveOnceEachInWholeArtis
     for (const QJsonObject& batch : batches) {
         int count = 0;
         for (auto artist = batch.begin(); artist != batch.end(); ++artist) {
-            EXPECT_FALSE(artistsSeen.contains(artist.key())) << "artist split: " << artist.key().toStdString();
+            EXPECT_FALSE(artistsSeen.contains(artist.key()))
+                << "artist split: " << artist.key().toStdString();
             artistsSeen.insert(artist.key());
             const QJsonObject albums = artist.value().toObject();
             for (auto album = albums.begin(); album != albums.end(); ++album) {
@@ -316,7 +329,9 @@ TEST_F(QVCollectionMatcherTest, ACancelAfterOneOfThreeBatchesKeepsTheFirstBatchs
     // Whichever batch was answered, its counts and only its counts are kept.
     const auto answered = received(QStringLiteral("bulkAddToLibrary"));
     ASSERT_EQ(answered.size(), 1);
-    const QString expected = answered.first().contains(QStringLiteral("The Paper Lanterns")) ? QStringLiteral("3") : QStringLiteral("0");
+    const QString expected = answered.first().contains(QStringLiteral("The Paper Lanterns"))
+        ? QStringLiteral("3")
+        : QStringLiteral("0");
     EXPECT_EQ(after.value(QLatin1String(QVMatchedTrackCountKey)), expected);
     control(QStringLiteral("bulkAddToLibrary"), QStringLiteral("ok"));
 }
@@ -345,7 +360,8 @@ TEST_F(QVCollectionMatcherTest, ALostNetworkLeavesTheHistoryOrCountsWhatWasAnswe
     EXPECT_EQ(matcher->lastRun().failed, 2u);
     EXPECT_GT(matcher->lastRun().unsentTracks, 0u);
     EXPECT_NE(history().value(QLatin1String(QVLastMatchedDateKey)), QStringLiteral("Never"));
-    ASSERT_TRUE(QVWaitUntil([this] { return received(QStringLiteral("addToLibraryCompleted")).size() == 1; }));
+    ASSERT_TRUE(
+        QVWaitUntil([this] { return received(QStringLiteral("addToLibraryCompleted")).size() == 1; }));
 
     // Error pages are no answers either.
     control(QStringLiteral("bulkAddToLibrary"), QStringLiteral("status500"));
@@ -378,7 +394,8 @@ TEST_F(QVCollectionMatcherTest, EachBatchEndsOnceAndASecondUploadIsRefused)
     matcher->onConnectionFinished(pending[1], R"({"found": 5, "new": 1, "tracks": [3], "albums": []})");
     matcher->onConnectionFinished(pending[2], "not json");
     matcher->onConnectionFinished(pending[2], answer);
-    EXPECT_EQ(listener.events, QStringList({ "started", "progress 33", "progress 66", "progress 100", "finished" }));
+    EXPECT_EQ(listener.events,
+        QStringList({ "started", "progress 33", "progress 66", "progress 100", "finished" }));
     EXPECT_EQ(history().value(QLatin1String(QVMatchedTrackCountKey)), QStringLiteral("35"));
     EXPECT_EQ(history().value(QLatin1String(QVAddedTrackCountKey)), QStringLiteral("13"));
     control(QStringLiteral("bulkAddToLibrary"), QStringLiteral("ok"));

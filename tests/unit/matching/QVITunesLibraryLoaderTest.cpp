@@ -1,5 +1,5 @@
-#include "QVITunesLibraryFixture.h"
 #include "QVITunesLibraryLoader.h"
+#include "QVITunesLibraryFixture.h"
 #include "QVTestWait.h"
 
 #include <gtest/gtest.h>
@@ -139,25 +139,28 @@ TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
 
 TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksAndThePlaylists)
 {
-    const QByteArray library = plist(
-        "<dict>"
-        "<key>Playlists</key><array><dict><key>Playlist Items</key><array>"
-        "<dict><key>Track ID</key><integer>2</integer></dict><dict><key>Track ID</key><string>9</string></dict>"
-        "<dict><key>Track ID</key><integer>1</integer></dict></array><key>Name</key><string>Mix</string></dict>"
-        "<string>not a playlist</string></array>"
-        "<key>Other</key><dict><key>Artist</key><string>ignored</string><key>n</key><array><dict/></array></dict>"
-        "<key>Tracks</key><dict>"
-        // Keys in any order; entities, character references and CDATA read as text.
-        "<key>1</key><dict><key>Name</key><string>Rock &amp; Roll &#233;<![CDATA[ <raw> ]]></string>"
-        "<key>Play Count</key><integer>3</integer><key>Album</key><string>A</string>"
-        "<key>Artist</key><string>Same</string></dict>"
-        // Other types count as absent; an empty string is present.
-        "<key>2</key><dict><key>Artist</key><string>Same</string><key>Album</key><integer>7</integer>"
-        "<key>Name</key><string></string></dict>"
-        "<key>3</key><dict><key>Artist</key><dict><key>Name</key><string>inner</string></dict>"
-        "<key>Album</key><string>A</string><key>Name</key><string/></dict>"
-        "<key>4</key><string>not a track</string>"
-        "</dict></dict>");
+    const QByteArray library
+        = plist("<dict>"
+                "<key>Playlists</key><array><dict><key>Playlist Items</key><array>"
+                "<dict><key>Track ID</key><integer>2</integer></dict><dict><key>Track "
+                "ID</key><string>9</string></dict>"
+                "<dict><key>Track "
+                "ID</key><integer>1</integer></dict></array><key>Name</key><string>Mix</string></dict>"
+                "<string>not a playlist</string></array>"
+                "<key>Other</key><dict><key>Artist</key><string>ignored</string><key>n</key><array><dict/></"
+                "array></dict>"
+                "<key>Tracks</key><dict>"
+                // Keys in any order; entities, character references and CDATA read as text.
+                "<key>1</key><dict><key>Name</key><string>Rock &amp; Roll &#233;<![CDATA[ <raw> ]]></string>"
+                "<key>Play Count</key><integer>3</integer><key>Album</key><string>A</string>"
+                "<key>Artist</key><string>Same</string></dict>"
+                // Other types count as absent; an empty string is present.
+                "<key>2</key><dict><key>Artist</key><string>Same</string><key>Album</key><integer>7</integer>"
+                "<key>Name</key><string></string></dict>"
+                "<key>3</key><dict><key>Artist</key><dict><key>Name</key><string>inner</string></dict>"
+                "<key>Album</key><string>A</string><key>Name</key><string/></dict>"
+                "<key>4</key><string>not a track</string>"
+                "</dict></dict>");
     load(write(QStringLiteral("lib.xml"), library));
     ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
     ASSERT_TRUE(listener.tracksWhenFinished) << "tracks are readable inside the callback";
