@@ -250,6 +250,43 @@ TEST_F(QVCollectionMatcherTest, AnsweredBatchesAddUpIntoTheHistoryAndTheCompleti
     EXPECT_EQ(received(QStringLiteral("bulkAddToLibrary")).last(), QJsonObject());
 }
 
+TEST_F(QVCollectionMatcherTest, TheServiceGetsWholeArtistsInBatchesOfAtMost49)
+{
+    struct Case {
+        const char* name;
+        QList<QPair<QString, int>> artists;
+        QList<QPair<QStringList, int>> batches; // artists and songs, in any order
+        QStringList progress;
+    };
+    const Case cases[] = {
+        { "20, 20, 20", { { "A", 20 }, { "B", 20 }, { "C", 20 } }, { { { "A", "B" }, 40 }, { { "C" }, 20 } },
+            { "progress 50", "progress 100" } },
+        { "120", { { "A", 120 } }, { { { "A" }, 120 } }, { "progress 100" } },
+        { "10, 60", { { "A", 10 }, { "B", 60 } }, { { { "A" }, 10 }, { { "B" }, 60 } },
+            { "progress 50", "progress 100" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QVITunesTrack> tracks;
+        for (const auto& [artist, count] : c.artists)
+            tracks += artistTracks(artist, count);
+        const qsizetype before = received(QStringLiteral("bulkAddToLibrary")).size();
+        run(tracks);
+        EXPECT_EQ(listener.events, QStringList({ "started" }) + c.progress + QStringList({ "finished" }));
+        QList<QPair<QStringList, int>> arrived;
+        for (const QJsonObject& batch : received(QStringLiteral("bulkAddToLibrary")).mid(before)) {
+            int songs = 0;
+            for (const auto& albums : batch) {
+                for (const auto& album : albums.toObject())
+                    songs += int(album.toArray().size());
+            }
+            arrived.append({ batch.keys(), songs });
+        }
+        std::sort(arrived.begin(), arrived.end());
+        EXPECT_EQ(arrived, c.batches);
+    }
+}
+
 TEST_F(QVCollectionMatcherTest, AHundredThousandTracksArriveOnceEachInWholeArtists)
 {
     QList<QVITunesTrack> tracks;
