@@ -116,6 +116,8 @@ struct Listener : QVCollectionMatchingListener {
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const int libplistRuns = 3;
