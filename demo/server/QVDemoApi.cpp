@@ -154,7 +154,7 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
     return { 200, std::move(out), {} };
 }
 
-Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> user) const
+Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> user)
 {
     std::string error;
     const auto parsed = QVDemoJson::parse(data, error, { 8, 2 * maxLibrarySongs });
@@ -211,6 +211,8 @@ Answer QVDemoApi::bulkAddToLibrary(const std::string& data, std::optional<int> u
         if (whole && anyNew)
             addedAlbums.push_back(album.id);
     }
+    if (user)
+        _accounts.changeCollection(*user, QVDemoAccounts::CollectionAction::Add, added);
     return { 200,
         { { "found", matched.size() }, { "new", added.size() }, { "tracks", added },
             { "albums", addedAlbums } },
@@ -281,4 +283,31 @@ nlohmann::json QVDemoApi::appLogs() const
         logs.push_back(
             { { "appName", entry.appName }, { "log", entry.log }, { "received", entry.received } });
     return { { "logs", std::move(logs) } };
+}
+
+bool QVDemoApi::isRecordedCall(const std::string& call)
+{
+    return call == "bulkAddToLibrary" || call == "addToLibraryCompleted";
+}
+
+void QVDemoApi::recordReceived(const std::string& call, const std::string& data, int status)
+{
+    std::lock_guard lock(_logMutex);
+    _received.push_back({ call, data, status });
+    _receivedBytes += data.size();
+    while (_received.size() > maxReceivedCalls || _receivedBytes > maxReceivedBytes) {
+        _receivedBytes -= _received.front().data.size();
+        _received.pop_front();
+    }
+}
+
+nlohmann::json QVDemoApi::received(const std::string& call) const
+{
+    std::lock_guard lock(_logMutex);
+    nlohmann::json list = nlohmann::json::array();
+    for (const Received& entry : _received) {
+        if (entry.call == call)
+            list.push_back({ { "data", entry.data }, { "status", entry.status } });
+    }
+    return { { "received", std::move(list) } };
 }

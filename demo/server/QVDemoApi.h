@@ -21,12 +21,15 @@ class QVDemoApi
 public:
     static constexpr size_t maxQueryLength = 1024; // bytes of UTF-8
     static constexpr size_t maxSuggestionsPerGroup = 5;
-    static constexpr size_t maxLibraryDataLength = 1 << 20;
+    static constexpr size_t maxLibraryDataLength = 4 << 20;
     static constexpr size_t maxLibrarySongs = 10000;
     static constexpr size_t maxCompletedIdentifiers = 10000;
     static constexpr size_t maxAppNameLength = 32;
     static constexpr size_t maxLogLength = 512 * 1024;
     static constexpr size_t maxKeptLogs = 8;
+    // What the matching calls received, kept for tests within these bounds.
+    static constexpr size_t maxReceivedCalls = 20000;
+    static constexpr size_t maxReceivedBytes = 64 << 20;
 
     struct Answer {
         int status = 200;
@@ -43,8 +46,9 @@ public:
     // `data`: {artist: {album: [song, ...]}}. Answers {"found", "new", "tracks",
     // "albums"}: catalogue tracks matched by name (ignoring ASCII case and
     // surrounding spaces), those not yet in the user's collection, their ids,
-    // and the ids of albums all of whose tracks were matched with one of them new.
-    Answer bulkAddToLibrary(const std::string& data, std::optional<int> user) const;
+    // and the ids of albums all of whose tracks were matched with one of them
+    // new. The new ones join the signed-in user's collection.
+    Answer bulkAddToLibrary(const std::string& data, std::optional<int> user);
     // `data`: {"albums": [ids], "tracks": [ids]}; adds them to the user's
     // collection when someone is signed in.
     Answer addToLibraryCompleted(const std::string& data, std::optional<int> user);
@@ -52,6 +56,12 @@ public:
     Answer submitAppLog(const std::string& appName, const std::string& log);
     // {"logs": [{"appName", "log", "received"}]}, oldest first.
     nlohmann::json appLogs() const;
+
+    // Keeps the "data" a matching call received and the status it answered.
+    void recordReceived(const std::string& call, const std::string& data, int status);
+    // {"received": [{"data", "status"}]}, oldest first; null for a call never kept.
+    nlohmann::json received(const std::string& call) const;
+    static bool isRecordedCall(const std::string& call);
 
 private:
     struct AppLog {
@@ -62,6 +72,14 @@ private:
 
     const QVDemoCatalogue& _catalogue;
     QVDemoAccounts& _accounts;
+    struct Received {
+        std::string call;
+        std::string data;
+        int status;
+    };
+
     mutable std::mutex _logMutex;
     std::deque<AppLog> _logs;
+    std::deque<Received> _received; // under _logMutex
+    size_t _receivedBytes = 0;
 };

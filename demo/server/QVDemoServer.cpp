@@ -190,7 +190,28 @@ bool QVDemoServer::run()
 
 void QVDemoServer::stop()
 {
+    _faults.releaseAll();
     _server.stop();
+}
+
+bool QVDemoServer::_applyFault(const std::string& call, const httplib::Request& req, httplib::Response& res)
+{
+    switch (_faults.take(call)) {
+    case QVDemoFaults::Mode::Ok:
+        return false;
+    case QVDemoFaults::Mode::Status500:
+        fail(req, res, 500, "Failing on purpose, as asked.");
+        return true;
+    case QVDemoFaults::Mode::Hang:
+        _faults.hang(call);
+        [[fallthrough]];
+    case QVDemoFaults::Mode::Drop:
+        // Promise a body and close the connection before any of it.
+        res.set_content_provider(
+            64, "application/json", [](size_t, size_t, httplib::DataSink&) { return false; });
+        return true;
+    }
+    return false;
 }
 
 void QVDemoServer::_route(const std::string& method, const std::string& pattern, Handler handler)
@@ -486,13 +507,62 @@ void QVDemoServer::_installRoutes()
             if (const auto query = _field(req, res, "query", QVDemoApi::maxQueryLength))
                 answerApi(req, res, _api.groupedSearchSuggestions(*query));
         });
-    _routeForm("/api/json/bulkAddToLibrary/", [this, answerApi](const Request& req, Response& res) {
-        if (const auto data = _field(req, res, "data", QVDemoApi::maxLibraryDataLength))
-            answerApi(req, res, _api.bulkAddToLibrary(*data, _sessionUser(req)));
+    // The matching calls keep what they received, for tests to check.
+    const auto matchingCall = [this, answerApi](const std::string& call, auto&& answer) {
+        return [this, answerApi, call, answer](const Request& req, Response& res) {
+            const auto data = _field(req, res, "data", QVDemoApi::maxLibraryDataLength);
+            if (!data)
+                return;
+            if (_applyFault(call, req, res)) {
+                _api.recordReceived(call, *data, res.status == 500 ? 500 : 0);
+                return;
+            }
+            const QVDemoApi::Answer result = answer(*data, _sessionUser(req));
+            _api.recordReceived(call, *data, result.status);
+            answerApi(req, res, result);
+        };
+    };
+    _routeForm("/api/json/bulkAddToLibrary/",
+        matchingCall("bulkAddToLibrary", [this](const std::string& data, std::optional<int> user) {
+            return _api.bulkAddToLibrary(data, user);
+        }));
+    _routeForm("/api/json/addToLibraryCompleted/",
+        matchingCall("addToLibraryCompleted", [this](const std::string& data, std::optional<int> user) {
+            return _api.addToLibraryCompleted(data, user);
+        }));
+    // For tests: what the matching calls received, and failures on purpose.
+    _route("GET", "/api/demo/received/([A-Za-z]{1,64})", [this](const Request& req, Response& res) {
+        const std::string call = req.matches[1];
+        if (!QVDemoApi::isRecordedCall(call)) {
+            fail(req, res, 404, "No record is kept of \"" + call + "\".");
+            return;
+        }
+        answerJson(res, _api.received(call));
     });
-    _routeForm("/api/json/addToLibraryCompleted/", [this, answerApi](const Request& req, Response& res) {
-        if (const auto data = _field(req, res, "data", QVDemoApi::maxLibraryDataLength))
-            answerApi(req, res, _api.addToLibraryCompleted(*data, _sessionUser(req)));
+    _routeForm("/api/demo/control", [this](const Request& req, Response& res) {
+        const auto call = _field(req, res, "call", QVDemoFaults::maxCallNameLength);
+        const auto modeName = call ? _field(req, res, "mode") : std::nullopt;
+        if (!modeName)
+            return;
+        const auto mode = QVDemoFaults::modeNamed(*modeName);
+        if (!mode) {
+            fail(req, res, 400, "Field \"mode\" must be ok, status500, drop or hang.");
+            return;
+        }
+        int after = 0;
+        if (req.has_param("after")) {
+            const std::string text = req.get_param_value("after");
+            if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos
+                || std::stoi(text) > QVDemoFaults::maxAfter) {
+                fail(req, res, 400,
+                    "Field \"after\" must be a whole number up to " + std::to_string(QVDemoFaults::maxAfter)
+                        + ".");
+                return;
+            }
+            after = std::stoi(text);
+        }
+        _faults.set(*call, *mode, after);
+        answerJson(res, { { "call", *call }, { "mode", *modeName }, { "after", after } });
     });
     _routeForm("/api/json/submitAppLog/", [this, answerApi](const Request& req, Response& res) {
         const auto appName = _field(req, res, "appName", QVDemoApi::maxAppNameLength);

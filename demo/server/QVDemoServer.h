@@ -5,6 +5,7 @@
 #include "QVDemoArt.h"
 #include "QVDemoAudio.h"
 #include "QVDemoCatalogue.h"
+#include "QVDemoFaults.h"
 
 #include <httplib.h>
 
@@ -17,7 +18,7 @@
 class QVDemoServer
 {
 public:
-    static constexpr size_t maxPayloadLength = 1 << 20;
+    static constexpr size_t maxPayloadLength = 4 << 20;
     static constexpr size_t maxFieldLength = 256;
     static constexpr size_t maxFormFields = 64;
     static constexpr size_t maxStaticFileSize = 4 << 20;
@@ -57,6 +58,8 @@ private:
     static std::optional<std::string> _field(const httplib::Request& req, httplib::Response& res,
         const std::string& name, size_t maxLength = maxFieldLength);
     void _answerUnrouted(const httplib::Request& req, httplib::Response& res) const;
+    // Fails `call` as a test asked (true: the answer is set), else false.
+    bool _applyFault(const std::string& call, const httplib::Request& req, httplib::Response& res);
 
     std::string _root;
     std::string _jqueryPath;
@@ -66,6 +69,7 @@ private:
     QVDemoAccounts _accounts;
     QVDemoApi _api { _catalogue, _accounts };
     QVDemoArt _art;
+    QVDemoFaults _faults;
     struct Route {
         std::string method;
         std::regex pattern;

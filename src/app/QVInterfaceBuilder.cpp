@@ -7,6 +7,7 @@
 #include "QVDockTile.h"
 #include "QVLocalizedString.h"
 #include "QVMainPlayerWindow2.h"
+#include "QVMatchCollectionWindow.h"
 #include "QVMiniPlayerWindow.h"
 #include "QVWindow.h"
 #include "QVWindowService.h"
@@ -35,8 +36,7 @@ void QVInterfaceBuilder::build()
 {
     _mainPlayerWindow2 = new QVMainPlayerWindow2();
     _miniPlayerWindow = new QVMiniPlayerWindow();
-    _matchCollectionWindow = new QVWindow();
-    _matchCollectionWindow->setWindowTitle(QVLocalizedString("Match Collection"));
+    _matchCollectionWindow = new QVMatchCollectionWindow();
     _aboutWindow = new QVAboutWindow();
 
     _delegate->mainPlayerWindow2 = _mainPlayerWindow2;

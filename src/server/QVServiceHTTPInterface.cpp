@@ -144,6 +144,11 @@ QString QVServiceHTTPInterface::_apiURL(const char* call) const
     return _baseURL + QStringLiteral("/api/json/") + QLatin1String(call);
 }
 
+QString QVServiceHTTPInterface::uploadedName(const QString& name)
+{
+    return cut(name, maximumNameLength);
+}
+
 QString QVServiceHTTPInterface::groupedSearchSuggestionsURL(const QString& query) const
 {
     return _apiURL("groupedSearchSuggestions/") + QStringLiteral("?query=")

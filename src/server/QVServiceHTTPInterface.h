@@ -72,6 +72,10 @@ public:
 
     QString baseURL() const { return _baseURL; }
 
+    // A name of the library as it is uploaded: cut to maximumNameLength, never
+    // inside a surrogate pair. Names equal after the cut count as one.
+    static QString uploadedName(const QString& name);
+
     // GET. The query is cut to maximumQueryLength and percent-encoded whole as
     // UTF-8, so "&", "=", "+", "#" and "/" stay part of it.
     QString groupedSearchSuggestionsURL(const QString& query) const;

@@ -164,7 +164,7 @@ TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)
         { "POST", "/api/json/groupedSearchSuggestions/", formType, "query=blue", 405, "" },
         { "POST", "/api/json/bulkAddToLibrary/", formType, "other=%7B%7D", 400, "\"data\"" },
         { "POST", "/api/json/bulkAddToLibrary/", formType, "data=%7B%22%FF%22%3A%7B%7D%7D", 400, "UTF-8" },
-        { "POST", "/api/json/bulkAddToLibrary/", formType, "data=" + QByteArray(2 << 20, 'x'), 413, "" },
+        { "POST", "/api/json/bulkAddToLibrary/", formType, "data=" + QByteArray(5 << 20, 'x'), 413, "" },
         { "GET", "/api/json/bulkAddToLibrary/", "", "", 405, "" },
         { "POST", log, formType, "log=x", 400, "" },
         { "POST", log, formType, "appName=mac", 400, "" },
@@ -225,7 +225,10 @@ TEST_F(DemoServiceApiTest, BulkAddMatchesNamesIgnoringCase)
     EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 2);
     EXPECT_EQ(ids(answer.value(QStringLiteral("tracks"))), QList<int>({ 103, 104 }));
     EXPECT_EQ(ids(answer.value(QStringLiteral("albums"))), QList<int>({ 11 }));
-    EXPECT_EQ(collection(), QList<int>({ 101, 102, 107 })) << "matching alone adds nothing";
+    EXPECT_EQ(collection(), QList<int>({ 101, 102, 103, 104, 107 })) << "what is new joins the collection";
+    answer = json(bulkAdd(library));
+    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 5);
+    EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 0) << "nothing is new twice";
 
     answer = json(bulkAdd({}));
     EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 0);
@@ -391,3 +394,59 @@ TEST_F(DemoServiceApiTest, AlbumArtAnswersRangesAndRefusesBadCalls)
 }
 
 } // namespace
+
+TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
+{
+    const QJsonObject library { { QStringLiteral("Mira Okafor"),
+        QJsonObject {
+            { QStringLiteral("Blue Hour Sessions"), QJsonArray { QStringLiteral("Blue Hour") } } } } };
+    const auto received = [this](const QByteArray& call) {
+        QList<QPair<int, QByteArray>> out;
+        for (const auto& entry :
+            json(client->get("/api/demo/received/" + call)).value(QStringLiteral("received")).toArray())
+            out.append({ entry.toObject().value(QStringLiteral("status")).toInt(),
+                entry.toObject().value(QStringLiteral("data")).toString().toUtf8() });
+        return out;
+    };
+    const auto control = [this](const QString& call, const QString& mode, const QString& after = {}) {
+        QList<QPair<QString, QString>> fields { { "call", call }, { "mode", mode } };
+        if (!after.isEmpty())
+            fields.append({ "after", after });
+        return client->postForm("/api/demo/control", fields);
+    };
+
+    ASSERT_EQ(bulkAdd(library).status, 200);
+    // One normal answer, then failures until told otherwise.
+    ASSERT_EQ(control("bulkAddToLibrary", "status500", "1").status, 200);
+    EXPECT_EQ(bulkAdd(library).status, 200);
+    EXPECT_EQ(bulkAdd(library).status, 500);
+    ASSERT_EQ(control("bulkAddToLibrary", "drop").status, 200);
+    // The connection closes before the promised body.
+    const DemoHttpResponse dropped = bulkAdd(library);
+    EXPECT_EQ(dropped.header("Content-Length"), "64");
+    EXPECT_LT(dropped.body.size(), 64);
+    ASSERT_EQ(control("bulkAddToLibrary", "ok").status, 200);
+    EXPECT_EQ(bulkAdd(library).status, 200);
+    const QByteArray sent = data(library);
+    EXPECT_EQ(received("bulkAddToLibrary"),
+        (QList<QPair<int, QByteArray>> {
+            { 200, sent }, { 200, sent }, { 500, sent }, { 0, sent }, { 200, sent } }));
+    EXPECT_TRUE(received("addToLibraryCompleted").isEmpty());
+    EXPECT_EQ(client->get("/api/demo/received/submitAppLog").status, 404);
+
+    for (const auto& [mode, after] : QList<QPair<QString, QString>> {
+             { "sometimes", "" }, { "drop", "-1" }, { "drop", "x" }, { "drop", "99999999" } }) {
+        SCOPED_TRACE(mode.toStdString() + " " + after.toStdString());
+        EXPECT_EQ(control("bulkAddToLibrary", mode, after).status, 400);
+    }
+    EXPECT_EQ(client->postForm("/api/demo/control", { { "mode", "ok" } }).status, 400);
+
+    // Bodies up to 4 MiB are read; the songs limit still holds inside them.
+    QJsonArray songs;
+    for (int i = 0; i < 9000; ++i)
+        songs.append(QString(300, QChar(u'a' + i % 26)));
+    const QJsonObject large { { QStringLiteral("A"), QJsonObject { { QStringLiteral("B"), songs } } } };
+    ASSERT_GT(data(large).size(), 2 << 20);
+    ASSERT_LT(data(large).size(), 4 << 20);
+    EXPECT_EQ(bulkAdd(large).status, 200);
+}

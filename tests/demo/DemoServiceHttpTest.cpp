@@ -199,13 +199,13 @@ TEST_F(DemoServiceHttpTest, FormFieldsAndBodiesAreBounded)
 
     response = client->request("POST", "/api/demo/signin",
         { { "Content-Type", "application/x-www-form-urlencoded" } },
-        "username=demo&password=" + QByteArray(2 << 20, 'x'));
+        "username=demo&password=" + QByteArray(5 << 20, 'x'));
     EXPECT_EQ(response.status, 413);
     EXPECT_TRUE(client->sessionCookie().isEmpty());
 
     // Sent in chunks the body announces no length; the bound holds all the same.
     QByteArray chunked;
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 80; ++i)
         chunked += "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
     response = client->request("POST", "/api/json/submitAppLog/",
         { { "Content-Type", "application/x-www-form-urlencoded" }, { "Transfer-Encoding", "chunked" } },

@@ -1,0 +1,286 @@
+#include "QVITunesLibraryLoader.h"
+#include "QVITunesLibraryFixture.h"
+#include "QVTestWait.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct RecordingLoaderListener : QVITunesLibraryLoaderListener {
+    QStringList events;
+    QVITunesLibraryLoader* loader = nullptr;
+    std::optional<QList<QVITunesTrack>> tracksWhenFinished;
+
+    void onLibraryLoadStarted() override { events.append(QStringLiteral("started")); }
+    void onLibraryLoadFailed(qint32 code) override { events.append(QStringLiteral("failed %1").arg(code)); }
+    void onLibraryLoadFinished() override
+    {
+        events.append(QStringLiteral("finished"));
+        tracksWhenFinished = loader->libraryTracks();
+    }
+    bool ended() const { return !events.isEmpty() && events.last() != QLatin1String("started"); }
+};
+
+QByteArray plist(const QByteArray& root)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
+}
+
+class QVITunesLibraryLoaderTest : public ::testing::Test
+{
+protected:
+    QString write(const QString& name, const QByteArray& content)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    }
+    QString writeFixture(const QString& name, int tracks)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        QVITunesLibraryFixture::write(&file, tracks);
+        return path;
+    }
+    void load(const QString& path)
+    {
+        listener.events.clear();
+        loader->loadLibraryAtPath(path);
+        ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, 20000));
+    }
+
+    QTemporaryDir dir;
+    RecordingLoaderListener listener;
+    std::unique_ptr<QVITunesLibraryLoader> loader = [this] {
+        auto created = std::make_unique<QVITunesLibraryLoader>(&listener);
+        listener.loader = created.get();
+        return created;
+    }();
+};
+
+TEST_F(QVITunesLibraryLoaderTest, AMissingFileFailsAtOnceAndKeepsTheLoadedLibrary)
+{
+    load(writeFixture(QStringLiteral("a.xml"), 5));
+    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
+    listener.events.clear();
+    loader->loadLibraryAtPath(dir.filePath(QStringLiteral("missing.xml")));
+    EXPECT_EQ(listener.events, QStringList({ "failed 1" })) << "at once, with no start";
+    EXPECT_TRUE(loader->isLibraryLoaded());
+    EXPECT_EQ(loader->libraryTracks()->size(), 5);
+}
+
+TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
+{
+    const QString whole = [this] {
+        QFile file(writeFixture(QStringLiteral("whole.xml"), 20));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }();
+    QByteArray deep = "<dict><key>Tracks</key>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<array>";
+    const QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE plist [\n<!ENTITY a \"aaaaaaaaaa\">\n"
+                              "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n"
+                              "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
+                              "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">\n"
+                              "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">\n"
+                              "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">\n"
+                              "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">\n"
+                              "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">\n"
+                              "<!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">\n]>\n"
+                              "<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Name</key>"
+                              "<string>&i;</string></dict></dict></dict></plist>";
+    const QList<QPair<const char*, QByteArray>> cases = {
+        { "text", "Just some notes about my music.\n" },
+        { "empty", "" },
+        { "html", "<html><body>no</body></html>" },
+        { "root array", plist("<array><dict/></array>") },
+        { "root string", plist("<string>x</string>") },
+        { "empty plist", plist("") },
+        { "two roots", plist("<dict/><dict/>") },
+        { "key without value", plist("<dict><key>Tracks</key></dict>") },
+        { "value without key", plist("<dict><string>x</string></dict>") },
+        { "unknown element", plist("<dict><key>a</key><blob/></dict>") },
+        { "element in a string", plist("<dict><key>a</key><string><b/></string></dict>") },
+        { "undeclared entity", plist("<dict><key>a</key><string>&nope;</string></dict>") },
+        { "billion laughs", laughs },
+        { "100,000 nested arrays", plist(deep) },
+        { "binary garbage", QByteArray("bplist00") + QByteArray(64, '\xff') },
+        { "truncated at 1/3", whole.left(whole.size() / 3).toUtf8() },
+        { "truncated at 2/3", whole.left(whole.size() * 2 / 3).toUtf8() },
+        { "truncated before the end tag", whole.left(whole.lastIndexOf(u"</plist>")).toUtf8() },
+        { "truncated inside a name", whole.left(whole.indexOf(u"Sóng 5") + 3).toUtf8() },
+    };
+    for (const auto& [name, content] : cases) {
+        SCOPED_TRACE(name);
+        load(write(QStringLiteral("case.xml"), content));
+        EXPECT_EQ(listener.events, QStringList({ "started", "failed 2" }));
+        EXPECT_FALSE(loader->isLibraryLoaded());
+        EXPECT_FALSE(loader->libraryTracks());
+        EXPECT_FALSE(loader->libraryPlaylists());
+        EXPECT_TRUE(loader->loadedLibraryPath().isNull());
+    }
+    load(dir.path()); // a folder exists but is no file
+    EXPECT_EQ(listener.events, QStringList({ "started", "failed 2" }));
+}
+
+TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksAndThePlaylists)
+{
+    const QByteArray library
+        = plist("<dict>"
+                "<key>Playlists</key><array><dict><key>Playlist Items</key><array>"
+                "<dict><key>Track ID</key><integer>2</integer></dict><dict><key>Track "
+                "ID</key><string>9</string></dict>"
+                "<dict><key>Track "
+                "ID</key><integer>1</integer></dict></array><key>Name</key><string>Mix</string></dict>"
+                "<string>not a playlist</string></array>"
+                "<key>Other</key><dict><key>Artist</key><string>ignored</string><key>n</key><array><dict/></"
+                "array></dict>"
+                "<key>Tracks</key><dict>"
+                // Keys in any order; entities, character references and CDATA read as text.
+                "<key>1</key><dict><key>Name</key><string>Rock &amp; Roll &#233;<![CDATA[ <raw> ]]></string>"
+                "<key>Play Count</key><integer>3</integer><key>Album</key><string>A</string>"
+                "<key>Artist</key><string>Same</string></dict>"
+                // Other types count as absent; an empty string is present.
+                "<key>2</key><dict><key>Artist</key><string>Same</string><key>Album</key><integer>7</integer>"
+                "<key>Name</key><string></string></dict>"
+                "<key>3</key><dict><key>Artist</key><dict><key>Name</key><string>inner</string></dict>"
+                "<key>Album</key><string>A</string><key>Name</key><string/></dict>"
+                "<key>4</key><string>not a track</string>"
+                "</dict></dict>");
+    load(write(QStringLiteral("lib.xml"), library));
+    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
+    ASSERT_TRUE(listener.tracksWhenFinished) << "tracks are readable inside the callback";
+    const QList<QVITunesTrack> tracks = *loader->libraryTracks();
+    ASSERT_EQ(tracks.size(), 3);
+    EXPECT_EQ(tracks[0].name, QStringLiteral("Rock & Roll é <raw> "));
+    EXPECT_EQ(tracks[0].album, QStringLiteral("A"));
+    EXPECT_EQ(tracks[0].artist, QStringLiteral("Same"));
+    EXPECT_EQ(tracks[1].album, std::nullopt);
+    EXPECT_EQ(tracks[1].name, QString());
+    ASSERT_TRUE(tracks[1].name);
+    EXPECT_EQ(tracks[2].artist, std::nullopt);
+    EXPECT_EQ(tracks[2].name, QStringLiteral(""));
+    // Repeated names share one string.
+    EXPECT_EQ(tracks[0].artist->constData(), tracks[1].artist->constData());
+    EXPECT_EQ(tracks[0].album->constData(), tracks[2].album->constData());
+
+    const QList<QVITunesPlaylist> playlists = *loader->libraryPlaylists();
+    ASSERT_EQ(playlists.size(), 1);
+    EXPECT_EQ(playlists[0].name, QStringLiteral("Mix"));
+    EXPECT_EQ(playlists[0].trackIDs, QList<qint64>({ 2, 1 }));
+    EXPECT_EQ(loader->loadedLibraryPath(), dir.filePath(QStringLiteral("lib.xml")));
+
+    // No "Tracks", or "Tracks" of another type: loaded, without tracks.
+    for (const QByteArray& root : { QByteArray("<dict><key>Major Version</key><integer>1</integer></dict>"),
+             QByteArray("<dict><key>Tracks</key><array><dict/></array></dict>") }) {
+        load(write(QStringLiteral("none.xml"), plist(root)));
+        EXPECT_EQ(listener.events, QStringList({ "started", "finished" }));
+        EXPECT_TRUE(loader->isLibraryLoaded());
+        EXPECT_FALSE(loader->libraryTracks());
+    }
+}
+
+TEST_F(QVITunesLibraryLoaderTest, AHugeStringIsLeftOutAndTheRestLoads)
+{
+    const QString path = dir.filePath(QStringLiteral("huge.xml"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(plist("").left(plist("").indexOf("<plist")));
+        file.write("<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Artist</key><string>");
+        const QByteArray block(1 << 20, 'x');
+        for (int i = 0; i < 50; ++i)
+            file.write(block);
+        file.write("</string><key>Name</key><string>Kept</string></dict>"
+                   "<key>2</key><dict><key>Artist</key><string>B</string></dict></dict></dict></plist>");
+    }
+    load(path);
+    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
+    const QList<QVITunesTrack> tracks = *loader->libraryTracks();
+    ASSERT_EQ(tracks.size(), 2);
+    EXPECT_FALSE(tracks[0].artist);
+    EXPECT_EQ(tracks[0].name, QStringLiteral("Kept"));
+    EXPECT_EQ(tracks[1].artist, QStringLiteral("B"));
+}
+
+TEST_F(QVITunesLibraryLoaderTest, BinaryLibrariesLoadTheSame)
+{
+    plist_t root = plist_new_dict();
+    plist_t tracks = plist_new_dict();
+    plist_t track = plist_new_dict();
+    plist_dict_set_item(track, "Artist", plist_new_string("Ärtist"));
+    plist_dict_set_item(track, "Album", plist_new_uint(4));
+    plist_dict_set_item(track, "Name", plist_new_string(""));
+    plist_dict_set_item(tracks, "7", track);
+    plist_dict_set_item(root, "Tracks", tracks);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    plist_free(root);
+    const QByteArray binary(bytes, int(length));
+    std::free(bytes);
+
+    load(write(QStringLiteral("lib.plist"), binary));
+    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
+    const QList<QVITunesTrack> loaded = *loader->libraryTracks();
+    ASSERT_EQ(loaded.size(), 1);
+    EXPECT_EQ(loaded[0].artist, QStringLiteral("Ärtist"));
+    EXPECT_FALSE(loaded[0].album);
+    EXPECT_EQ(loaded[0].name, QStringLiteral(""));
+    EXPECT_FALSE(loader->libraryPlaylists());
+}
+
+TEST_F(QVITunesLibraryLoaderTest, OnlyTheLatestOfRacingLoadsIsReported)
+{
+    const QString large = writeFixture(QStringLiteral("large.xml"), 20000);
+    const QString small = writeFixture(QStringLiteral("small.xml"), 3);
+    listener.events.clear();
+    loader->loadLibraryAtPath(large);
+    loader->loadLibraryAtPath(small);
+    EXPECT_FALSE(loader->isLibraryLoaded()) << "nothing is readable while a load runs";
+    ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }));
+    QTest::qWait(300); // the earlier read would report by now
+    EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
+    EXPECT_EQ(loader->loadedLibraryPath(), small);
+    EXPECT_EQ(loader->libraryTracks()->size(), 3);
+
+    // The other way round: a slow later load still wins over a quick earlier one.
+    listener.events.clear();
+    loader->loadLibraryAtPath(small);
+    loader->loadLibraryAtPath(large);
+    ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, 30000));
+    EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
+    EXPECT_EQ(loader->loadedLibraryPath(), large);
+    EXPECT_EQ(loader->libraryTracks()->size(), 20000);
+    EXPECT_EQ(loader->libraryPlaylists()->size(), 3);
+}
+
+TEST_F(QVITunesLibraryLoaderTest, ALoaderDestroyedMidReadStopsQuicklyAndCallsNoOne)
+{
+    const QString large = writeFixture(QStringLiteral("large.xml"), 40000);
+    listener.events.clear();
+    loader->loadLibraryAtPath(large);
+    QTest::qWait(20);
+    QElapsedTimer clock;
+    clock.start();
+    loader.reset();
+    EXPECT_LT(clock.elapsed(), 50);
+    QTest::qWait(200);
+    EXPECT_EQ(listener.events, QStringList({ "started" }));
+}
+
+} // namespace
