@@ -11,8 +11,13 @@
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 
+#include <functional>
+
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
+class QVLocationWindow;
+class QVMainMenuController;
+class QVNavigationController;
 
 // Creates the windows and menus at start and wires their actions and the
 // delegate's outlets, the way an interface file would.
@@ -29,10 +34,13 @@ public:
     QMenuBar* menuBar() const { return _menuBar; }
     // nullptr where the desktop has no tray.
     QSystemTrayIcon* trayIcon() const { return _trayIcon; }
+    QVMainMenuController* mainMenuController() const { return _mainMenuController; }
 
 private:
     void _buildMenus();
+    void _buildPlaybackMenus();
     void _buildTrayIcon();
+    std::function<void()> _queued(void (QVNavigationController::*command)());
 
     QVDesktopApplication* _application;
     QVDesktopAppDelegate* _delegate;
@@ -42,4 +50,7 @@ private:
     QPointer<QVAboutWindow> _aboutWindow;
     QPointer<QMenuBar> _menuBar;
     QPointer<QSystemTrayIcon> _trayIcon;
+    QPointer<QVMainMenuController> _mainMenuController;
+    QVNavigationController* _navigationController = nullptr;
+    QPointer<QVLocationWindow> _locationWindow;
 };
