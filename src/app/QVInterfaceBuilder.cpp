@@ -8,6 +8,7 @@
 #include "QVEventQueue.h"
 #include "QVLocalizedString.h"
 #include "QVLocationWindow.h"
+#include "QVLog.h"
 #include "QVMainMenuController.h"
 #include "QVNavigationController.h"
 #include "QVWebPlaybackService.h"
@@ -190,8 +191,10 @@ void QVInterfaceBuilder::_buildMenus()
 
 void QVInterfaceBuilder::_buildTrayIcon()
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QVLog("[WARNING] No system tray: the tray menu is not shown");
         return;
+    }
     // Some trays show nothing without a context menu.
     QVDockMenu* menu = _delegate->applicationDockMenu();
     menu->setParent(_mainPlayerWindow2, Qt::Popup);

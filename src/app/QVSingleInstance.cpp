@@ -28,7 +28,8 @@ QVSingleInstance::Claim QVSingleInstance::claim()
     // The one synchronous bus call at start: nothing else may start before
     // we know whether another copy runs. The bus answers in microseconds.
     QDBusMessage request = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("RequestName"));
     constexpr uint kDoNotQueue = 0x4;
     request << QString::fromLatin1(QVDBusServiceName) << kDoNotQueue;
     const QDBusMessage reply = _bus.call(request, QDBus::Block, kBusTimeout);
@@ -56,7 +57,8 @@ bool QVSingleInstance::handOver(const QStringList& urls)
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        const QDBusMessage reply = _bus.call(call, QDBus::Block, kBusTimeout);
+        // A copy that is still starting answers once its loop runs.
+        const QDBusMessage reply = _bus.call(call, QDBus::Block, kHandOverLimit);
         if (reply.type() == QDBusMessage::ReplyMessage)
             return true;
         // The running copy owns the name but may not have its object yet.
@@ -65,7 +67,8 @@ bool QVSingleInstance::handOver(const QStringList& urls)
             || error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")
             || error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface");
         if (!starting || clock.elapsed() > kHandOverLimit) {
-            QVLog("[ERROR] The running copy did not take the hand-over: %s", qPrintable(reply.errorMessage()));
+            QVLog(
+                "[ERROR] The running copy did not take the hand-over: %s", qPrintable(reply.errorMessage()));
             return false;
         }
         QThread::msleep(50);
@@ -76,8 +79,8 @@ QStringList QVSingleInstance::urlsFromArguments(const QStringList& arguments)
 {
     QStringList urls;
     for (const QString& argument : arguments.mid(1)) {
-        if (argument.size() <= kMaxArgumentLength && argument.startsWith(QLatin1String("quiv://"), Qt::CaseInsensitive)
-            && urls.size() < kMaxURLs)
+        if (argument.size() <= kMaxArgumentLength
+            && argument.startsWith(QLatin1String("quiv://"), Qt::CaseInsensitive) && urls.size() < kMaxURLs)
             urls.append(argument);
         else
             QVLog("[WARNING] Ignored argument: %s", qPrintable(QVUtils::stringForLog(argument, 200)));

@@ -25,7 +25,7 @@ public:
     static QStringList urlsFromArguments(const QStringList& arguments);
 
     static constexpr int kBusTimeout = 2000;
-    static constexpr int kHandOverLimit = 1500;
+    static constexpr int kHandOverLimit = 5000;
 
 private:
     QDBusConnection _bus;

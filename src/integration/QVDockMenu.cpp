@@ -75,7 +75,8 @@ void QVDockMenu::_refill()
         addSeparator();
     }
     const bool playing = _playback->playState() == QVPlayStatePlaying;
-    _appendMenuItem(playing ? QVLocalizedString("Pause") : QVLocalizedString("Play"), &QVWebPlaybackService::playPause);
+    _appendMenuItem(
+        playing ? QVLocalizedString("Pause") : QVLocalizedString("Play"), &QVWebPlaybackService::playPause);
     _appendMenuItem(QStringLiteral("Next"), &QVWebPlaybackService::nextTrack);
     _appendMenuItem(QStringLiteral("Previous"), &QVWebPlaybackService::previousTrack);
 

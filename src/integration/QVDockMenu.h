@@ -19,7 +19,8 @@ class QVDockMenu : public QMenu, public QVWebPlaybackListener
     Q_OBJECT
 public:
     // nullptr: the shared playback service.
-    explicit QVDockMenu(const QString& title, QWidget* parent = nullptr, QVWebPlaybackService* playback = nullptr);
+    explicit QVDockMenu(
+        const QString& title, QWidget* parent = nullptr, QVWebPlaybackService* playback = nullptr);
     ~QVDockMenu() override;
 
     // Kept below the playback items, after a separator, across refills.

@@ -56,10 +56,8 @@ void QVMainMenuController::awakeFromNib()
 
     if (shuffleMenuItem) {
         QVWebPlaybackService* playback = _services.playbackService;
-        _shuffleConnection
-            = connect(shuffleMenuItem, &QAction::triggered, this, [this, playback] {
-                  _post([playback] { playback->toggleShuffleState(); });
-              });
+        _shuffleConnection = connect(shuffleMenuItem, &QAction::triggered, this,
+            [this, playback] { _post([playback] { playback->toggleShuffleState(); }); });
     }
     _services.notificationCenter->addObserver(this,
         QString::fromLatin1(QVTextFieldDidBecomeFirstResponderNotification),
@@ -95,8 +93,8 @@ void QVMainMenuController::_updateMenuItemEnabledStates()
     // Play/pause works from a text field; next and previous keys would be
     // the field's own.
     const bool loaded = isPlaybackLoaded;
-    for (QAction* item : { playPauseMenuItem.data(), increaseVolumeMenuItem.data(), decreaseVolumeMenuItem.data(),
-             shuffleMenuItem.data(), repeatMenuItem.data() })
+    for (QAction* item : { playPauseMenuItem.data(), increaseVolumeMenuItem.data(),
+             decreaseVolumeMenuItem.data(), shuffleMenuItem.data(), repeatMenuItem.data() })
         if (item)
             item->setEnabled(loaded);
     for (QAction* item : { nextMenuItem.data(), previousMenuItem.data() })
@@ -150,7 +148,8 @@ void QVMainMenuController::playbackRepeatChanged(int repeatState)
 void QVMainMenuController::playbackShuffleChanged(bool shuffle)
 {
     if (shuffleMenuItem)
-        shuffleMenuItem->setText(shuffle ? QVLocalizedString("Turn Off Shuffle") : QVLocalizedString("Turn On Shuffle"));
+        shuffleMenuItem->setText(
+            shuffle ? QVLocalizedString("Turn Off Shuffle") : QVLocalizedString("Turn On Shuffle"));
 }
 
 void QVMainMenuController::_setAuthAction(const char* title, void (QVWebNavigationService::*action)())

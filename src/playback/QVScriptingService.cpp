@@ -19,6 +19,7 @@
 
 #include <QDBusMessage>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -45,10 +46,8 @@ QVScriptingService::~QVScriptingService()
 
 bool QVScriptingService::registerOn(const QDBusConnection& bus)
 {
-    if (!bus.isConnected()) {
-        QVLog("[WARNING] No session bus: other programs cannot drive the player");
-        return false;
-    }
+    if (!bus.isConnected())
+        return false; // said once at start, where the program looks for another copy
     _bus = bus;
     if (!_bus.registerObject(QString::fromLatin1(QVDBusObjectPath), this, QDBusConnection::ExportAdaptors)
         || !_bus.registerObject(
@@ -112,12 +111,15 @@ uint QVScriptingService::playerState() const
 
 int QVScriptingService::playbackPosition() const
 {
-    // From the mirror: the fraction the page last reported.
+    // From the mirror, never the page: the fraction the page last reported,
+    // else the seconds the last refresh read.
     if (!_playback->isPlaybackLoaded())
         return 0;
-    const double seconds
-        = double(_playback->playerScriptObject()->position()) * _playback->playingTrackDurationSeconds();
-    return std::isfinite(seconds) && seconds > 0 ? int(std::lround(seconds)) : 0;
+    const QVWebPlayerScriptObject* player = _playback->playerScriptObject();
+    const double seconds = player->position() > 0.0f
+        ? double(player->position()) * _playback->playingTrackDurationSeconds()
+        : double(player->sourcePosition());
+    return std::isfinite(seconds) && seconds > 0 ? int(std::lround(std::min(seconds, 1e9))) : 0;
 }
 
 void QVScriptingService::setPlaybackPosition(int seconds)

@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
 
 namespace {
 QString latin1(const char* text)
@@ -240,9 +241,13 @@ void QVNavigationController::handleURLLoad(const QString& text)
     const QString http = QStringLiteral("http");
     const bool plain = url.userInfo().isEmpty();
 
-    // 1. The service's own pages: the page's router shows them.
-    for (const QString& host : { latin1(QVUIConstantsService::productionHost), latin1(kProductionDomain),
-             latin1(kPartnerDomain), latin1(kPartnerHost) }) {
+    // 1. The service's own pages: the page's router shows them. While the
+    // client talks to the developer host, its pages are the service's too.
+    QStringList serviceHosts { latin1(QVUIConstantsService::productionHost), latin1(kProductionDomain),
+        latin1(kPartnerDomain), latin1(kPartnerHost) };
+    if (_services.constants->shouldUseLocalhost())
+        serviceHosts.append(_services.constants->developerHost());
+    for (const QString& host : std::as_const(serviceHosts)) {
         if (plain && hasOrigin(url, origin(http, host))) {
             _loadURLWithJS(pathAfterAuthority(text));
             return;
@@ -478,8 +483,10 @@ void QVNavigationController::onNewWindowRequested(QWebEngineNewWindowRequest& re
     switch (request.destination()) {
     case QWebEngineNewWindowRequest::InNewDialog:
     case QWebEngineNewWindowRequest::InNewWindow: {
-        auto* page = qobject_cast<QWebEnginePage*>(sender());
-        QVWebContentChildWindow* window = createWebViewWithRequest(page ? page->profile() : nullptr);
+        // Pop-ups share the main page's profile (its cookies and storage).
+        auto* view = dynamic_cast<QWebEngineView*>(_webView);
+        QWebEngineProfile* profile = view ? view->page()->profile() : QWebEngineProfile::defaultProfile();
+        QVWebContentChildWindow* window = createWebViewWithRequest(profile);
         request.openIn(window->page());
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVLocationWindow.h"
 #include "QVURLLoadHandler.h"
 #include "QVWebNavigationListener.h"
 
@@ -14,7 +15,6 @@
 #include <optional>
 
 class QVAbstractWebView;
-class QVLocationWindow;
 class QVNotificationCenter;
 class QVUIConstantsService;
 class QVURLRedirectSniffer;

@@ -52,8 +52,8 @@ protected:
         return list;
     }
 
-    QAction playPause { "Play" }, next { "Next" }, previous { "Previous" }, volumeUp { "Up" }, volumeDown { "Down" },
-        shuffle { "Turn On Shuffle" }, auth { "Sign In" };
+    QAction playPause { "Play" }, next { "Next" }, previous { "Previous" }, volumeUp { "Up" },
+        volumeDown { "Down" }, shuffle { "Turn On Shuffle" }, auth { "Sign In" };
     QMenu repeatMenu { "Repeat" };
     QVMainMenuController controller;
 };
@@ -71,8 +71,7 @@ TEST_F(MenusTest, EnablingFollowsLoadAndTextFocus)
         bool loaded, focused;
         bool playPause, skip, others;
     } cases[] = {
-        { false, false, false, false, false },
-        { false, true, false, false, false },
+        { false, false, false, false, false }, { false, true, false, false, false },
         { true, false, true, true, true },
         { true, true, true, false, true }, // typing keeps play/pause, not next and previous
     };
@@ -149,10 +148,13 @@ TEST_F(MenusTest, TrayMenuShowsTheTrackAndCommands)
         const char* artist;
         QStringList expected;
     } cases[] = {
-        { "0", "Song", "Artist", { "Now Playing:", "   Song", "   Artist", "--", "Play", "Next", "Previous" } },
-        { "1", "Rock & Roll", "A&B", { "Now Playing:", "   Rock && Roll", "   A&&B", "--", "Pause", "Next", "Previous" } },
+        { "0", "Song", "Artist",
+            { "Now Playing:", "   Song", "   Artist", "--", "Play", "Next", "Previous" } },
+        { "1", "Rock & Roll", "A&B",
+            { "Now Playing:", "   Rock && Roll", "   A&&B", "--", "Pause", "Next", "Previous" } },
         { "1", "Song", "", { "Now Playing:", "   Song", "   ", "--", "Pause", "Next", "Previous" } },
-        { "2", "Song", "Artist", { "Now Playing:", "   Song", "   Artist", "--", "Play", "Next", "Previous" } },
+        { "2", "Song", "Artist",
+            { "Now Playing:", "   Song", "   Artist", "--", "Play", "Next", "Previous" } },
         { "3", "", "", { "Play", "Next", "Previous" } },
         { "4", "", "", { "Play", "Next", "Previous" } },
     };
