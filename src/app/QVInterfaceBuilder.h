@@ -4,7 +4,9 @@
 #include <QPointer>
 
 #include "QVAboutWindow.h"
+#include "QVMainMenuController.h"
 #include "QVMainPlayerWindow2.h"
+#include "QVNavigationController.h"
 #include "QVMiniPlayerWindow.h"
 #include "QVWindow.h"
 
@@ -15,9 +17,6 @@
 
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
-class QVLocationWindow;
-class QVMainMenuController;
-class QVNavigationController;
 
 // Creates the windows and menus at start and wires their actions and the
 // delegate's outlets, the way an interface file would.

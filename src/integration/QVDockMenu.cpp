@@ -43,6 +43,16 @@ void QVDockMenu::playbackPlayStateChanged(QVPlayState)
     _refill();
 }
 
+void QVDockMenu::onPlaybackLoaded()
+{
+    _refill();
+}
+
+void QVDockMenu::onPlaybackUnloaded()
+{
+    _refill();
+}
+
 QAction* QVDockMenu::_appendMenuItem(const QString& title, void (QVWebPlaybackService::*action)())
 {
     QAction* item = addAction(title);

@@ -28,6 +28,8 @@ public:
 
     void playbackPlayingTrackChanged() override;
     void playbackPlayStateChanged(QVPlayState state) override;
+    void onPlaybackLoaded() override;
+    void onPlaybackUnloaded() override;
 
     void _refill();
 

@@ -158,15 +158,15 @@ TEST_F(MenusTest, TrayMenuShowsTheTrackAndCommands)
         { "3", "", "", { "Play", "Next", "Previous" } },
         { "4", "", "", { "Play", "Next", "Previous" } },
     };
-    answerPlayingPage(page);
+    loadPlayingPage();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         page.answers["Q.player.playState()"] = c.rawState;
         page.answers["Q.player.playingTrack().get('name')"] = c.name;
         page.answers["Q.player.playingTrack().get('artist')"] = c.artist;
-        service.webViewFinishedLoading(); // a refresh: listeners hear of the change
+        service.playbackPlayingTrackChanged(); // the page reports; the refresh tells listeners
         runQueuedEvents();
-        EXPECT_EQ(titles(menu), c.expected + QStringList { "--", "Quit Quiv" });
+        EXPECT_EQ(titles(menu), c.expected + QStringList({ "--", "Quit Quiv" }));
     }
 
     // Its commands reach the page through the queue.
