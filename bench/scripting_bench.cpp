@@ -1,6 +1,6 @@
 // A property read over our scripting service against the same read over MPRIS,
 // in one run, from a second connection as another program reads them. Needs
-// a session bus: scripts/bench runs it under dbus-run-session when none is set.
+// a session bus: without one it says so and skips.
 #include "QVBenchStats.h"
 #include "QVMprisService.h"
 #include "QVQuietPlatform.h"
@@ -45,8 +45,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        std::fprintf(stderr, "no session bus: run under dbus-run-session\n");
-        return 1;
+        std::printf("skipped: no session bus (run under dbus-run-session)\n");
+        return 0;
     }
     QVQuietOutput output;
     QVQuietSleep sleep;
