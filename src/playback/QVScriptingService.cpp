@@ -155,7 +155,8 @@ void QVScriptingService::setRepeatState(int repeatState)
         return;
     }
     QVWebPlaybackService* playback = _playback;
-    QVEventQueue::sharedInstance()->post(this, [playback, repeatState] { playback->setRepeatState(repeatState); });
+    QVEventQueue::sharedInstance()->post(
+        this, [playback, repeatState] { playback->setRepeatState(repeatState); });
 }
 
 QDBusObjectPath QVScriptingService::currentTrack() const
@@ -182,7 +183,8 @@ void QVScriptingService::PlaySource(const QString& source)
                     .arg(QVWebPlaybackService::kMaxSourceKeyLength));
         return;
     }
-    _perform(std::make_unique<QVPlayScriptCommand>(_playback, QVariantMap { { QStringLiteral("source"), source } }));
+    _perform(std::make_unique<QVPlayScriptCommand>(
+        _playback, QVariantMap { { QStringLiteral("source"), source } }));
 }
 
 void QVScriptingService::Pause()

@@ -68,7 +68,8 @@ public slots:
     // org.freedesktop.Application
     void Activate(const QVariantMap& platformData);
     void Open(const QStringList& uris, const QVariantMap& platformData);
-    void ActivateAction(const QString& actionName, const QVariantList& parameter, const QVariantMap& platformData);
+    void ActivateAction(
+        const QString& actionName, const QVariantList& parameter, const QVariantMap& platformData);
 
 signals:
     // A "quiv://" address to route, in the order given.

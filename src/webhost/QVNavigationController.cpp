@@ -70,14 +70,16 @@ bool hasOrigin(const QUrl& url, const Origin& origin)
 QUrl strictURL(const QString& text)
 {
     static const QRegularExpression unsafe(QStringLiteral("[\\\\\\s\\x00-\\x1f\\x7f]"));
-    if (text.isEmpty() || text.size() > QVNavigationController::kMaxURLLength || unsafe.match(text).hasMatch())
+    if (text.isEmpty() || text.size() > QVNavigationController::kMaxURLLength
+        || unsafe.match(text).hasMatch())
         return {};
     QUrl url(text);
     if (!url.isValid() || url.isRelative())
         return {};
     const QString scheme = url.scheme();
     if (url.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("quiv")))
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https")
+            || scheme == QLatin1String("quiv")))
         return {};
     return url;
 }
@@ -95,7 +97,8 @@ QString pathAfterAuthority(const QString& text)
 bool mayLeaveProgram(const QUrl& url)
 {
     const QString scheme = url.scheme();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto");
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https")
+        || scheme == QLatin1String("mailto");
 }
 
 QString forLog(const QString& text)
@@ -173,8 +176,8 @@ void QVNavigationController::_attachPage()
     if (!view)
         return;
     view->webPage()->setNavigationController(this);
-    _pageConnections.append(
-        connect(view->webPage(), &QWebEnginePage::newWindowRequested, this, &QVNavigationController::onNewWindowRequested));
+    _pageConnections.append(connect(view->webPage(), &QWebEnginePage::newWindowRequested, this,
+        &QVNavigationController::onNewWindowRequested));
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     _pageConnections.append(
         connect(view, &QWidget::customContextMenuRequested, this, &QVNavigationController::_showContextMenu));
@@ -187,14 +190,16 @@ void QVNavigationController::setLocationWindow(QVLocationWindow* locationWindow)
         disconnect(_locationWindow, nullptr, this, nullptr);
     _locationWindow = locationWindow;
     if (_locationWindow)
-        connect(_locationWindow, &QVLocationWindow::loadLocationRequested, this, &QVNavigationController::loadLocation);
+        connect(_locationWindow, &QVLocationWindow::loadLocationRequested, this,
+            &QVNavigationController::loadLocation);
 }
 
 bool QVNavigationController::_hostSwitchAllowed() const
 {
     if (_services.allowsHostSwitch)
         return *_services.allowsHostSwitch;
-    return qEnvironmentVariableIsSet("QUIV_USE_LOCALHOST") || qEnvironmentVariableIsSet("QUIV_DEVELOPER_HOST");
+    return qEnvironmentVariableIsSet("QUIV_USE_LOCALHOST")
+        || qEnvironmentVariableIsSet("QUIV_DEVELOPER_HOST");
 }
 
 // The URL policy ------------------------------------------------------------
@@ -269,7 +274,8 @@ void QVNavigationController::handleURLLoad(const QString& text)
         const QString host = url.host();
         const QString base = _services.navigationService->serverInfoBaseUrl();
         if ((!base.isEmpty() && host == base) || host == QLatin1String("downloads")) {
-            _services.notificationCenter->postNotificationName(latin1(QVCheckForDownloadsNotification), nullptr);
+            _services.notificationCenter->postNotificationName(
+                latin1(QVCheckForDownloadsNotification), nullptr);
             return;
         }
         if (host == QLatin1String("uselocalhost") || host == QLatin1String("useproduction")) {
@@ -462,7 +468,8 @@ bool QVNavigationController::decidePolicyForNavigation(const QUrl& url, bool isM
     }
     if (_isQuivURL(url))
         return true;
-    QVLog("[WARNING] Navigation to %s ignored: not a page of the service", qPrintable(forLog(url.toString())));
+    QVLog(
+        "[WARNING] Navigation to %s ignored: not a page of the service", qPrintable(forLog(url.toString())));
     return false;
 }
 

@@ -113,7 +113,8 @@ public:
     // A pop-up centred on the primary screen, the size of the web view.
     QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile);
     // Files only, never folders; empty when cancelled.
-    QStringList runOpenPanelForFileButton(QWebEnginePage::FileSelectionMode mode, const QStringList& oldFiles);
+    QStringList runOpenPanelForFileButton(
+        QWebEnginePage::FileSelectionMode mode, const QStringList& oldFiles);
     // Context-menu items that open a window or tab, download, save, show the
     // source or inspect.
     static bool isRemovedContextMenuAction(QWebEnginePage::WebAction action);

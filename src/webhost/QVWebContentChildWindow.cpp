@@ -21,7 +21,8 @@ QVWebContentChildWindow::QVWebContentChildWindow(
     layout->addWidget(_webView);
     setGeometry(contentRect);
     connect(page(), &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
-    connect(page(), &QWebEnginePage::newWindowRequested, this, &QVWebContentChildWindow::_onNewWindowRequested);
+    connect(
+        page(), &QWebEnginePage::newWindowRequested, this, &QVWebContentChildWindow::_onNewWindowRequested);
 }
 
 QVWebContentChildWindow::~QVWebContentChildWindow() = default;

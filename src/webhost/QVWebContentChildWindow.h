@@ -18,7 +18,8 @@ class QVWebContentChildWindow : public QWidget
 {
     Q_OBJECT
 public:
-    QVWebContentChildWindow(const QRect& contentRect, QWebEngineProfile* profile, QVNavigationController* navOwner);
+    QVWebContentChildWindow(
+        const QRect& contentRect, QWebEngineProfile* profile, QVNavigationController* navOwner);
     ~QVWebContentChildWindow() override;
 
     QWebEngineView* webView() const { return _webView; }

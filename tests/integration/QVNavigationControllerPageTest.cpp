@@ -79,6 +79,23 @@ TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheService)
     EXPECT_EQ(view.url().host(), "127.0.0.1");
     EXPECT_TRUE(opened.isEmpty());
 
+    // A click on a link to our scheme is refused in place and routed once
+    // the engine's callback has returned.
+    int downloads = 0;
+    center.addObserver(this, QVCheckForDownloadsNotification, [&](const QVNotification&) { ++downloads; });
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    evaluate("var a = document.createElement('a'); a.href = 'quiv://downloads'; a.textContent = 'x';"
+             "a.style.cssText = "
+             "'position:fixed;left:0;top:0;width:200px;height:200px;display:block;z-index:99999';"
+             "document.body.appendChild(a); 1");
+    QTest::qWait(200);
+    QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(QVWaitUntil([&] { return downloads == 1; }, 5000));
+    EXPECT_EQ(view.url().host(), "127.0.0.1");
+    center.removeObserver(this);
+
     // A pop-up opens a window of its own, without our objects.
     const int before_windows = QApplication::topLevelWidgets().size();
     view.executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200')");
