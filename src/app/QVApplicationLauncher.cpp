@@ -4,8 +4,10 @@
 #include "QVDesktopApplication.h"
 #include "QVInterfaceBuilder.h"
 #include "QVMprisService.h"
+#include "QVNavigationController.h"
 #include "QVPulseAudioOutput.h"
 #include "QVPulseAudioSystemVolume.h"
+#include "QVScriptingService.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationService.h"
 #include "QVWebPlaybackService.h"
@@ -66,8 +68,26 @@ void QVApplicationLauncher::launch()
     QObject::connect(_mpris.get(), &QVMprisService::quitRequested, _application, &QVDesktopApplication::terminate);
     _mpris->registerOn(QDBusConnection::sessionBus());
 
+    // Links from other programs: MPRIS OpenUri, and our own service's Open
+    // (desktops and a second start), both routed by the navigation controller.
+    QVNavigationController* navigation = QVNavigationController::sharedInstance();
+    QObject::connect(
+        _mpris.get(), &QVMprisService::openUriRequested, navigation, &QVNavigationController::handleURLLoad);
+    _scripting = std::make_unique<QVScriptingService>(playback);
+    QObject::connect(_scripting.get(), &QVScriptingService::openURLRequested, navigation,
+                     &QVNavigationController::handleURLLoad);
+    QObject::connect(_scripting.get(), &QVScriptingService::activateRequested, _delegate.get(),
+                     [] { QVWindowService::sharedInstance()->showCurrentWindow(); });
+    _scripting->registerOn(QDBusConnection::sessionBus());
+
     _builder = std::make_unique<QVInterfaceBuilder>(_application, _delegate.get());
     _builder->build();
     _application->watchTerminationSignals();
     _application->finishLaunching();
+}
+
+void QVApplicationLauncher::openURLs(const QStringList& urls)
+{
+    for (const QString& url : urls)
+        QVNavigationController::sharedInstance()->postURLLoad(url);
 }

@@ -2,6 +2,9 @@
 
 #include "QVApplicationLauncher.h"
 #include "QVDesktopApplication.h"
+#include "QVSingleInstance.h"
+
+#include <QDBusConnection>
 
 #include <QIcon>
 
@@ -16,7 +19,14 @@ int QVApplicationMain(int argc, char** argv)
     QGuiApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("com.quiv.desktop"), QIcon(QStringLiteral(":/icons/com.quiv.desktop.svg"))));
 
+    // A second start hands its links to the running copy and ends.
+    const QStringList urls = QVSingleInstance::urlsFromArguments(QCoreApplication::arguments());
+    QVSingleInstance instance(QDBusConnection::sessionBus());
+    if (instance.claim() == QVSingleInstance::Claim::Secondary)
+        return instance.handOver(urls) ? 0 : 1;
+
     QVApplicationLauncher launcher(&application);
     launcher.launch();
+    launcher.openURLs(urls);
     return application.exec();
 }

@@ -144,7 +144,7 @@ bool QVDesktopAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 QVDockMenu* QVDesktopAppDelegate::applicationDockMenu()
 {
-    return new QVDockMenu(QString());
+    return new QVDockMenu(QString(), nullptr, _services.playbackService);
 }
 
 void QVDesktopAppDelegate::mediaKeyTapReceivedMediaKeyEvent(SPMediaKeyTap*, const SPMediaKeyEvent& event)

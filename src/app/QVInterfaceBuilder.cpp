@@ -5,7 +5,13 @@
 #include "QVDesktopApplication.h"
 #include "QVDockMenu.h"
 #include "QVDockTile.h"
+#include "QVEventQueue.h"
 #include "QVLocalizedString.h"
+#include "QVLocationWindow.h"
+#include "QVLog.h"
+#include "QVMainMenuController.h"
+#include "QVNavigationController.h"
+#include "QVWebPlaybackService.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMatchCollectionWindow.h"
 #include "QVMiniPlayerWindow.h"
@@ -13,6 +19,7 @@
 #include "QVWindowService.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLayout>
 #include <QMenuBar>
 
@@ -30,6 +37,7 @@ QVInterfaceBuilder::~QVInterfaceBuilder()
     delete _miniPlayerWindow;
     delete _matchCollectionWindow;
     delete _aboutWindow;
+    delete _locationWindow;
 }
 
 void QVInterfaceBuilder::build()
@@ -45,8 +53,87 @@ void QVInterfaceBuilder::build()
     _delegate->aboutWindow = _aboutWindow;
 
     connect(_mainPlayerWindow2, &QVMainPlayerWindow2::closeRequested, _application, &QVDesktopApplication::terminate);
+    _navigationController = QVNavigationController::sharedInstance();
+    _locationWindow = new QVLocationWindow();
+    _navigationController->setLocationWindow(_locationWindow);
+    QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
+    _navigationController->setPlayingPages({ [playback] { return playback->playingTrackURL(); },
+        [playback] { return playback->playingTrackArtistURL(); },
+        [playback] { return playback->playingTrackAlbumURL(); } });
+
     _buildMenus();
     _buildTrayIcon();
+}
+
+std::function<void()> QVInterfaceBuilder::_queued(void (QVNavigationController::*command)())
+{
+    // A global menu's clicks come over D-Bus, possibly while a read waits.
+    QVNavigationController* nav = _navigationController;
+    return [nav, command] { QVEventQueue::sharedInstance()->post(nav, [nav, command] { (nav->*command)(); }); };
+}
+
+void QVInterfaceBuilder::_buildPlaybackMenus()
+{
+    QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
+    _mainMenuController = new QVMainMenuController(this);
+    QVMainMenuController* c = _mainMenuController;
+    auto command = [c, playback](void (QVWebPlaybackService::*operation)()) {
+        return [c, playback, operation] { c->_post([playback, operation] { (playback->*operation)(); }); };
+    };
+
+    // No shortcut here is a key that typing in a field uses.
+    QMenu* controls = _menuBar->addMenu(QVLocalizedString("Controls"));
+    c->playPauseMenuItem = controls->addAction(QVLocalizedString("Play"), command(&QVWebPlaybackService::playPause));
+    c->playPauseMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    c->nextMenuItem = controls->addAction(QVLocalizedString("Next"), command(&QVWebPlaybackService::nextTrack));
+    c->nextMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+.")));
+    c->previousMenuItem
+        = controls->addAction(QVLocalizedString("Previous"), command(&QVWebPlaybackService::previousTrack));
+    c->previousMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    controls->addSeparator();
+    c->increaseVolumeMenuItem = controls->addAction(
+        QVLocalizedString("Increase Volume"), command(&QVWebPlaybackService::incrementVolumeLevel));
+    c->increaseVolumeMenuItem->setShortcuts({ QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+=")) });
+    c->decreaseVolumeMenuItem = controls->addAction(
+        QVLocalizedString("Decrease Volume"), command(&QVWebPlaybackService::decrementVolumeLevel));
+    c->decreaseVolumeMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+-")));
+    controls->addSeparator();
+    c->shuffleMenuItem = controls->addAction(QVLocalizedString("Turn On Shuffle"));
+    QMenu* repeat = controls->addMenu(QVLocalizedString("Repeat"));
+    c->repeatMenuItem = repeat->menuAction();
+    const std::pair<const char*, int> repeatStates[]
+        = { { "Off", QVRepeatStateNone }, { "One", QVRepeatStateOne }, { "All", QVRepeatStateAll } };
+    for (const auto& [title, state] : repeatStates) {
+        QAction* item = repeat->addAction(QVLocalizedString(title));
+        item->setCheckable(true);
+        item->setData(state);
+        c->repeatGroup()->addAction(item);
+    }
+
+    QVNavigationController* nav = _navigationController;
+    QMenu* go = _menuBar->addMenu(QVLocalizedString("Go"));
+    go->addAction(QVLocalizedString("Back"), nav, &QVNavigationController::goBackward)
+        ->setShortcut(QKeySequence(QStringLiteral("Alt+Left")));
+    go->addAction(QVLocalizedString("Forward"), nav, &QVNavigationController::goForward)
+        ->setShortcut(QKeySequence(QStringLiteral("Alt+Right")));
+    go->addAction(QVLocalizedString("Reload Page"), nav, &QVNavigationController::reload)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+    go->addAction(QVLocalizedString("Open Location…"), _queued(&QVNavigationController::showLocation))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    go->addSeparator();
+    go->addAction(QVLocalizedString("Playing Track"), _queued(&QVNavigationController::goToPlayingTrackPage));
+    go->addAction(QVLocalizedString("Playing Artist"), _queued(&QVNavigationController::goToPlayingArtistPage));
+    go->addAction(QVLocalizedString("Playing Album"), _queued(&QVNavigationController::goToPlayingAlbumPage));
+    go->addSeparator();
+    go->addAction(QVLocalizedString("People"), _queued(&QVNavigationController::goToPeople));
+    go->addAction(QVLocalizedString("Settings"), _queued(&QVNavigationController::goToSettings));
+    go->addAction(
+        QVLocalizedString("Subscription Settings"), _queued(&QVNavigationController::gotToSubscriptionSettings));
+    go->addSeparator();
+    c->authMenuItem = go->addAction(QVLocalizedString("Sign In"));
+
+    c->awakeFromNib();
+    c->onUserLoggedOut();
 }
 
 void QVInterfaceBuilder::_buildMenus()
@@ -88,33 +175,42 @@ void QVInterfaceBuilder::_buildMenus()
     QAction* search = window->addAction(QVLocalizedString("Search"), d, &QVDesktopAppDelegate::focusSearchField);
     search->setShortcut(QKeySequence::Find);
 
+    _buildPlaybackMenus();
+
     QMenu* help = _menuBar->addMenu(QVLocalizedString("Help"));
-    // Their pages open through the navigation controller, which wires them.
-    d->supportMenuItem = help->addAction(QStringLiteral("[product_name] Support"));
-    d->welcomeMenuItem = help->addAction(QStringLiteral("Welcome to [product_name]"));
-    d->supportMenuItem->setEnabled(false);
-    d->welcomeMenuItem->setEnabled(false);
+    QVNavigationController* nav = _navigationController;
+    d->supportMenuItem = help->addAction(QStringLiteral("[product_name] Support"), nav, &QVNavigationController::goToSupport);
+    d->welcomeMenuItem = help->addAction(QStringLiteral("Welcome to [product_name]"), _queued(&QVNavigationController::goToWelcome));
+    help->addSeparator();
+    help->addAction(QVLocalizedString("Terms of Service"), nav, &QVNavigationController::goToTermsOfService);
+    help->addAction(QVLocalizedString("Payment Terms"), nav, &QVNavigationController::goToPaymentTerms);
+    help->addAction(QVLocalizedString("Privacy Policy"), nav, &QVNavigationController::goToPrivacyPolicy);
 
     _mainPlayerWindow2->contentView()->layout()->setMenuBar(_menuBar);
 }
 
 void QVInterfaceBuilder::_buildTrayIcon()
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QVLog("[WARNING] No system tray: the tray menu is not shown");
         return;
+    }
     // Some trays show nothing without a context menu.
     QVDockMenu* menu = _delegate->applicationDockMenu();
     menu->setParent(_mainPlayerWindow2, Qt::Popup);
-    menu->addAction(QVLocalizedString("Show Quiv"), _delegate, &QVDesktopAppDelegate::showQuivWindow);
-    menu->addSeparator();
-    menu->addAction(QVLocalizedString("Quit Quiv"), _application, &QVDesktopApplication::terminate);
+    auto* show = new QAction(QVLocalizedString("Show Quiv"), menu);
+    connect(show, &QAction::triggered, _delegate, &QVDesktopAppDelegate::showQuivWindow);
+    auto* quit = new QAction(QVLocalizedString("Quit Quiv"), menu);
+    connect(quit, &QAction::triggered, _application, &QVDesktopApplication::terminate);
+    menu->addTrailingAction(show);
+    menu->addTrailingAction(quit);
 
     _trayIcon = new QSystemTrayIcon(QApplication::windowIcon(), this);
     _trayIcon->setContextMenu(menu);
     _trayIcon->setToolTip(QStringLiteral("Quiv"));
     connect(_trayIcon, &QSystemTrayIcon::activated, _delegate, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
-            _delegate->showQuivWindow();
+            QVWindowService::sharedInstance()->showCurrentWindow();
     });
     // The page's badge shows in the tooltip as well as on the launcher.
     connect(QVDockTile::sharedInstance(), &QVDockTile::badgeLabelChanged, _trayIcon, [this](const QString& label) {

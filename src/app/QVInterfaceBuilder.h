@@ -4,12 +4,16 @@
 #include <QPointer>
 
 #include "QVAboutWindow.h"
+#include "QVMainMenuController.h"
 #include "QVMainPlayerWindow2.h"
+#include "QVNavigationController.h"
 #include "QVMiniPlayerWindow.h"
 #include "QVWindow.h"
 
 #include <QMenuBar>
 #include <QSystemTrayIcon>
+
+#include <functional>
 
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
@@ -29,10 +33,13 @@ public:
     QMenuBar* menuBar() const { return _menuBar; }
     // nullptr where the desktop has no tray.
     QSystemTrayIcon* trayIcon() const { return _trayIcon; }
+    QVMainMenuController* mainMenuController() const { return _mainMenuController; }
 
 private:
     void _buildMenus();
+    void _buildPlaybackMenus();
     void _buildTrayIcon();
+    std::function<void()> _queued(void (QVNavigationController::*command)());
 
     QVDesktopApplication* _application;
     QVDesktopAppDelegate* _delegate;
@@ -42,4 +49,7 @@ private:
     QPointer<QVAboutWindow> _aboutWindow;
     QPointer<QMenuBar> _menuBar;
     QPointer<QSystemTrayIcon> _trayIcon;
+    QPointer<QVMainMenuController> _mainMenuController;
+    QVNavigationController* _navigationController = nullptr;
+    QPointer<QVLocationWindow> _locationWindow;
 };

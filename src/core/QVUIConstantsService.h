@@ -30,6 +30,8 @@ public:
     // The service's base URL, plain http, no trailing slash.
     QString quivURL() const;
 
+    // "host:port" from QUIV_DEVELOPER_HOST, else the default.
+    QString developerHost() const { return _developerHost; }
     bool shouldUseLocalhost() const { return _shouldUseLocalhost; }
     // Posts Quiv_QuivUrlChanged (object nullptr) when the value changes.
     void setShouldUseLocalhost(bool shouldUseLocalhost);

@@ -2,6 +2,7 @@
 
 #include "QVDialogPresenter.h"
 #include "QVLog.h"
+#include "QVNavigationController.h"
 #include "QVUtils.h"
 #include "QVWebView.h"
 
@@ -27,6 +28,11 @@ QVWebPage::~QVWebPage() = default;
 void QVWebPage::setDialogPresenter(QVDialogPresenter* presenter)
 {
     _presenter = presenter;
+}
+
+void QVWebPage::setNavigationController(QVNavigationController* controller)
+{
+    _navigationController = controller;
 }
 
 QVDialogPresenter* QVWebPage::dialogPresenter() const
@@ -76,6 +82,8 @@ bool QVWebPage::javaScriptPrompt(
 
 bool QVWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
+    if (_navigationController && !_navigationController->decidePolicyForNavigation(url, isMainFrame))
+        return false;
     if (isMainFrame)
         if (auto* view = qobject_cast<QVWebView*>(QWebEngineView::forPage(this)))
             view->_mainFrameWillNavigate(url);
@@ -93,4 +101,11 @@ void QVWebPage::javaScriptConsoleMessage(
     QVLog("%s: %s (%s:%d)", level == ErrorMessageLevel ? "[ERROR] page" : "[WARNING] page",
         qPrintable(QVUtils::stringForLog(message, kMaxConsoleMessageLength)),
         qPrintable(QVUtils::stringForLog(sourceID, 200)), lineNumber);
+}
+
+QStringList QVWebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& acceptedMimeTypes)
+{
+    if (!_navigationController)
+        return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+    return _navigationController->runOpenPanelForFileButton(mode, oldFiles);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "QVNavigationController.h"
+
+#include <QPointer>
 #include <QStringList>
 #include <QWebEnginePage>
 
@@ -18,6 +21,11 @@ public:
     void setDialogPresenter(QVDialogPresenter* presenter);
     QVDialogPresenter* dialogPresenter() const;
 
+    // Decides main-frame navigations and file choosers; without one, the
+    // engine's defaults. Not owned.
+    void setNavigationController(QVNavigationController* controller);
+    QVNavigationController* navigationController() const { return _navigationController; }
+
     // Alerts the page raised while a read waited, shown once it ends.
     void showDeferredAlerts();
 
@@ -29,10 +37,13 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
         const QString& sourceID) override;
+    QStringList chooseFiles(
+        FileSelectionMode mode, const QStringList& oldFiles, const QStringList& acceptedMimeTypes) override;
 
 private:
     QWidget* _parentWidget() const;
 
     QVDialogPresenter* _presenter = nullptr;
+    QPointer<QVNavigationController> _navigationController;
     QStringList _deferredAlerts;
 };

@@ -1,0 +1,8 @@
+#include "QVAddCurrentSongToCollectionScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVAddCurrentSongToCollectionScriptCommand::performDefaultImplementation()
+{
+    playbackService()->addCurrentSongToCollection();
+}

@@ -1,0 +1,8 @@
+#include "QVNextTrackScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVNextTrackScriptCommand::performDefaultImplementation()
+{
+    playbackService()->nextTrack();
+}

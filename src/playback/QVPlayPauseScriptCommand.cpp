@@ -1,0 +1,8 @@
+#include "QVPlayPauseScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVPlayPauseScriptCommand::performDefaultImplementation()
+{
+    playbackService()->playPause();
+}

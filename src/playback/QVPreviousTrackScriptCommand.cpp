@@ -1,0 +1,8 @@
+#include "QVPreviousTrackScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVPreviousTrackScriptCommand::performDefaultImplementation()
+{
+    playbackService()->previousTrack();
+}

@@ -1,0 +1,8 @@
+#include "QVRemoveCurrentSongFromCollectionScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVRemoveCurrentSongFromCollectionScriptCommand::performDefaultImplementation()
+{
+    playbackService()->removeCurrentSongFromCollection();
+}

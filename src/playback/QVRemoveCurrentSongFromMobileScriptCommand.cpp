@@ -1,0 +1,8 @@
+#include "QVRemoveCurrentSongFromMobileScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVRemoveCurrentSongFromMobileScriptCommand::performDefaultImplementation()
+{
+    playbackService()->removeCurrentSongFromMobile();
+}

@@ -1,0 +1,8 @@
+#include "QVSyncCurrentSongToMobileScriptCommand.h"
+
+#include "QVWebPlaybackService.h"
+
+void QVSyncCurrentSongToMobileScriptCommand::performDefaultImplementation()
+{
+    playbackService()->syncCurrentSongToMobile();
+}

@@ -1,0 +1,113 @@
+#include "QVConstants.h"
+#include "QVDemoService.h"
+#include "QVEventQueue.h"
+#include "QVNavigationController.h"
+#include "QVNotificationCenter.h"
+#include "QVTestDefaults.h"
+#include "QVTestWait.h"
+#include "QVUIConstantsService.h"
+#include "QVWebContentChildWindow.h"
+#include "QVWebNavigationService.h"
+#include "QVWebPage.h"
+#include "QVWebView.h"
+#include "QVWindowService.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The navigation controller on a real page of the demo service.
+class QVNavigationControllerPageTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
+        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
+        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
+        constants->setShouldUseLocalhost(true);
+        navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
+        windows = std::make_unique<QVWindowService>(
+            QVWindowService::Services { navigation.get(), &center, defaults.get(), constants.get() });
+        QVNavigationController::Services services { &center, navigation.get(), constants.get(), windows.get(),
+            [this](const QUrl& url) { opened.append(url.toString()); }, false };
+        controller = std::make_unique<QVNavigationController>(services);
+        view.resize(1000, 700);
+        view.setServiceURL(QUrl(demo.baseUrl()));
+        controller->setWebView(&view);
+
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        view.load(QUrl(demo.baseUrl() + "/"));
+        ASSERT_TRUE(finished.wait(15000));
+        // Record what the router is asked, and keep it from going anywhere.
+        view.evaluate("window.routed = []; Q.router.navigate = function (p) { routed.push(p); }; 1");
+    }
+
+    QString evaluate(const QString& script) { return view.evaluate(script); }
+
+    QVDemoService demo;
+    QVNotificationCenter center;
+    QVTestDefaults defaults;
+    std::unique_ptr<QVUIConstantsService> constants;
+    std::unique_ptr<QVWebNavigationService> navigation;
+    std::unique_ptr<QVWindowService> windows;
+    std::unique_ptr<QVNavigationController> controller;
+    QVWebView view;
+    QStringList opened;
+};
+
+} // namespace
+
+TEST_F(QVNavigationControllerPageTest, AHostilePathReachesTheRouterAsTheSameText)
+{
+    const QString path = "/album/x');window.pwned=1;//\"</script><img/src=x/onerror=window.pwned=2>";
+    controller->handleURLLoad(demo.baseUrl() + path);
+    ASSERT_TRUE(QVWaitUntil([&] { return evaluate("routed.length") == "1"; }, 5000));
+    EXPECT_EQ(evaluate("routed[0]"), path);
+    EXPECT_EQ(evaluate("typeof window.pwned"), "undefined");
+}
+
+TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheService)
+{
+    // A script that tries to leave for another site goes nowhere.
+    view.executeJavascript("location.href = 'http://evil.example/'");
+    QTest::qWait(500);
+    EXPECT_EQ(view.url().host(), "127.0.0.1");
+    EXPECT_TRUE(opened.isEmpty());
+
+    // A click on a link to our scheme is refused in place and routed once
+    // the engine's callback has returned.
+    int downloads = 0;
+    center.addObserver(this, QVCheckForDownloadsNotification, [&](const QVNotification&) { ++downloads; });
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    evaluate("var a = document.createElement('a'); a.href = 'quiv://downloads'; a.textContent = 'x';"
+             "a.style.cssText = "
+             "'position:fixed;left:0;top:0;width:200px;height:200px;display:block;z-index:99999';"
+             "document.body.appendChild(a); 1");
+    QTest::qWait(200);
+    QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(QVWaitUntil([&] { return downloads == 1; }, 5000));
+    EXPECT_EQ(view.url().host(), "127.0.0.1");
+    center.removeObserver(this);
+
+    // A pop-up opens a window of its own, without our objects.
+    const int before_windows = QApplication::topLevelWidgets().size();
+    view.executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200')");
+    QVWebContentChildWindow* popup = nullptr;
+    ASSERT_TRUE(QVWaitUntil(
+        [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<QVWebContentChildWindow*>(widget))
+                    popup = window;
+            return popup != nullptr;
+        },
+        5000));
+    EXPECT_GT(QApplication::topLevelWidgets().size(), before_windows);
+    popup->close();
+}
