@@ -8,6 +8,7 @@
 #include "QVLog.h"
 #include "QVNotificationCenter.h"
 #include "QVPlayStateSignal.h"
+#include "QVAppleRemoteListener.h"
 #include "QVRemoteButton.h"
 #include "QVScriptValue.h"
 #include "QVSystemVolume.h"
@@ -39,6 +40,9 @@ QString name(const char* constant)
 QVWebPlaybackService::QVWebPlaybackService()
     : QVWebPlaybackService(Services())
 {
+    // The process's own service takes the remote; services built for tests do not.
+    _remoteListener = std::make_unique<QVAppleRemoteListener>(this);
+    _remoteListener->startListening();
 }
 
 QVWebPlaybackService::QVWebPlaybackService(const Services& services)
