@@ -1,4 +1,5 @@
 #include "SPSettingsDaemonKeys.h"
+#include "QVFakeSettingsDaemon.h"
 #include "QVTestWait.h"
 #include "SPMediaKeyTap.h"
 
@@ -6,66 +7,12 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QSignalSpy>
 
 #include <memory>
 
 namespace {
 constexpr char kOurs[] = "com.quiv.desktop";
-
-// A settings daemon on its own connection to the private bus: records grabs
-// and releases, refuses when told to, and sends keys.
-class FakeDaemon : public QDBusVirtualObject
-{
-public:
-    FakeDaemon(
-        const QString& service, const QString& path, const QString& connectionName, bool refuses = false)
-        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
-        , service(service)
-        , path(path)
-        , name(connectionName)
-        , refuses(refuses)
-    {
-        interface = path.mid(1).replace('/', '.');
-        bus.registerVirtualObject(path, this);
-        bus.registerService(service);
-    }
-    ~FakeDaemon() override
-    {
-        bus.unregisterService(service);
-        bus.unregisterObject(path);
-        QDBusConnection::disconnectFromBus(name);
-    }
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        if (message.interface() != interface)
-            return false;
-        calls.append(
-            message.member() + QLatin1Char('(') + message.arguments().value(0).toString() + QLatin1Char(')'));
-        connection.send(refuses
-                ? message.createErrorReply(
-                    QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"), QStringLiteral("not now"))
-                : message.createReply());
-        return true;
-    }
-    void press(const QString& application, const QString& key)
-    {
-        QDBusMessage signal
-            = QDBusMessage::createSignal(path, interface, QStringLiteral("MediaPlayerKeyPressed"));
-        signal << application << key;
-        bus.send(signal);
-    }
-
-    QDBusConnection bus;
-    QString service;
-    QString path;
-    QString interface;
-    QString name;
-    bool refuses;
-    QStringList calls;
-};
 
 class RecordingDelegate : public SPMediaKeyTapDelegate
 {
@@ -98,7 +45,7 @@ std::unique_ptr<SPMediaKeyTap> startTap(RecordingDelegate* delegate, SPMediaKeyT
 
 TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
 {
-    FakeDaemon daemon(kGnome, kGnomePath, QStringLiteral("gsd"));
+    QVFakeSettingsDaemon daemon(kGnome, kGnomePath, QStringLiteral("gsd"));
     RecordingDelegate delegate;
     auto tap = startTap(&delegate, SPMediaKeyTap::Backend::SettingsDaemon);
     EXPECT_EQ(daemon.calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
@@ -115,7 +62,8 @@ TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
     EXPECT_EQ(delegate.codes, (QList<int> { 16, 16, 17, 18, 19, 20, 16 }));
 
     // Another program sending the daemon's signal is not the daemon.
-    FakeDaemon impostor(QStringLiteral("org.example.Impostor"), kGnomePath, QStringLiteral("impostor"));
+    QVFakeSettingsDaemon impostor(
+        QStringLiteral("org.example.Impostor"), kGnomePath, QStringLiteral("impostor"));
     impostor.press(kOurs, QStringLiteral("Play"));
     QTest::qWait(200);
     EXPECT_EQ(delegate.codes.size(), 7);
@@ -127,10 +75,10 @@ TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
 TEST(SPSettingsDaemonKeysTest, ARestartedDaemonIsGrabbedAgain)
 {
     RecordingDelegate delegate;
-    auto first = std::make_unique<FakeDaemon>(kGnome, kGnomePath, QStringLiteral("gsd-1"));
+    auto first = std::make_unique<QVFakeSettingsDaemon>(kGnome, kGnomePath, QStringLiteral("gsd-1"));
     auto tap = startTap(&delegate, SPMediaKeyTap::Backend::SettingsDaemon);
     first.reset();
-    FakeDaemon second(kGnome, kGnomePath, QStringLiteral("gsd-2"));
+    QVFakeSettingsDaemon second(kGnome, kGnomePath, QStringLiteral("gsd-2"));
     ASSERT_TRUE(QVWaitUntil([&] { return !second.calls.isEmpty(); }, 5000));
     EXPECT_EQ(second.calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
     QTest::qWait(50); // the grab's answer names the new owner
@@ -156,13 +104,13 @@ TEST(SPSettingsDaemonKeysTest, TheFirstDaemonThatTakesTheGrabWins)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeDaemon gnome(kGnome, kGnomePath, QStringLiteral("gsd"), c.gnomeRefuses);
-        std::unique_ptr<FakeDaemon> old;
-        std::unique_ptr<FakeDaemon> mate;
+        QVFakeSettingsDaemon gnome(kGnome, kGnomePath, QStringLiteral("gsd"), c.gnomeRefuses);
+        std::unique_ptr<QVFakeSettingsDaemon> old;
+        std::unique_ptr<QVFakeSettingsDaemon> mate;
         if (c.withOldGnome)
-            old = std::make_unique<FakeDaemon>(kOldGnome, kGnomePath, QStringLiteral("old-gsd"));
+            old = std::make_unique<QVFakeSettingsDaemon>(kOldGnome, kGnomePath, QStringLiteral("old-gsd"));
         if (c.withMate)
-            mate = std::make_unique<FakeDaemon>(kMate, kMatePath, QStringLiteral("msd"));
+            mate = std::make_unique<QVFakeSettingsDaemon>(kMate, kMatePath, QStringLiteral("msd"));
         if (!c.gnomeRefuses)
             gnome.bus.unregisterService(kGnome); // only the older names are on the bus
 
@@ -171,7 +119,7 @@ TEST(SPSettingsDaemonKeysTest, TheFirstDaemonThatTakesTheGrabWins)
         auto tap = startTap(
             &delegate, held ? SPMediaKeyTap::Backend::SettingsDaemon : SPMediaKeyTap::Backend::None);
         EXPECT_EQ(SPMediaKeyTap::usesGlobalMediaKeyTap(), held);
-        FakeDaemon* holder = QByteArray(c.expectedHolder) == "old" ? old.get() : mate.get();
+        QVFakeSettingsDaemon* holder = QByteArray(c.expectedHolder) == "old" ? old.get() : mate.get();
         if (!held)
             continue;
         holder->press(kOurs, QStringLiteral("Previous"));
@@ -182,7 +130,7 @@ TEST(SPSettingsDaemonKeysTest, TheFirstDaemonThatTakesTheGrabWins)
 
 TEST(SPSettingsDaemonKeysTest, GlobalShortcutsOfTheDesktopMeanNoGrab)
 {
-    FakeDaemon daemon(kGnome, kGnomePath, QStringLiteral("gsd"));
+    QVFakeSettingsDaemon daemon(kGnome, kGnomePath, QStringLiteral("gsd"));
     QDBusConnection kde = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("kde"));
     ASSERT_TRUE(kde.registerService(QStringLiteral("org.kde.kglobalaccel")));
     RecordingDelegate delegate;
