@@ -187,8 +187,9 @@ void SPMediaKeyTap::_tryX11KeyGrab()
     _x11 = std::make_unique<SPX11KeyGrabber>(std::move(callbacks));
     QString error;
     if (!_x11->start(_environment.display, shouldInterceptMediaKeyEvents(), &error)) {
+        // No way left to take the keys: MPRIS and our own windows still bring them.
         QVLog(
-            "[WARNING] Could not grab the media keys on the X display (%s): they reach us only through MPRIS",
+            "[ERROR] _eventPort != NULL failed: no X11 key grab (%s); media keys reach us only through MPRIS",
             qPrintable(error));
         _x11.reset();
         _setBackend(Backend::None);

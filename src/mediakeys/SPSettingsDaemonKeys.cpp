@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 
 namespace {
-constexpr int kReleaseTimeout = 500; // ms; release runs on the way out
 constexpr int kMaxKeyNameLength = 64;
 } // namespace
 
@@ -108,10 +107,11 @@ void SPSettingsDaemonKeys::release()
     QDBusMessage call = QDBusMessage::createMethodCall(
         _daemon.service, _daemon.path, _daemon.interface, QStringLiteral("ReleaseMediaPlayerKeys"));
     call << _application;
-    const QDBusMessage reply = _bus.call(call, QDBus::Block, kReleaseTimeout);
-    if (reply.type() == QDBusMessage::ErrorMessage)
+    // Not waited for: we may be on our way out, and the daemon forgets us
+    // anyway once our name leaves the bus.
+    if (!_bus.send(call))
         QVLog("[WARNING] Could not release the media keys from %s: %s", qPrintable(_daemon.service),
-            qPrintable(reply.errorMessage()));
+            qPrintable(_bus.lastError().message()));
     _owner.clear();
 }
 

@@ -35,7 +35,7 @@ public:
 
     // Asynchronous: the answer comes as grabAnswered.
     void grab();
-    // Tells the daemon we no longer want the keys (waits briefly: we may be on our way out).
+    // Tells the daemon we no longer want the keys.
     void release();
 
 signals:

@@ -123,8 +123,10 @@ bool SPX11KeyGrabber::start(const QByteArray& display, bool intercept, QString* 
     stop();
     _wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (_wakeFd < 0) {
+        // The tap thread could never be reached.
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = QStringLiteral("_eventPortSource != NULL failed: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     _stopping = false;

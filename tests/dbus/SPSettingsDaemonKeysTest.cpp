@@ -69,7 +69,8 @@ TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
     EXPECT_EQ(delegate.codes.size(), 7);
 
     tap->stopWatchingMediaKeys();
-    EXPECT_EQ(daemon.calls.last(), QStringLiteral("ReleaseMediaPlayerKeys(com.quiv.desktop)"));
+    EXPECT_TRUE(QVWaitUntil(
+        [&] { return daemon.calls.last() == QStringLiteral("ReleaseMediaPlayerKeys(com.quiv.desktop)"); }, 5000));
 }
 
 TEST(SPSettingsDaemonKeysTest, ARestartedDaemonIsGrabbedAgain)

@@ -167,6 +167,27 @@ TEST(SPInvocationGrabberTest, RunsOnceAndKeepsAThrowInside)
     EXPECT_FALSE(answered);
 }
 
+TEST(SPMediaKeyTapTest, QtMediaKeysBecomeTheSameEvents)
+{
+    struct Case {
+        int key;
+        int code;
+    };
+    const Case cases[] = { { Qt::Key_MediaPlay, 16 }, { Qt::Key_MediaTogglePlayPause, 16 },
+        { Qt::Key_MediaPause, 16 }, { Qt::Key_MediaNext, 17 }, { Qt::Key_MediaPrevious, 18 },
+        { Qt::Key_AudioForward, 19 }, { Qt::Key_AudioRewind, 20 } };
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            SPMediaKeyEvent::fromQtKey(c.key, true, false)->data1, SPMediaKeyEvent::keyDown(c.code).data1);
+        EXPECT_EQ(SPMediaKeyEvent::fromQtKey(c.key, true, true)->data1,
+            SPMediaKeyEvent::keyDown(c.code, true).data1);
+        EXPECT_EQ(
+            SPMediaKeyEvent::fromQtKey(c.key, false, false)->data1, SPMediaKeyEvent::keyUp(c.code).data1);
+    }
+    for (int other : { int(Qt::Key_VolumeUp), int(Qt::Key_MonBrightnessUp), int(Qt::Key_Space) })
+        EXPECT_FALSE(SPMediaKeyEvent::fromQtKey(other, true, false).has_value());
+}
+
 TEST(SPMediaKeyTapTest, NoBusAndNoDisplayLeaveKeysToOurWindows)
 {
     RecordingDelegate delegate;
@@ -248,6 +269,15 @@ TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThread)
     EXPECT_EQ(delegate.events,
         (QList<quint32> { SPMediaKeyEvent::keyDown(16).data1, SPMediaKeyEvent::keyUp(16).data1 }));
     EXPECT_EQ(delegate.offMainThread, 0);
+
+    // Restarted: the old tap thread is joined before its connection goes, and the new one works.
+    tap->startWatchingMediaKeys();
+    ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
+    delegate.events.clear();
+    ASSERT_TRUE(pressPlay());
+    ASSERT_TRUE(QVWaitUntil([&] { return delegate.events.size() >= 2; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(delegate.events.size(), 2);
 
     // Stopped: the tap thread is gone and the key is free for others.
     tap->stopWatchingMediaKeys();
