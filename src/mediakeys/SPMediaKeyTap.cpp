@@ -249,7 +249,8 @@ void SPMediaKeyTap::appIsNowFrontmost(qint64 pid, const QString& applicationId)
         listed.append(id.toString());
     if (listed.isEmpty())
         listed = defaultMediaKeyUserBundleIdentifiers();
-    if (!listed.contains(applicationId))
+    // Our own windows are us whatever id the toolkit gave them.
+    if (!listed.contains(applicationId) && pid != qint64(::getpid()))
         return;
     _mediaKeyAppList.removeAll(pid);
     _mediaKeyAppList.prepend(pid);
