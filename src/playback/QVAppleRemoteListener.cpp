@@ -136,7 +136,9 @@ void QVAppleRemoteListener::_closeReceiver(const QString& path, bool vanished)
         return;
     Receiver receiver = std::move(found->second);
     _receivers.erase(found);
-    receiver.notifier.reset();
+    // We may be inside its own signal: it goes once that has returned.
+    receiver.notifier->setEnabled(false);
+    receiver.notifier.release()->deleteLater();
     // Its key-up may never come: a hold in progress ends here.
     if (vanished)
         for (const auto& [code, state] : receiver.keys)

@@ -4,7 +4,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-// A private X server for one test: Xvfb on a display number it picks itself.
+// A private X server for one test: Xvfb on a display number it picks itself,
+// kept up when its last client leaves (a reset would refuse a reconnection).
 class QVXvfb
 {
 public:
@@ -14,8 +15,8 @@ public:
             return;
         _server.start(QStringLiteral("Xvfb"),
             { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                QStringLiteral("320x240x24") });
+                QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("320x240x24") });
         // It writes the display number once it accepts connections.
         if (!_server.waitForStarted(5000))
             return;

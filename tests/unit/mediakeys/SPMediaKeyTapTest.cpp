@@ -167,27 +167,6 @@ TEST(SPInvocationGrabberTest, RunsOnceAndKeepsAThrowInside)
     EXPECT_FALSE(answered);
 }
 
-TEST(SPMediaKeyTapTest, QtMediaKeysBecomeTheSameEvents)
-{
-    struct Case {
-        int key;
-        int code;
-    };
-    const Case cases[] = { { Qt::Key_MediaPlay, 16 }, { Qt::Key_MediaTogglePlayPause, 16 },
-        { Qt::Key_MediaPause, 16 }, { Qt::Key_MediaNext, 17 }, { Qt::Key_MediaPrevious, 18 },
-        { Qt::Key_AudioForward, 19 }, { Qt::Key_AudioRewind, 20 } };
-    for (const Case& c : cases) {
-        EXPECT_EQ(
-            SPMediaKeyEvent::fromQtKey(c.key, true, false)->data1, SPMediaKeyEvent::keyDown(c.code).data1);
-        EXPECT_EQ(SPMediaKeyEvent::fromQtKey(c.key, true, true)->data1,
-            SPMediaKeyEvent::keyDown(c.code, true).data1);
-        EXPECT_EQ(
-            SPMediaKeyEvent::fromQtKey(c.key, false, false)->data1, SPMediaKeyEvent::keyUp(c.code).data1);
-    }
-    for (int other : { int(Qt::Key_VolumeUp), int(Qt::Key_MonBrightnessUp), int(Qt::Key_Space) })
-        EXPECT_FALSE(SPMediaKeyEvent::fromQtKey(other, true, false).has_value());
-}
-
 TEST(SPMediaKeyTapTest, NoBusAndNoDisplayLeaveKeysToOurWindows)
 {
     RecordingDelegate delegate;
