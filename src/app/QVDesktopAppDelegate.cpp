@@ -130,6 +130,9 @@ QVTerminateReply QVDesktopAppDelegate::applicationShouldTerminate()
 
 void QVDesktopAppDelegate::applicationWillTerminate()
 {
+    // The settings daemon keeps the keys for us until told otherwise.
+    if (mediaKeyTap)
+        mediaKeyTap->stopWatchingMediaKeys();
     const QRectF frame = miniPlayerWindow ? QRectF(miniPlayerWindow->geometry()) : QRectF();
     _services.userDefaults->setValue(QVStringFromRect(frame), name(QVMiniPlayerFrameKey));
     _services.userDefaults->synchronize();

@@ -5,6 +5,7 @@
 #include "QVLog.h"
 #include "SPMediaKeyTap.h"
 
+#include <QKeyEvent>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -99,6 +100,20 @@ void QVDesktopApplication::sendEvent(const SPMediaKeyEvent& event)
     if (!SPMediaKeyTap::usesGlobalMediaKeyTap() && event.type == SPMediaKeyEvent::kSystemDefinedType
         && event.subtype == SPMediaKeyEvent::kMediaKeySubtype && _delegate)
         _delegate->mediaKeyTapReceivedMediaKeyEvent(nullptr, event);
+}
+
+bool QVDesktopApplication::notify(QObject* receiver, QEvent* event)
+{
+    // A key reaches the window first and is then handed to its focus widget:
+    // take it once, at the window.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && receiver
+        && receiver->isWindowType()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (const auto media
+            = SPMediaKeyEvent::fromQtKey(key->key(), event->type() == QEvent::KeyPress, key->isAutoRepeat()))
+            sendEvent(*media);
+    }
+    return QApplication::notify(receiver, event);
 }
 
 void QVDesktopApplication::watchTerminationSignals()

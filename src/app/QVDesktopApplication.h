@@ -32,6 +32,8 @@ public:
 
     using QApplication::sendEvent;
     void sendEvent(const SPMediaKeyEvent& event);
+    // Media keys that reach our windows take the same road, then go on.
+    bool notify(QObject* receiver, QEvent* event) override;
 
     // Turns SIGTERM, SIGINT and SIGHUP into an orderly terminate().
     void watchTerminationSignals();

@@ -2,6 +2,7 @@
 
 #include "QVAbstractWebView.h"
 #include "QVAlbumArtHandler.h"
+#include "QVAppleRemoteListener.h"
 #include "QVAudioHardwareEventListener.h"
 #include "QVConstants.h"
 #include "QVEventQueue.h"
@@ -39,6 +40,9 @@ QString name(const char* constant)
 QVWebPlaybackService::QVWebPlaybackService()
     : QVWebPlaybackService(Services())
 {
+    // The process's own service takes the remote; services built for tests do not.
+    _remoteListener = std::make_unique<QVAppleRemoteListener>(this);
+    _remoteListener->startListening();
 }
 
 QVWebPlaybackService::QVWebPlaybackService(const Services& services)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVAppleRemoteListenerDelegate.h"
 #include "QVAudioHardwareEventListenerDelegate.h"
 #include "QVDesktopPlaybackDelegate.h"
 #include "QVWebNavigationListener.h"
@@ -17,6 +18,7 @@
 
 class QVAbstractWebView;
 class QVAlbumArtHandler;
+class QVAppleRemoteListener;
 class QVAudioHardwareEventListener;
 class QVAudioOutputMonitor;
 class QVNotificationCenter;
@@ -34,7 +36,8 @@ class QVWebPlaybackListener;
 // added. Main thread only.
 class QVWebPlaybackService : public QVDesktopPlaybackDelegate,
                              public QVWebNavigationListener,
-                             public QVAudioHardwareEventListenerDelegate
+                             public QVAudioHardwareEventListenerDelegate,
+                             public QVAppleRemoteListenerDelegate
 {
 public:
     // What the service works with; nullptr means the process-wide one (the
@@ -163,7 +166,7 @@ public:
     void onSystemWillSleep() override;
 
     // A button of a remote (a QVRemoteButton); a hold acts like a press.
-    void onButtonPressed(int button, bool isHold);
+    void onButtonPressed(int button, bool isHold) override;
 
     static constexpr float kSystemVolumeStep = 0.0625f;
     static constexpr int kMaxSourceKeyLength = 256;
@@ -206,6 +209,7 @@ private:
     QVWebPlayerScriptObject _playerScriptObject;
     std::unique_ptr<QVAlbumArtHandler> _albumArtHandler;
     std::unique_ptr<QVAudioHardwareEventListener> _audioHardwareListener;
+    std::unique_ptr<QVAppleRemoteListener> _remoteListener; // the shared service's only
     QList<QVWebPlaybackListener*> _playbackListeners;
     bool _isContentReady = false;
     bool _isUserSignedIn = false;
