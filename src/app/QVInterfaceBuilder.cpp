@@ -5,9 +5,12 @@
 #include "QVDesktopApplication.h"
 #include "QVDockMenu.h"
 #include "QVDockTile.h"
+#include "QVFaceplateController.h"
+#include "QVFaceplateView.h"
 #include "QVLocalizedString.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerWindow.h"
+#include "QVNavigationController.h"
 #include "QVWindow.h"
 #include "QVWindowService.h"
 
@@ -45,8 +48,29 @@ void QVInterfaceBuilder::build()
     _delegate->aboutWindow = _aboutWindow;
 
     connect(_mainPlayerWindow2, &QVMainPlayerWindow2::closeRequested, _application, &QVDesktopApplication::terminate);
+    // The main window's page header has its own transport controls: its
+    // faceplate controller gets none.
+    (new QVFaceplateController(_mainPlayerWindow2))->awakeFromNib();
     _buildMenus();
     _buildTrayIcon();
+}
+
+void QVInterfaceBuilder::wireFaceplate(
+    QVFaceplateView* faceplate, QVNavigationController* navigation, QVDesktopAppDelegate* delegate)
+{
+    if (!faceplate)
+        return;
+    if (navigation) {
+        connect(faceplate, &QVFaceplateView::trackTitleClicked, navigation,
+            &QVNavigationController::goToPlayingTrackPage);
+        connect(faceplate, &QVFaceplateView::trackArtistClicked, navigation,
+            &QVNavigationController::goToPlayingArtistPage);
+        connect(faceplate, &QVFaceplateView::albumArtClicked, navigation,
+            &QVNavigationController::goToPlayingAlbumPage);
+    }
+    if (delegate)
+        connect(faceplate, &QVFaceplateView::flyoutClicked, delegate,
+            &QVDesktopAppDelegate::showNowPlayingWebView);
 }
 
 void QVInterfaceBuilder::_buildMenus()

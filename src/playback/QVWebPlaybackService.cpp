@@ -144,6 +144,18 @@ void QVWebPlaybackService::_forceRefresh()
     _playerScriptObject.forceRefreshProperties();
 }
 
+QVWebPlaybackService::RefreshScope::RefreshScope(QVWebPlaybackService* service, bool answered)
+    : _service(service)
+{
+    if (answered && service->_webView)
+        service->_refreshedPositionValues = service->_playerScriptObject.positionDisplayValues();
+}
+
+QVWebPlaybackService::RefreshScope::~RefreshScope()
+{
+    _service->_refreshedPositionValues.reset();
+}
+
 void QVWebPlaybackService::_postPlayStateChanged()
 {
     _playStateSignal->post();
@@ -161,8 +173,11 @@ unsigned int QVWebPlaybackService::volumeLevel() const
     const float volume = _playerScriptObject.volume();
     if (!std::isfinite(volume))
         return 0;
-    // Rounded: 0.29 held as a float is 28.999...
-    return unsigned(std::lround(std::clamp(volume * 100.0f, 0.0f, 100.0f)));
+    // A float holds 0.29 as 0.28999...: four decimals first, so the level
+    // read back is the one that was set; then whole levels, as the page
+    // counts them (0.555 is 55).
+    const double level = std::round(double(volume) * 100.0 * 10000.0) / 10000.0;
+    return unsigned(std::clamp(level, 0.0, 100.0));
 }
 
 bool QVWebPlaybackService::isTrackInUsersCollection(unsigned int trackID)
@@ -345,10 +360,54 @@ QString QVWebPlaybackService::playingTrackRemainingTime()
 {
     if (!_isContentReady)
         return {};
-    const unsigned int remaining = playingTrackRemainingSeconds();
-    if (remaining == 0)
+    return _remainingTime(playingTrackRemainingSeconds());
+}
+
+QString QVWebPlaybackService::_remainingTime(unsigned int remainingSeconds)
+{
+    if (remainingSeconds == 0)
         return QStringLiteral("");
-    return QStringLiteral("-") + QVUtils::stringWithSeconds(remaining);
+    return QStringLiteral("-") + QVUtils::stringWithSeconds(remainingSeconds);
+}
+
+QVWebPlaybackService::PositionReadout QVWebPlaybackService::readPositionDisplay()
+{
+    // While listeners hear of a refresh, its own reads answer: no second trip.
+    QStringList values;
+    if (_refreshedPositionValues)
+        values = *_refreshedPositionValues;
+    else if (_webView)
+        values = _webView->evaluateBatch(QVWebPlayerScriptObject::positionDisplayScripts());
+    // No page or no answer reads as the single reads would: all empty.
+    values.resize(QVWebPlayerScriptObject::positionDisplayScripts().size());
+
+    PositionReadout readout;
+    readout.durationSeconds = playingTrackDurationSeconds();
+    readout.isNotMaster = QVTextValue::boolValue(values[0]);
+    readout.isPlayingRadioStation = QVTextValue::boolValue(values[1]);
+    if (!_isContentReady)
+        return readout;
+    if (_webView)
+        readout.elapsedTime = values[2].left(kMaxElapsedTimeLength + 1);
+    readout.elapsedSeconds = secondsFromElapsedTime(readout.elapsedTime);
+    const unsigned int duration = readout.durationSeconds;
+    readout.remainingTime
+        = _remainingTime(readout.elapsedSeconds < duration ? duration - readout.elapsedSeconds : 0);
+    readout.durationTime = QVUtils::stringWithSeconds(duration);
+    return readout;
+}
+
+QVWebPlaybackService::PositionReadout QVWebPlaybackService::readPositionDisplayOneAtATime()
+{
+    PositionReadout readout;
+    readout.isNotMaster = isNotMaster();
+    readout.elapsedSeconds = playingTrackElapsedSeconds();
+    readout.durationSeconds = playingTrackDurationSeconds();
+    readout.remainingTime = playingTrackRemainingTime();
+    readout.durationTime = playingTrackDurationTime();
+    readout.elapsedTime = playingTrackElapsedTime();
+    readout.isPlayingRadioStation = isPlayingRadioStation();
+    return readout;
 }
 
 // Commands ---------------------------------------------------------------------
@@ -522,7 +581,7 @@ void QVWebPlaybackService::_flushReports()
     _flushQueued = false;
     if (std::exchange(_pendingReports, 0) == 0)
         return;
-    _forceRefresh();
+    const RefreshScope scope(this, _playerScriptObject.forceRefreshProperties());
 
     const QVTrack& track = *_playerScriptObject.playingTrack();
     const bool trackChanged = !(track == _announced.track);
@@ -605,7 +664,7 @@ void QVWebPlaybackService::webViewFinishedLoading()
     _isContentReady = true;
     // The page as loaded is the starting point: a first report that finds
     // the same track announces nothing, one that finds another does.
-    _forceRefresh();
+    const RefreshScope scope(this, _playerScriptObject.forceRefreshProperties());
     _adoptAnnounced();
     _notifyListeners([](QVWebPlaybackListener* l) { l->onPlaybackLoaded(); });
 }

@@ -147,7 +147,7 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     EXPECT_EQ(property(kPlayer, "PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property(kPlayer, "LoopStatus").toString(), "Playlist"); // repeat 2: the whole queue
     EXPECT_EQ(property(kPlayer, "Shuffle").toBool(), true);
-    EXPECT_DOUBLE_EQ(property(kPlayer, "Volume").toDouble(), 0.56); // 0.555, rounded
+    EXPECT_DOUBLE_EQ(property(kPlayer, "Volume").toDouble(), 0.55); // 0.555: level 55
     EXPECT_DOUBLE_EQ(property(kPlayer, "Rate").toDouble(), 1.0);
     EXPECT_TRUE(property(kPlayer, "CanGoNext").toBool());
     EXPECT_TRUE(property(kPlayer, "CanSeek").toBool());
