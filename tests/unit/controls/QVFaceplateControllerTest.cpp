@@ -1,5 +1,6 @@
 #include "QVFaceplateController.h"
 #include "../playback/QVPlaybackTestSupport.h"
+#include "QVConstants.h"
 #include "QVFaceplateSliderButton.h"
 #include "QVFaceplateSliderButtonCell.h"
 #include "QVFaceplateView.h"
@@ -9,6 +10,8 @@
 #include "QVPushButtonCell.h"
 #include "QVRadioStationPopupMenuButtton.h"
 #include "QVTextPushButton.h"
+
+#include "QVTestWait.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -128,8 +131,9 @@ TEST_F(QVFaceplateControllerTest, PlayStatesWithAndWithoutAStation)
         setState(c.state);
         EXPECT_EQ(controller()->isFaceplateEnabled(), c.state != QVPlayStateUnknown);
         EXPECT_EQ(imageName(faceplate->playPauseButton()), c.playImage);
-        if (controller()->isFaceplateEnabled())
+        if (controller()->isFaceplateEnabled()) {
             EXPECT_EQ(faceplate->playPauseButton()->isEnabled(), c.transportEnabled);
+        }
         EXPECT_EQ(!faceplate->radioButton()->isHidden(), c.stationShown);
         EXPECT_EQ(faceplate->shuffleButton()->isHidden(), c.stationShown);
         EXPECT_EQ(faceplate->repeatButton()->isHidden(), c.stationShown);
@@ -334,6 +338,9 @@ TEST_F(QVFaceplateControllerTest, AReportedChangeCostsOneRoundTripForTwoFaceplat
         new QVMiniPlayerFaceplateController({ &service, &navigation, &center }), &service,
         service.albumArtHandler());
     mini.controller()->onPlaybackLoaded();
+    page.answers["Q.player.playState()"] = "0"; // paused
+    service.playbackPlayStateChanged(QVPlayStatePaused);
+    runQueuedEvents();
     page.answers["Q.player.playState()"] = "1"; // playing
     page.answers[kElapsed] = "2:00";
     page.roundTrips = 0;
@@ -401,7 +408,7 @@ TEST_F(QVFaceplateControllerTest, ScreenReadersFindEveryControlByRoleAndName)
     collect(QAccessible::queryAccessibleInterface(faceplate.get()), &found);
     for (const QString& expected : { entry(QAccessible::PushButton, "Previous"),
              entry(QAccessible::PushButton, "Pause"), entry(QAccessible::PushButton, "Next"),
-             entry(QAccessible::PushButton, "Mute"), entry(QAccessible::PushButton, "Shuffle"),
+             entry(QAccessible::CheckBox, "Mute"), entry(QAccessible::CheckBox, "Shuffle"),
              entry(QAccessible::PushButton, "Repeat"), entry(QAccessible::PushButton, "Play Queue"),
              entry(QAccessible::PushButton, "Quiv Station"), entry(QAccessible::PushButton, "Song"),
              entry(QAccessible::PushButton, "Artist"), entry(QAccessible::Slider, "Volume"),
@@ -414,7 +421,7 @@ TEST_F(QVFaceplateControllerTest, ScreenReadersFindEveryControlByRoleAndName)
     ASSERT_NE(play->actionInterface(), nullptr);
     page.scripts.clear();
     play->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(page.scripts.contains("Q.player.togglePause();"));
+    EXPECT_TRUE(QVWaitUntil([&] { return page.scripts.contains("Q.player.togglePause();"); }, 2000));
 
     // A muted player shows as a checked mute toggle named for what a press does.
     service.playerScriptObject()->setIsMuted(true);

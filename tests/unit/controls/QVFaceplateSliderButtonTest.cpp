@@ -215,7 +215,7 @@ TEST_F(QVFaceplateSliderButtonTest, AContinuousSliderSendsOnEveryMove)
     slider->setContinuous(true);
     QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
     QList<int> values;
-    connect(slider, &QVFaceplateSliderButton::triggered, [&] { values.append(slider->intValue()); });
+    QObject::connect(slider, &QVFaceplateSliderButton::triggered, [&] { values.append(slider->intValue()); });
     mouse(slider, QEvent::MouseButtonPress, QPointF(20, 5));
     mouse(slider, QEvent::MouseMove, QPointF(40, 5));
     mouse(slider, QEvent::MouseMove, QPointF(100, 5));

@@ -36,8 +36,9 @@ TEST_F(QVNowPlayingViewTest, TheLogoFadesInOnceToExactlyOne)
         const float before = view.logoAlphaLevel();
         view._fadeTimerTick();
         ++ticks;
-        if (view.isFading())
+        if (view.isFading()) {
             EXPECT_GT(view.logoAlphaLevel(), before);
+        }
     }
     // 0.05 steps to 0.55, then 0.1 steps: the 16th tick settles it.
     EXPECT_EQ(ticks, 16);

@@ -384,7 +384,7 @@ TEST_F(QVWebPlaybackServiceTest, ListenersHearRefreshedStateInOrder)
     // Initialisation refreshes quietly.
     log.clear();
     page.answers["Q.player.playState()"] = "0";
-    EXPECT_EQ(scriptsOf([&] { service.onDesktopScriptObjectInitialized(); }).size(), 16);
+    EXPECT_EQ(scriptsOf([&] { service.onDesktopScriptObjectInitialized(); }).size(), 19); // with the position values
     EXPECT_TRUE(log.isEmpty());
 
     // Removing takes every entry out, even from inside a callback.
