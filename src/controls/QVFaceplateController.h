@@ -1,5 +1,10 @@
 #pragma once
 
+#include "QVFaceplateSliderButton.h"
+#include "QVNowPlayingView.h"
+#include "QVPushButton.h"
+#include "QVRadioStationPopupMenuButtton.h"
+#include "QVTextPushButton.h"
 #include "QVWebNavigationListener.h"
 #include "QVWebPlaybackListener.h"
 #include "QVWebPlaybackService.h"
@@ -9,12 +14,7 @@
 #include <QPointer>
 #include <QString>
 
-class QVFaceplateSliderButton;
 class QVNotificationCenter;
-class QVNowPlayingView;
-class QVPushButton;
-class QVRadioStationPopupMenuButtton;
-class QVTextPushButton;
 class QVWebNavigationService;
 
 // The native transport controls of a player window: mirrors the playback

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -86,7 +87,7 @@ int main(int argc, char** argv)
     const int width = 760;
     const int rowHeight = 60;
     const int labelHeight = 22;
-    const int menuRoom = 150;
+    const int menuRoom = 16;
     QImage sheet(width, 16 + rows.size() * (rowHeight + labelHeight + 14) + menuRoom, QImage::Format_RGB32);
     sheet.fill(QColor(236, 237, 239));
     QPainter painter(&sheet);
@@ -124,6 +125,9 @@ int main(int argc, char** argv)
         for (int i = 0; i < 20; ++i)
             faceplate.nowPlayingView()->_fadeTimerTick();
         QCoreApplication::processEvents();
+        // Activation hands the focus to the first control; the sheet shows the pointer's look.
+        if (QWidget* focus = QApplication::focusWidget())
+            focus->clearFocus();
 
         painter.setPen(QColor(40, 40, 44));
         painter.drawText(QPoint(12, y + 15), row.label);
@@ -140,6 +144,7 @@ int main(int argc, char** argv)
         faceplate.hide();
     }
     if (!openMenu.isNull()) {
+        openMenuAt.setX(std::min(openMenuAt.x(), width - openMenu.width() - 8));
         painter.fillRect(QRect(openMenuAt + QPoint(3, 3), openMenu.size()), QColor(0, 0, 0, 60));
         painter.drawImage(openMenuAt, openMenu);
     }
