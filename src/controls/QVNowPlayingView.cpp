@@ -6,6 +6,7 @@
 #include "QVWebPlaybackService.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -18,6 +19,30 @@
 
 namespace {
 constexpr int kFadeInterval = 50; // ms
+
+// The art is a button for a screen reader: pressing it goes to the album.
+class NowPlayingAccessible : public QAccessibleWidget
+{
+public:
+    explicit NowPlayingAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Button)
+    {
+    }
+    QStringList actionNames() const override { return { pressAction() }; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+            emit static_cast<QVNowPlayingView*>(widget())->clicked();
+    }
+};
+
+QAccessibleInterface* nowPlayingAccessibleFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QVNowPlayingView") && object && object->isWidgetType())
+        return new NowPlayingAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
 constexpr int kArtSide = 46;
 constexpr qreal kArtRadius = 2.0;
 constexpr int kLogoBottom = 10;
@@ -27,6 +52,11 @@ QVNowPlayingView::QVNowPlayingView(QWidget* parent, QVAlbumArtHandler* albumArtH
     : QWidget(parent)
     , _handler(albumArtHandler ? albumArtHandler : QVWebPlaybackService::sharedInstance()->albumArtHandler())
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(nowPlayingAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
     _fadeTimer.setInterval(kFadeInterval);
     connect(&_fadeTimer, &QTimer::timeout, this, &QVNowPlayingView::_fadeTimerTick);
     if (_handler) {

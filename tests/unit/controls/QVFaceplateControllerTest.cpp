@@ -406,13 +406,14 @@ TEST_F(QVFaceplateControllerTest, ScreenReadersFindEveryControlByRoleAndName)
     setState(QVPlayStatePlaying);
     QStringList found;
     collect(QAccessible::queryAccessibleInterface(faceplate.get()), &found);
-    for (const QString& expected : { entry(QAccessible::PushButton, "Previous"),
-             entry(QAccessible::PushButton, "Pause"), entry(QAccessible::PushButton, "Next"),
-             entry(QAccessible::CheckBox, "Mute"), entry(QAccessible::CheckBox, "Shuffle"),
-             entry(QAccessible::PushButton, "Repeat"), entry(QAccessible::PushButton, "Play Queue"),
-             entry(QAccessible::PushButton, "Quiv Station"), entry(QAccessible::PushButton, "Song"),
-             entry(QAccessible::PushButton, "Artist"), entry(QAccessible::Slider, "Volume"),
-             entry(QAccessible::Slider, "Track Position"), entry(QAccessible::StaticText, "Elapsed Time") })
+    for (const QString& expected :
+        { entry(QAccessible::Button, "Previous"), entry(QAccessible::Button, "Pause"),
+            entry(QAccessible::Button, "Next"), entry(QAccessible::CheckBox, "Mute"),
+            entry(QAccessible::CheckBox, "Shuffle"), entry(QAccessible::Button, "Repeat"),
+            entry(QAccessible::Button, "Play Queue"), entry(QAccessible::Button, "Quiv Station"),
+            entry(QAccessible::Button, "Song"), entry(QAccessible::Button, "Artist"),
+            entry(QAccessible::Slider, "Volume"), entry(QAccessible::Slider, "Track Position"),
+            entry(QAccessible::StaticText, "Elapsed Time"), entry(QAccessible::Button, "Album Art") })
         EXPECT_TRUE(found.contains(expected))
             << expected.toStdString() << " in " << found.join(", ").toStdString();
 
