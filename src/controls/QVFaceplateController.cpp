@@ -492,6 +492,9 @@ void QVFaceplateController::_userDidSignOut()
 void QVFaceplateController::_userDidSignIn()
 {
     _isFaceplateEnabled = true;
+    // A sign-out cleared the flag though the page stayed; signing in on that
+    // same page (no new load to report it) must bring the controls back.
+    _isPlaybackLoaded = _playback->isPlaybackLoaded();
     _updateAllControls();
 }
 

@@ -365,6 +365,9 @@ TEST_F(QVFaceplateControllerTest, SignOutBlanksAndAControllerMayGoWhileTheServic
     EXPECT_TRUE(faceplate->trackProgressSlider()->isHidden());
     center.postNotificationName(QString::fromLatin1(QVUserDidSignInNotification));
     EXPECT_TRUE(controller()->isFaceplateEnabled());
+    // Signed in again on the page that stayed loaded: the controls come back.
+    EXPECT_TRUE(controller()->isPlaybackLoaded());
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "Song");
 
     faceplate.reset();
     service.playbackPlayStateChanged(QVPlayStatePaused);
