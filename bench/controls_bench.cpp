@@ -89,6 +89,13 @@ int main(int argc, char** argv)
         new QVMiniPlayerFaceplateController(faceplateServices), &controls, controls.albumArtHandler());
     main.show();
     mini.show();
+    // Made after the page loaded: tell them, and let the windows appear.
+    main.controller()->onPlaybackLoaded();
+    mini.controller()->onPlaybackLoaded();
+    if (!QVWaitUntil([&] { return main.isVisible() && !main.visibleRegion().isEmpty(); }, 5000)) {
+        std::fprintf(stderr, "the faceplates did not appear\n");
+        return 1;
+    }
 
     const auto both = [&](const std::function<void(QVFaceplateController*)>& event) {
         event(main.controller());

@@ -376,8 +376,11 @@ QVWebPlaybackService::PositionReadout QVWebPlaybackService::readPositionDisplay(
     QStringList values;
     if (_refreshedPositionValues)
         values = *_refreshedPositionValues;
-    else if (_webView)
+    else if (_webView) {
         values = _webView->evaluateBatch(QVWebPlayerScriptObject::positionDisplayScripts());
+        if (_sharesPositionReads && values.size() == QVWebPlayerScriptObject::positionDisplayScripts().size())
+            _refreshedPositionValues = values;
+    }
     // No page or no answer reads as the single reads would: all empty.
     values.resize(QVWebPlayerScriptObject::positionDisplayScripts().size());
 
@@ -624,7 +627,11 @@ void QVWebPlaybackService::_adoptAnnounced()
 
 void QVWebPlaybackService::playbackPositionChanged(float position)
 {
+    // Every listener that shows the position reads it from one batch.
+    _sharesPositionReads = true;
     _notifyListeners([position](QVWebPlaybackListener* l) { l->playbackPositionChanged(position); });
+    _sharesPositionReads = false;
+    _refreshedPositionValues.reset();
 }
 
 void QVWebPlaybackService::playbackMuteChanged(bool muted)

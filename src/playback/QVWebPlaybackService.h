@@ -232,6 +232,8 @@ private:
     // The refresh's own position values, while listeners hear of it: their
     // updates then cost no second round trip.
     std::optional<QStringList> _refreshedPositionValues;
+    // While listeners hear of a position: the first read is kept for the rest.
+    bool _sharesPositionReads = false;
     class RefreshScope
     {
     public:

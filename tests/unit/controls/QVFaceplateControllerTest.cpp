@@ -352,6 +352,18 @@ TEST_F(QVFaceplateControllerTest, AReportedChangeCostsOneRoundTripForTwoFaceplat
     EXPECT_EQ(mini.trackElapsedField()->text(), "2:00");
     EXPECT_EQ(imageName(mini.playPauseButton()), "mini_pause");
     EXPECT_EQ(imageName(faceplate->playPauseButton()), "pause");
+
+    // A position report: one read, for both.
+    page.answers[kElapsed] = "2:01";
+    page.roundTrips = 0;
+    service.playbackPositionChanged(0.5f);
+    EXPECT_EQ(page.roundTrips, 1);
+    EXPECT_EQ(mini.trackElapsedField()->text(), "2:01");
+    // The next report reads again.
+    page.answers[kElapsed] = "2:02";
+    service.playbackPositionChanged(0.51f);
+    EXPECT_EQ(page.roundTrips, 2);
+    EXPECT_EQ(faceplate->trackElapsedField()->text(), "2:02");
 }
 
 TEST_F(QVFaceplateControllerTest, SignOutBlanksAndAControllerMayGoWhileTheServiceRuns)
