@@ -105,8 +105,12 @@ int main(int argc, char** argv)
     };
     const auto stateChange
         = [&] { both([&](QVFaceplateController* c) { c->playbackPlayStateChanged(controls.playState()); }); };
-    const auto positionTick
-        = [&] { both([](QVFaceplateController* c) { c->playbackPositionChanged(0.5f); }); };
+    // A position tick as the page reports it: the service tells both.
+    const auto positionTick = [&] {
+        controls.playbackPositionChanged(0.5f);
+        main.repaint();
+        mini.repaint();
+    };
     const auto setBatched = [&](bool batched) {
         main.controller()->setUsesBatchedReads(batched);
         mini.controller()->setUsesBatchedReads(batched);
