@@ -399,6 +399,24 @@ TEST_F(QVFaceplateControllerTest, PageTextShowsAsPlainText)
     EXPECT_EQ(faceplate->trackTitleButton()->title(), "<b>Bold</b> & Co");
 }
 
+TEST_F(QVFaceplateControllerTest, TitleArtistArtAndQueueClicksReachTheOwner)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    QStringList heard;
+    QObject::connect(faceplate.get(), &QVFaceplateView::trackTitleClicked, [&] { heard.append("title"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::trackArtistClicked, [&] { heard.append("artist"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::albumArtClicked, [&] { heard.append("art"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::flyoutClicked, [&] { heard.append("queue"); });
+    faceplate->trackTitleButton()->click();
+    faceplate->trackArtistButton()->click();
+    QTest::mouseClick(faceplate->nowPlayingView(), Qt::LeftButton, {}, QPoint(20, 25));
+    faceplate->flyoutButton()->click();
+    EXPECT_EQ(heard, (QStringList { "title", "artist", "art", "queue" }));
+    // None of them is a playback command.
+    EXPECT_TRUE(commandsOf([&] { faceplate->trackTitleButton()->click(); }).isEmpty());
+}
+
 // Every control in the accessible tree under the faceplate, as "role:name".
 void collect(QAccessibleInterface* node, QStringList* found, int depth = 0)
 {
