@@ -13,6 +13,7 @@
 #include "QVTextPushButton.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationService.h"
+#include "QVWindowActivity.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -152,18 +153,35 @@ void QVFaceplateController::setTrackArtistButton(QVTextPushButton* button)
 
 void QVFaceplateController::setTrackElapsedField(QLabel* field)
 {
+    if (_trackElapsedField)
+        _trackElapsedField->removeEventFilter(this);
     _trackElapsedField = field;
     if (!field)
         return;
     // Page text: never markup.
     field->setTextFormat(Qt::PlainText);
     field->setAccessibleName(QVLocalizedString("Elapsed Time"));
+    field->installEventFilter(this);
 }
 
 void QVFaceplateController::setTrackLengthButton(QVTextPushButton* button)
 {
     wire(
         this, &_trackLengthButton, button, [this] { trackLengthActivated(); }, QString());
+}
+
+void QVFaceplateController::_updateElapsedFieldColor()
+{
+    if (!_trackElapsedField)
+        return;
+    // Faded in a background window, as the length beside it.
+    const QVUIConstantsService* constants = QVUIConstantsService::sharedInstance();
+    QPalette palette = _trackElapsedField->palette();
+    palette.setColor(QPalette::WindowText,
+        QVWindowActivity::isKeyOrMainWindow(_trackElapsedField)
+            ? constants->defaultShadowedWhiteTextColor()
+            : constants->defaultInactiveShadowedWhiteTextColor());
+    _trackElapsedField->setPalette(palette);
 }
 
 void QVFaceplateController::setNowPlayingView(QVNowPlayingView* view)
@@ -206,6 +224,11 @@ bool QVFaceplateController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == _nextButton && event->type() == QEvent::MouseButtonRelease)
         _nextClickModifiers = static_cast<QMouseEvent*>(event)->modifiers();
+    // Visible children hear of their window's activation; a hidden one catches up when shown.
+    if (watched == _trackElapsedField
+        && (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate
+            || event->type() == QEvent::Show))
+        _updateElapsedFieldColor();
     return QObject::eventFilter(watched, event);
 }
 
@@ -248,10 +271,7 @@ void QVFaceplateController::awakeFromNib()
     if (_trackElapsedField) {
         _trackElapsedField->setFont(
             QVUIConstantsService::fontNamed(QStringLiteral("Helvetica Neue Light"), 10));
-        _trackElapsedField->setStyleSheet(
-            QStringLiteral("color: %1")
-                .arg(QVUIConstantsService::sharedInstance()->defaultShadowedWhiteTextColor().name(
-                    QColor::HexArgb)));
+        _updateElapsedFieldColor();
     }
 
     _updateControlsEnabledState();
@@ -664,6 +684,7 @@ void QVFaceplateController::_updatePositionDisplay(const Readout& readout)
             _trackElapsedField->setText(readout.elapsedTime);
         if (_trackLengthButton) {
             _trackLengthButton->setTitle(text);
+            _trackLengthButton->setAccessibleDescription(text);
             _trackLengthButton->setAccessibleName(_trackLengthDisplayState == 1
                     ? QVLocalizedString("Time Remaining")
                     : QVLocalizedString("Track Length"));

@@ -152,6 +152,7 @@ private:
     bool _hasPositionControls() const;
     void _updatePositionDisplay(const Readout& readout);
     void _updateRadioAndPlaybackDisplay(bool isPlayingRadioStation);
+    void _updateElapsedFieldColor();
     void _userDidSignIn();
     void _userDidSignOut();
     void _setPlayImages();

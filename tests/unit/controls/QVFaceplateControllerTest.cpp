@@ -14,6 +14,7 @@
 #include "QVTestWait.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 
@@ -415,6 +416,23 @@ TEST_F(QVFaceplateControllerTest, TitleArtistArtAndQueueClicksReachTheOwner)
     EXPECT_EQ(heard, (QStringList { "title", "artist", "art", "queue" }));
     // None of them is a playback command.
     EXPECT_TRUE(commandsOf([&] { faceplate->trackTitleButton()->click(); }).isEmpty());
+}
+
+TEST_F(QVFaceplateControllerTest, TheElapsedTimeFadesInABackgroundWindow)
+{
+    const auto color = [&] { return faceplate->trackElapsedField()->palette().color(QPalette::WindowText); };
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    QApplication::setActiveWindow(faceplate.get());
+    QCoreApplication::processEvents();
+    const QColor active = color();
+    QApplication::setActiveWindow(nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_NE(color(), active);
+    QApplication::setActiveWindow(faceplate.get());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(color(), active);
 }
 
 // Every control in the accessible tree under the faceplate, as "role:name".
