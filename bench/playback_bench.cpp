@@ -2,17 +2,18 @@
 // time), beside the same values read one at a time (the baseline), and how long a play/pause key press takes to reach the listeners as
 // the new state: page command, the page's report, the refresh, the fan-out.
 #include "QVAudioOutputMonitor.h"
+#include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"
 #include "QVBenchStats.h"
-#include "QVQuietPlatform.h"
-#include "QVCountingWebView.h"
-#include "QVTestEnvironment.h"
-#include "QVTestWait.h"
 #include "QVConstants.h"
+#include "QVCountingWebView.h"
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
 #include "QVPlayStateSignal.h"
+#include "QVQuietPlatform.h"
 #include "QVSleepMonitor.h"
+#include "QVTestEnvironment.h"
+#include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
 #include "QVWebNavigationService.h"
@@ -49,7 +50,6 @@ public:
     qint64 heardAt = -1;
 };
 
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -64,7 +64,6 @@ int main(int argc, char** argv)
         return 1;
     QVNotificationCenter& center = services.center;
     QVUserDefaults& defaults = *services.defaults;
-    QVUIConstantsService& constants = *services.constants;
     QVWebNavigationService& navigation = *services.navigation;
     QVQuietOutput output;
     QVQuietSleep sleep;
@@ -73,29 +72,8 @@ int main(int argc, char** argv)
         &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
     navigation.desktopScriptObject()->setPlaybackDelegate(&playback);
     QVWebView view;
-    view.resize(1000, 700);
-    navigation.setWebView(&view);
-    center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
-
-    view.loadURL(QUrl(constants.quivURL() + "/accounts/login/"));
-    if (!QVWaitUntil(
-            [&] {
-                return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
-            },
-            15000)) {
-        std::fprintf(stderr, "the page did not load\n");
+    if (!QVBenchStartPlaying(services, view, playback))
         return 1;
-    }
-    view.executeJavascript(QVDemoService::signInScript());
-    if (!QVWaitUntil([&] { return playback.isAuthenticated(); }, 10000)) {
-        std::fprintf(stderr, "the demo sign-in did not work\n");
-        return 1;
-    }
-    playback.playSource("a12");
-    if (!QVWaitUntil([&] { return playback.playState() == QVPlayStatePlaying; }, 10000)) {
-        std::fprintf(stderr, "the demo player did not start\n");
-        return 1;
-    }
 
     // One full refresh, as the service runs it after every state change.
     QVCountingWebView counting(&view);

@@ -6,15 +6,17 @@
 #include "QVDockMenu.h"
 #include "QVDockTile.h"
 #include "QVEventQueue.h"
+#include "QVFaceplateController.h"
+#include "QVFaceplateView.h"
 #include "QVLocalizedString.h"
 #include "QVLocationWindow.h"
 #include "QVLog.h"
 #include "QVMainMenuController.h"
-#include "QVNavigationController.h"
-#include "QVWebPlaybackService.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMatchCollectionWindow.h"
 #include "QVMiniPlayerWindow.h"
+#include "QVNavigationController.h"
+#include "QVWebPlaybackService.h"
 #include "QVWindow.h"
 #include "QVWindowService.h"
 
@@ -61,6 +63,9 @@ void QVInterfaceBuilder::build()
         [playback] { return playback->playingTrackArtistURL(); },
         [playback] { return playback->playingTrackAlbumURL(); } });
 
+    // The main window's page header has its own transport controls: its
+    // faceplate controller gets none.
+    (new QVFaceplateController(_mainPlayerWindow2))->awakeFromNib();
     _buildMenus();
     _buildTrayIcon();
 }
@@ -134,6 +139,24 @@ void QVInterfaceBuilder::_buildPlaybackMenus()
 
     c->awakeFromNib();
     c->onUserLoggedOut();
+}
+
+void QVInterfaceBuilder::wireFaceplate(
+    QVFaceplateView* faceplate, QVNavigationController* navigation, QVDesktopAppDelegate* delegate)
+{
+    if (!faceplate)
+        return;
+    if (navigation) {
+        connect(faceplate, &QVFaceplateView::trackTitleClicked, navigation,
+            &QVNavigationController::goToPlayingTrackPage);
+        connect(faceplate, &QVFaceplateView::trackArtistClicked, navigation,
+            &QVNavigationController::goToPlayingArtistPage);
+        connect(faceplate, &QVFaceplateView::albumArtClicked, navigation,
+            &QVNavigationController::goToPlayingAlbumPage);
+    }
+    if (delegate)
+        connect(faceplate, &QVFaceplateView::flyoutClicked, delegate,
+            &QVDesktopAppDelegate::showNowPlayingWebView);
 }
 
 void QVInterfaceBuilder::_buildMenus()

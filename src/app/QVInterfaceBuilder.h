@@ -17,6 +17,8 @@
 
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
+class QVFaceplateView;
+class QVNavigationController;
 
 // Creates the windows and menus at start and wires their actions and the
 // delegate's outlets, the way an interface file would.
@@ -28,6 +30,11 @@ public:
     ~QVInterfaceBuilder() override;
 
     void build();
+
+    // A faceplate's title, artist and art lead to their pages; its queue
+    // button opens the page's queue panel.
+    static void wireFaceplate(
+        QVFaceplateView* faceplate, QVNavigationController* navigation, QVDesktopAppDelegate* delegate);
 
     QVMainPlayerWindow2* mainPlayerWindow2() const { return _mainPlayerWindow2; }
     QMenuBar* menuBar() const { return _menuBar; }

@@ -155,9 +155,7 @@ void QVTitlebarView::_drawTitle(QPainter* painter, bool active, bool unified)
     const QString title = window()->windowTitle();
     if (!_shouldDrawWindowTitle || title.isEmpty() || height() < 12)
         return;
-    QFont font = this->font();
-    font.setPixelSize(13);
-    font.setStyleStrategy(QFont::NoSubpixelAntialias);
+    const QFont font = QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 13);
     // Keep clear of the buttons on both sides so the title stays centred.
     int margin = trafficLightsRect().right() + 8;
     if (!_fullScreenButton->isHidden())

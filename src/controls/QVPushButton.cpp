@@ -180,6 +180,13 @@ void QVPushButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     _cell->drawWithFrame(&painter, QRectF(rect()));
+    // Only buttons reachable by Tab ever have the focus: show where it is.
+    if (hasFocus()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 3, 3);
+    }
 }
 
 void QVPushButton::enterEvent(QEnterEvent* event)

@@ -125,8 +125,8 @@ QVPushButtonTextCell::TitleAttributes QVPushButtonTextCell::_attributedTitleStri
     TitleAttributes attributes;
     attributes.font = controlView() ? controlView()->font() : QFont();
     if (!_fontName.isEmpty())
-        attributes.font.setFamily(_fontName);
-    if (_fontSize > 0)
+        attributes.font = QVUIConstantsService::fontNamed(_fontName, _fontSize);
+    else if (_fontSize > 0)
         attributes.font.setPixelSize(int(_fontSize));
     attributes.font.setUnderline(_shouldUnderscoreText);
     // Greyscale edges only, as on the other chrome text.

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // Values of the user's global "AppleAquaColorVariant" setting.
@@ -112,4 +113,40 @@ QColor QVUIConstantsService::defaultShadowedWhiteTextColor() const
 QColor QVUIConstantsService::defaultInactiveShadowedWhiteTextColor() const
 {
     return QColor::fromRgbF(1.0f, 1.0f, 1.0f, 0.7f);
+}
+
+QFont QVUIConstantsService::fontNamed(const QString& family, qreal pixelSize)
+{
+    struct Face {
+        const char* family;
+        QFont::Weight weight;
+    };
+    static const Face faces[] = {
+        { "Helvetica Neue", QFont::Normal },
+        { "Helvetica Neue Light", QFont::Light },
+        { "Helvetica Neue Medium", QFont::Medium },
+        { "Helvetica Neue Bold", QFont::Bold },
+        { "Helvetica", QFont::Normal },
+        { "Helvetica Bold", QFont::Bold },
+        { "Lucida Grande", QFont::Normal },
+        { "Lucida Grande Bold", QFont::Bold },
+    };
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    font.setFamilies({ QStringLiteral("sans-serif") });
+    font.setWeight(QFont::Normal);
+    bool known = false;
+    for (const Face& face : faces) {
+        if (family.compare(QLatin1String(face.family), Qt::CaseInsensitive) == 0) {
+            font.setWeight(face.weight);
+            known = true;
+            break;
+        }
+    }
+    if (!known && !family.isEmpty())
+        font.setFamilies({ family, QStringLiteral("sans-serif") });
+    if (pixelSize > 0)
+        font.setPixelSize(std::max(1, int(std::lround(pixelSize))));
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+    return font;
 }

@@ -6,6 +6,7 @@
 #include "QVUserDefaults.h"
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 
 // Which web host the client talks to, which system generation the window chrome
@@ -50,6 +51,12 @@ public:
     QVShadow defaultNowPlayingViewTextShadow() const;
     QColor defaultShadowedWhiteTextColor() const;
     QColor defaultInactiveShadowedWhiteTextColor() const;
+
+    // The chrome's fonts: the type families the controls are designed in map
+    // to the desktop's sans-serif (fontconfig decides which face that is) at
+    // the weight the family name asks for, `pixelSize` layout pixels, with
+    // greyscale edges only. An unknown family is taken as a desktop family.
+    static QFont fontNamed(const QString& family, qreal pixelSize);
 
     static constexpr const char* productionHost = "www.quiv.example";
     static constexpr const char* defaultDeveloperHost = "localhost:8000";

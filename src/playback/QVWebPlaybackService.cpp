@@ -148,6 +148,18 @@ void QVWebPlaybackService::_forceRefresh()
     _playerScriptObject.forceRefreshProperties();
 }
 
+QVWebPlaybackService::RefreshScope::RefreshScope(QVWebPlaybackService* service, bool answered)
+    : _service(service)
+{
+    if (answered && service->_webView)
+        service->_refreshedPositionValues = service->_playerScriptObject.positionDisplayValues();
+}
+
+QVWebPlaybackService::RefreshScope::~RefreshScope()
+{
+    _service->_refreshedPositionValues.reset();
+}
+
 void QVWebPlaybackService::_postPlayStateChanged()
 {
     _playStateSignal->post();
@@ -349,10 +361,57 @@ QString QVWebPlaybackService::playingTrackRemainingTime()
 {
     if (!_isContentReady)
         return {};
-    const unsigned int remaining = playingTrackRemainingSeconds();
-    if (remaining == 0)
+    return _remainingTime(playingTrackRemainingSeconds());
+}
+
+QString QVWebPlaybackService::_remainingTime(unsigned int remainingSeconds)
+{
+    if (remainingSeconds == 0)
         return QStringLiteral("");
-    return QStringLiteral("-") + QVUtils::stringWithSeconds(remaining);
+    return QStringLiteral("-") + QVUtils::stringWithSeconds(remainingSeconds);
+}
+
+QVWebPlaybackService::PositionReadout QVWebPlaybackService::readPositionDisplay()
+{
+    // While listeners hear of a refresh, its own reads answer: no second trip.
+    QStringList values;
+    if (_refreshedPositionValues)
+        values = *_refreshedPositionValues;
+    else if (_webView) {
+        values = _webView->evaluateBatch(QVWebPlayerScriptObject::positionDisplayScripts());
+        if (_sharesPositionReads && values.size() == QVWebPlayerScriptObject::positionDisplayScripts().size())
+            _refreshedPositionValues = values;
+    }
+    // No page or no answer reads as the single reads would: all empty.
+    values.resize(QVWebPlayerScriptObject::positionDisplayScripts().size());
+
+    PositionReadout readout;
+    readout.durationSeconds = playingTrackDurationSeconds();
+    readout.isNotMaster = QVTextValue::boolValue(values[0]);
+    readout.isPlayingRadioStation = QVTextValue::boolValue(values[1]);
+    if (!_isContentReady)
+        return readout;
+    if (_webView)
+        readout.elapsedTime = values[2].left(kMaxElapsedTimeLength + 1);
+    readout.elapsedSeconds = secondsFromElapsedTime(readout.elapsedTime);
+    const unsigned int duration = readout.durationSeconds;
+    readout.remainingTime
+        = _remainingTime(readout.elapsedSeconds < duration ? duration - readout.elapsedSeconds : 0);
+    readout.durationTime = QVUtils::stringWithSeconds(duration);
+    return readout;
+}
+
+QVWebPlaybackService::PositionReadout QVWebPlaybackService::readPositionDisplayOneAtATime()
+{
+    PositionReadout readout;
+    readout.isNotMaster = isNotMaster();
+    readout.elapsedSeconds = playingTrackElapsedSeconds();
+    readout.durationSeconds = playingTrackDurationSeconds();
+    readout.remainingTime = playingTrackRemainingTime();
+    readout.durationTime = playingTrackDurationTime();
+    readout.elapsedTime = playingTrackElapsedTime();
+    readout.isPlayingRadioStation = isPlayingRadioStation();
+    return readout;
 }
 
 // Commands ---------------------------------------------------------------------
@@ -532,7 +591,7 @@ void QVWebPlaybackService::_flushReports()
     _flushQueued = false;
     if (std::exchange(_pendingReports, 0) == 0)
         return;
-    _forceRefresh();
+    const RefreshScope scope(this, _playerScriptObject.forceRefreshProperties());
 
     const QVTrack& track = *_playerScriptObject.playingTrack();
     const bool trackChanged = !(track == _announced.track);
@@ -575,7 +634,11 @@ void QVWebPlaybackService::_adoptAnnounced()
 
 void QVWebPlaybackService::playbackPositionChanged(float position)
 {
+    // Every listener that shows the position reads it from one batch.
+    _sharesPositionReads = true;
     _notifyListeners([position](QVWebPlaybackListener* l) { l->playbackPositionChanged(position); });
+    _sharesPositionReads = false;
+    _refreshedPositionValues.reset();
 }
 
 void QVWebPlaybackService::playbackMuteChanged(bool muted)
@@ -615,7 +678,7 @@ void QVWebPlaybackService::webViewFinishedLoading()
     _isContentReady = true;
     // The page as loaded is the starting point: a first report that finds
     // the same track announces nothing, one that finds another does.
-    _forceRefresh();
+    const RefreshScope scope(this, _playerScriptObject.forceRefreshProperties());
     _adoptAnnounced();
     _notifyListeners([](QVWebPlaybackListener* l) { l->onPlaybackLoaded(); });
 }

@@ -9,12 +9,14 @@
 #include <QList>
 #include <QMetaObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QVAbstractWebView;
 class QVAlbumArtHandler;
@@ -113,6 +115,23 @@ public:
     // gives 0, huge values stop at the unsigned limit.
     static unsigned int secondsFromElapsedTime(const QString& text);
 
+    // What the transport controls show of the position and the station, read
+    // with the same conversions as the single reads above.
+    struct PositionReadout {
+        bool isNotMaster = false;
+        bool isPlayingRadioStation = false;
+        QString elapsedTime;
+        unsigned int elapsedSeconds = 0;
+        unsigned int durationSeconds = 0;
+        QString remainingTime;
+        QString durationTime;
+        bool operator==(const PositionReadout&) const = default;
+    };
+    // In one round trip to the page.
+    PositionReadout readPositionDisplay();
+    // One read per value, the elapsed text once for each value made from it.
+    PositionReadout readPositionDisplayOneAtATime();
+
     // Commands: dropped while the page is not ready.
     void playPause();
     void playSource(const QString& sourceKey);
@@ -199,6 +218,7 @@ private:
     void _sendCommand(const QString& script);
     void _sendCollectionCommand(const char* operation);
     QString _refreshedTrackField(QString (QVTrack::*field)() const);
+    static QString _remainingTime(unsigned int remainingSeconds);
     void _userDidSignIn() { _isUserSignedIn = true; }
     void _userDidSignOut() { _isUserSignedIn = false; }
     void _onGlobalWebViewWillUpdate(QObject* object);
@@ -216,6 +236,22 @@ private:
     int _pendingReports = 0;
     bool _flushQueued = false;
     Announced _announced;
+    // The refresh's own position values, while listeners hear of it: their
+    // updates then cost no second round trip.
+    std::optional<QStringList> _refreshedPositionValues;
+    // While listeners hear of a position: the first read is kept for the rest.
+    bool _sharesPositionReads = false;
+    class RefreshScope
+    {
+    public:
+        RefreshScope(QVWebPlaybackService* service, bool answered);
+        ~RefreshScope();
+        RefreshScope(const RefreshScope&) = delete;
+        RefreshScope& operator=(const RefreshScope&) = delete;
+
+    private:
+        QVWebPlaybackService* _service;
+    };
     // Ties queued work to this service's life.
     QObject _context;
 

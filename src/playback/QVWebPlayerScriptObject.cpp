@@ -121,11 +121,14 @@ bool QVWebPlayerScriptObject::_refreshOnce()
             QStringLiteral("Q.player.shuffle()") };
         for (const QString& key : QVTrack::pageKeys())
             list.append(QVTrack::fieldScript(key));
-        return list;
+        return list + positionDisplayScripts();
     }();
-    const QStringList v = _webView->evaluateBatch(reads);
-    if (v.size() != reads.size())
+    const QStringList all = _webView->evaluateBatch(reads);
+    if (all.size() != reads.size())
         return false; // no answer: keep the last good values
+    const qsizetype displayCount = positionDisplayScripts().size();
+    _positionDisplayValues = all.mid(all.size() - displayCount);
+    const QStringList v = all.mid(0, all.size() - displayCount);
     if (!QVTextValue::boolValue(v[0]) || !QVTextValue::boolValue(v[1])) {
         // No player or no track: nothing plays. Repeat is the player's
         // setting and stays as it was.
@@ -146,8 +149,19 @@ bool QVWebPlayerScriptObject::isPlayingRadioStation()
 {
     if (!_webView)
         return false;
-    return _webView->javascriptBoolValue(kHasPlayer + QStringLiteral(" && ") + kHasTrack
-        + QStringLiteral(" && Q.isStation(Q.player.playingSource())"));
+    return _webView->javascriptBoolValue(isPlayingRadioStationScript());
+}
+
+QStringList QVWebPlayerScriptObject::positionDisplayScripts()
+{
+    return { QStringLiteral("window.Q && Q.player && Q.player.isNotMaster()"), isPlayingRadioStationScript(),
+        QStringLiteral("window.$ && $('.time').text()") };
+}
+
+QString QVWebPlayerScriptObject::isPlayingRadioStationScript()
+{
+    return kHasPlayer + QStringLiteral(" && ") + kHasTrack
+        + QStringLiteral(" && Q.isStation(Q.player.playingSource())");
 }
 
 void QVWebPlayerScriptObject::_storeRawPlayState(int rawState)

@@ -28,6 +28,14 @@ public:
     bool forceRefreshProperties();
     bool isRefreshing() const { return _refreshing; }
     bool isPlayingRadioStation();
+    // The expression isPlayingRadioStation() reads, for callers that batch it.
+    static QString isPlayingRadioStationScript();
+    // What the transport controls show besides the mirror, read with it by
+    // each refresh: whether another client is the master player, whether a
+    // station plays, and the page's elapsed-time text. Empty texts until a
+    // refresh got an answer.
+    static QStringList positionDisplayScripts();
+    QStringList positionDisplayValues() const { return _positionDisplayValues; }
 
     int repeatState() const { return _repeatState; }
     void setRepeatState(int repeatState) { _repeatState = repeatState; }
@@ -75,6 +83,7 @@ private:
     float _volume = 0.0f;
     bool _isMuted = false;
     bool _isShuffle = false;
+    QStringList _positionDisplayValues;
     bool _refreshing = false;
     bool _refreshStale = false;
 };

@@ -145,7 +145,12 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     EXPECT_EQ(property(kPlayer, "LoopStatus").toString(), "Playlist"); // repeat 2: the whole queue
     EXPECT_EQ(property(kPlayer, "Shuffle").toBool(), true);
     EXPECT_DOUBLE_EQ(property(kPlayer, "Volume").toDouble(), 0.56); // 0.555, rounded
-    EXPECT_EQ(property(kPlayer, "Position").typeId(), QMetaType::LongLong);
+    EXPECT_DOUBLE_EQ(property(kPlayer, "Rate").toDouble(), 1.0);
+    EXPECT_TRUE(property(kPlayer, "CanGoNext").toBool());
+    EXPECT_TRUE(property(kPlayer, "CanSeek").toBool());
+    EXPECT_TRUE(property(kPlayer, "CanControl").toBool());
+    const QVariant position = property(kPlayer, "Position");
+    EXPECT_EQ(position.typeId(), QMetaType::LongLong);
 
     const QVariantMap meta = metadata();
     EXPECT_EQ(meta.value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t12");

@@ -131,3 +131,31 @@ TEST_F(QVUIConstantsServiceTest, TextShadowAlphaIsClamped)
 }
 
 } // namespace
+
+TEST(QVUIConstantsServiceFonts, DesignFamiliesMapToTheDesktopSansSerifAtTheirWeight)
+{
+    struct Case {
+        const char* family;
+        qreal size;
+        QFont::Weight weight;
+        int pixels;
+    };
+    const Case cases[] = {
+        { "Helvetica Neue", 11, QFont::Normal, 11 },
+        { "Helvetica Neue Bold", 11, QFont::Bold, 11 },
+        { "helvetica neue light", 10, QFont::Light, 10 },
+        { "Lucida Grande", 13, QFont::Normal, 13 },
+        { "Lucida Grande", 12.6, QFont::Normal, 13 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.family);
+        const QFont font = QVUIConstantsService::fontNamed(QString::fromLatin1(c.family), c.size);
+        EXPECT_EQ(font.families().value(0), "sans-serif");
+        EXPECT_EQ(font.weight(), c.weight);
+        EXPECT_EQ(font.pixelSize(), c.pixels);
+        EXPECT_TRUE(font.styleStrategy() & QFont::NoSubpixelAntialias);
+    }
+    // A desktop family is asked for as it is, falling back to sans-serif.
+    EXPECT_EQ(QVUIConstantsService::fontNamed("DejaVu Serif", 9).families(),
+        (QStringList { "DejaVu Serif", "sans-serif" }));
+}

@@ -1,0 +1,489 @@
+#include "QVFaceplateController.h"
+#include "../playback/QVPlaybackTestSupport.h"
+#include "QVConstants.h"
+#include "QVFaceplateSliderButton.h"
+#include "QVFaceplateSliderButtonCell.h"
+#include "QVFaceplateView.h"
+#include "QVMiniPlayerFaceplateController.h"
+#include "QVNowPlayingView.h"
+#include "QVPushButton.h"
+#include "QVPushButtonCell.h"
+#include "QVRadioStationPopupMenuButtton.h"
+#include "QVTextPushButton.h"
+
+#include "QVTestWait.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kNotMaster = QStringLiteral("window.Q && Q.player && Q.player.isNotMaster()");
+const QString kStation = QStringLiteral(
+    "Q.player != null && Q.player.playingTrack() != null && Q.isStation(Q.player.playingSource())");
+const QString kElapsed = QStringLiteral("window.$ && $('.time').text()");
+
+QString imageName(QVPushButton* button)
+{
+    return button->cell()->regularButtonImage().name();
+}
+
+// A faceplate over a playback service whose page is a table of answers.
+class QVFaceplateControllerTest : public PlaybackServiceTest
+{
+protected:
+    QVFaceplateControllerTest() { makeFaceplate(); }
+
+    void makeFaceplate(bool mini = false)
+    {
+        faceplate.reset();
+        const QVFaceplateController::Services services { &service, &navigation, &center };
+        auto* controller
+            = mini ? new QVMiniPlayerFaceplateController(services) : new QVFaceplateController(services);
+        faceplate = std::make_unique<QVFaceplateView>(
+            QVFaceplateView::Kind::Main, nullptr, controller, &service, service.albumArtHandler());
+        faceplate->show();
+    }
+
+    QVFaceplateController* controller() const { return faceplate->controller(); }
+
+    // A loaded page playing "Song" at 1:02 of 3:07, volume 0.555, not a station.
+    void loadPage()
+    {
+        answerPlayingPage(page);
+        page.answers[kNotMaster] = "false";
+        page.answers[kStation] = "false";
+        page.answers[kElapsed] = "1:02";
+        service.webViewFinishedLoading();
+        page.scripts.clear();
+    }
+
+    void setState(QVPlayState state)
+    {
+        service.playerScriptObject()->setPlayState(state);
+        controller()->playbackPlayStateChanged(state);
+    }
+
+    QStringList commandsOf(const std::function<void()>& action)
+    {
+        page.scripts.clear();
+        action();
+        QStringList commands;
+        for (const QString& script : page.scripts)
+            if (script.startsWith("Q.player.") && script.contains('('))
+                commands.append(script);
+        return commands;
+    }
+
+    std::unique_ptr<QVFaceplateView> faceplate;
+};
+
+TEST_F(QVFaceplateControllerTest, StartsDisabledWithTheLogoAndNoPositionRow)
+{
+    EXPECT_FALSE(controller()->isFaceplateEnabled());
+    EXPECT_FALSE(faceplate->playPauseButton()->isEnabled());
+    EXPECT_FALSE(faceplate->volumeSlider()->isEnabled());
+    EXPECT_TRUE(faceplate->trackProgressSlider()->isHidden());
+    EXPECT_TRUE(faceplate->trackElapsedField()->isHidden());
+    EXPECT_TRUE(faceplate->nowPlayingView()->shouldShowLogo());
+    EXPECT_EQ(imageName(faceplate->playPauseButton()), "play");
+    EXPECT_EQ(imageName(faceplate->volumeButton()), "volume_empty");
+    // Not connected to the page's transport: the flyout and station buttons stay usable.
+    EXPECT_TRUE(faceplate->flyoutButton()->isEnabled());
+}
+
+TEST_F(QVFaceplateControllerTest, PlayStatesWithAndWithoutAStation)
+{
+    loadPage();
+    struct Case {
+        QVPlayState state;
+        bool station;
+        QString playImage;
+        bool transportEnabled;
+        bool stationShown;
+        QString stationImage;
+        bool sliderLoading;
+    };
+    // Stopped and inactive keep the transport only while there is a track.
+    const Case cases[] = {
+        { QVPlayStateUnknown, false, "play", true, true, "quiv_station_off", false },
+        { QVPlayStatePaused, false, "play", true, false, "quiv_station_off", false },
+        { QVPlayStatePlaying, false, "pause", true, false, "quiv_station_off", false },
+        { QVPlayStateStopped, false, "play", true, true, "quiv_station_off", false },
+        { QVPlayStateBuffering, false, "play", true, false, "quiv_station_off", true },
+        { QVPlayStateInactive, false, "play", true, true, "quiv_station_off", false },
+        { QVPlayStatePaused, true, "play", true, true, "quiv_station_on", false },
+        { QVPlayStatePlaying, true, "pause", true, true, "quiv_station_on", false },
+        { QVPlayStateBuffering, true, "play", true, true, "quiv_station_on", true },
+        { QVPlayStateStopped, true, "play", true, true, "quiv_station_off", false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("state %1 station %2").arg(c.state).arg(c.station).toStdString());
+        makeFaceplate();
+        controller()->onPlaybackLoaded();
+        // Start from paused so that the play set is what each state leaves or sets.
+        setState(QVPlayStatePaused);
+        page.answers[kStation] = c.station ? "true" : "false";
+        page.answers[kElapsed] = c.sliderLoading ? "" : "1:02";
+        setState(c.state);
+        EXPECT_EQ(controller()->isFaceplateEnabled(), c.state != QVPlayStateUnknown);
+        EXPECT_EQ(imageName(faceplate->playPauseButton()), c.playImage);
+        if (controller()->isFaceplateEnabled()) {
+            EXPECT_EQ(faceplate->playPauseButton()->isEnabled(), c.transportEnabled);
+        }
+        EXPECT_EQ(!faceplate->radioButton()->isHidden(), c.stationShown);
+        EXPECT_EQ(faceplate->shuffleButton()->isHidden(), c.stationShown);
+        EXPECT_EQ(faceplate->repeatButton()->isHidden(), c.stationShown);
+        EXPECT_EQ(imageName(faceplate->radioButton()), c.stationImage);
+        EXPECT_EQ(faceplate->trackProgressSlider()->isLoading(), c.sliderLoading);
+    }
+}
+
+TEST_F(QVFaceplateControllerTest, StoppedWithoutATrackDisablesTheTransport)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    service.playerScriptObject()->playingTrack()->clear();
+    page.answers["Q.player != null && Q.player.playingTrack() != null"] = "false";
+    setState(QVPlayStateStopped);
+    EXPECT_TRUE(controller()->isFaceplateEnabled());
+    EXPECT_FALSE(faceplate->playPauseButton()->isEnabled());
+    EXPECT_FALSE(faceplate->nextButton()->isEnabled());
+    EXPECT_TRUE(faceplate->volumeSlider()->isEnabled());
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "");
+    EXPECT_TRUE(faceplate->nowPlayingView()->shouldShowLogo());
+}
+
+TEST_F(QVFaceplateControllerTest, PositionTextsAndTheLengthToggle)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "Song");
+    EXPECT_EQ(faceplate->trackArtistButton()->title(), "Artist");
+    EXPECT_FALSE(faceplate->nowPlayingView()->shouldShowLogo());
+    EXPECT_EQ(faceplate->trackElapsedField()->text(), "1:02");
+    EXPECT_EQ(faceplate->trackLengthButton()->title(), "-2:05");
+    EXPECT_NEAR(faceplate->trackProgressSlider()->floatValue(), 62.0f / 187.0f * 100.0f, 0.001);
+    EXPECT_FALSE(faceplate->trackElapsedField()->isHidden());
+
+    faceplate->trackLengthButton()->click();
+    EXPECT_EQ(controller()->trackLengthDisplayState(), 0);
+    EXPECT_EQ(faceplate->trackLengthButton()->title(), "3:07");
+
+    // Inactive with a known position: the slider shows it, the texts go.
+    setState(QVPlayStateInactive);
+    EXPECT_TRUE(faceplate->trackElapsedField()->isHidden());
+    EXPECT_TRUE(faceplate->trackLengthButton()->isHidden());
+    EXPECT_FALSE(faceplate->trackProgressSlider()->isHidden());
+
+    // Another client is the master: no position row at all.
+    page.answers[kNotMaster] = "true";
+    setState(QVPlayStatePlaying);
+    EXPECT_TRUE(faceplate->trackElapsedField()->isHidden());
+    EXPECT_TRUE(faceplate->trackProgressSlider()->isHidden());
+}
+
+TEST_F(QVFaceplateControllerTest, ZeroElapsedOrDurationHidesTheTimes)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    for (const auto& [elapsed, duration] : { std::pair { "0:00", "187" }, std::pair { "1:02", "0" } }) {
+        SCOPED_TRACE(elapsed);
+        page.answers[kElapsed] = elapsed;
+        page.answers["Q.player.playingTrack().get('duration')"] = duration;
+        service.playerScriptObject()->forceRefreshProperties();
+        setState(QVPlayStatePlaying);
+        EXPECT_TRUE(faceplate->trackElapsedField()->isHidden());
+        EXPECT_TRUE(faceplate->trackLengthButton()->isHidden());
+        // Playing without a position yet: the slider shows it is loading.
+        EXPECT_FALSE(faceplate->trackProgressSlider()->isHidden());
+        EXPECT_TRUE(faceplate->trackProgressSlider()->isLoading());
+    }
+    // "99:99" on a three-minute track: the slider stays at its end, nothing left to show.
+    page.answers[kElapsed] = "99:99";
+    page.answers["Q.player.playingTrack().get('duration')"] = "187";
+    service.playerScriptObject()->forceRefreshProperties();
+    setState(QVPlayStatePaused);
+    EXPECT_GT(faceplate->trackProgressSlider()->floatValue(), 100.0f);
+    EXPECT_EQ(faceplate->trackLengthButton()->title(), "");
+}
+
+TEST_F(QVFaceplateControllerTest, VolumeIconsAndSlider)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    struct Case {
+        float volume;
+        bool muted;
+        QString icon;
+        int slider;
+    };
+    const Case cases[] = {
+        { 0.0f, false, "volume_empty", 0 },
+        { 0.5f, false, "volume_half_full", 50 },
+        { 0.51f, false, "volume_full", 51 },
+        { 0.53f, false, "volume_full", 53 },
+        { 0.8f, true, "volume_empty", 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volume);
+        service.playerScriptObject()->setVolume(c.volume);
+        service.playerScriptObject()->setIsMuted(c.muted);
+        controller()->playbackVolumeChanged(c.volume * 100);
+        EXPECT_EQ(imageName(faceplate->volumeButton()), c.icon);
+        EXPECT_EQ(faceplate->volumeButton()->cell()->inactiveImage().name(), c.icon);
+        EXPECT_EQ(faceplate->volumeSlider()->intValue(), c.slider);
+        EXPECT_EQ(faceplate->volumeButton()->isChecked(), c.muted);
+    }
+}
+
+TEST_F(QVFaceplateControllerTest, RepeatAndShuffleImages)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    const std::pair<int, QString> repeats[]
+        = { { 0, "repeat_off" }, { 1, "repeat_one" }, { 2, "repeat_on" } };
+    for (const auto& [state, image] : repeats) {
+        service.playerScriptObject()->setRepeatState(state);
+        controller()->playbackRepeatChanged(state);
+        EXPECT_EQ(imageName(faceplate->repeatButton()), image);
+        EXPECT_EQ(faceplate->repeatButton()->cell()->usesInactiveTransparency(), state != 0);
+    }
+    // The push image shows where a click leads: none, all, one, none.
+    EXPECT_EQ(faceplate->repeatButton()->cell()->pushImage().name(), "repeat_one");
+    service.playerScriptObject()->setIsShuffle(true);
+    controller()->playbackShuffleChanged(true);
+    EXPECT_EQ(imageName(faceplate->shuffleButton()), "shuffle_on");
+    EXPECT_TRUE(faceplate->shuffleButton()->isChecked());
+}
+
+TEST_F(QVFaceplateControllerTest, ClicksSendTheirCommands)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    EXPECT_EQ(commandsOf([&] { faceplate->playPauseButton()->click(); }),
+        QStringList { "Q.player.togglePause();" });
+    EXPECT_EQ(
+        commandsOf([&] { faceplate->previousButton()->click(); }), QStringList { "Q.player.previous();" });
+    EXPECT_EQ(commandsOf([&] { QTest::mouseClick(faceplate->nextButton(), Qt::LeftButton); }),
+        QStringList { "Q.player.next();" });
+    // Ctrl-click skips further, which sends nothing to this page.
+    EXPECT_EQ(
+        commandsOf([&] { QTest::mouseClick(faceplate->nextButton(), Qt::LeftButton, Qt::ControlModifier); }),
+        QStringList {});
+
+    // Half-way along the progress slider: half of 187 s, truncated.
+    QVFaceplateSliderButton* progress = faceplate->trackProgressSlider();
+    EXPECT_EQ(commandsOf(
+                  [&] { QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() / 2, 5)); }),
+        QStringList { QStringLiteral("Q.player.position(%1)").arg(unsigned(187 * 0.5)) });
+
+    QVFaceplateSliderButton* volume = faceplate->volumeSlider();
+    volume->resize(100, volume->height());
+    const QStringList volumes
+        = commandsOf([&] { QTest::mouseClick(volume, Qt::LeftButton, {}, QPoint(53, 5)); });
+    ASSERT_FALSE(volumes.isEmpty());
+    EXPECT_EQ(volumes.last(), "Q.player.volume(0.530000)");
+}
+
+TEST_F(QVFaceplateControllerTest, BatchedAndSingleReadsShowTheSame)
+{
+    loadPage();
+    page.answers[kStation] = "true";
+    struct Seen {
+        QString elapsed, length, title;
+        float progress;
+        bool stationShown;
+        int roundTrips;
+    };
+    const auto run = [&](bool batched) {
+        makeFaceplate();
+        controller()->setUsesBatchedReads(batched);
+        controller()->onPlaybackLoaded();
+        service.playerScriptObject()->setPlayState(QVPlayStatePlaying);
+        page.roundTrips = 0;
+        controller()->playbackPlayStateChanged(QVPlayStatePlaying);
+        return Seen { faceplate->trackElapsedField()->text(), faceplate->trackLengthButton()->title(),
+            faceplate->trackTitleButton()->title(), faceplate->trackProgressSlider()->floatValue(),
+            !faceplate->radioButton()->isHidden(), page.roundTrips };
+    };
+    const Seen batched = run(true);
+    const Seen single = run(false);
+    EXPECT_EQ(batched.elapsed, single.elapsed);
+    EXPECT_EQ(batched.length, single.length);
+    EXPECT_EQ(batched.title, single.title);
+    EXPECT_EQ(batched.progress, single.progress);
+    EXPECT_EQ(batched.stationShown, single.stationShown);
+    EXPECT_TRUE(batched.stationShown);
+    EXPECT_EQ(batched.roundTrips, 1);
+    EXPECT_GT(single.roundTrips, 3);
+
+    // The service's two readouts agree too, in each page state.
+    for (const char* elapsed : { "1:02", "", "99:99", "3:07" }) {
+        page.answers[kElapsed] = elapsed;
+        EXPECT_EQ(service.readPositionDisplay(), service.readPositionDisplayOneAtATime()) << elapsed;
+    }
+}
+
+TEST_F(QVFaceplateControllerTest, AReportedChangeCostsOneRoundTripForTwoFaceplates)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    QVFaceplateView mini(QVFaceplateView::Kind::MiniPlayer, nullptr,
+        new QVMiniPlayerFaceplateController({ &service, &navigation, &center }), &service,
+        service.albumArtHandler());
+    mini.controller()->onPlaybackLoaded();
+    page.answers["Q.player.playState()"] = "0"; // paused
+    service.playbackPlayStateChanged(QVPlayStatePaused);
+    runQueuedEvents();
+    page.answers["Q.player.playState()"] = "1"; // playing
+    page.answers[kElapsed] = "2:00";
+    page.roundTrips = 0;
+    service.playbackPlayStateChanged(QVPlayStatePlaying);
+    runQueuedEvents();
+    // The refresh reads the position values too: both faceplates use them.
+    EXPECT_EQ(page.roundTrips, 1);
+    EXPECT_EQ(faceplate->trackElapsedField()->text(), "2:00");
+    EXPECT_EQ(mini.trackElapsedField()->text(), "2:00");
+    EXPECT_EQ(imageName(mini.playPauseButton()), "mini_pause");
+    EXPECT_EQ(imageName(faceplate->playPauseButton()), "pause");
+
+    // A position report: one read, for both.
+    page.answers[kElapsed] = "2:01";
+    page.roundTrips = 0;
+    service.playbackPositionChanged(0.5f);
+    EXPECT_EQ(page.roundTrips, 1);
+    EXPECT_EQ(mini.trackElapsedField()->text(), "2:01");
+    // The next report reads again.
+    page.answers[kElapsed] = "2:02";
+    service.playbackPositionChanged(0.51f);
+    EXPECT_EQ(page.roundTrips, 2);
+    EXPECT_EQ(faceplate->trackElapsedField()->text(), "2:02");
+}
+
+TEST_F(QVFaceplateControllerTest, SignOutBlanksAndAControllerMayGoWhileTheServiceRuns)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    center.postNotificationName(QString::fromLatin1(QVUserDidSignOutNotification));
+    EXPECT_FALSE(controller()->isFaceplateEnabled());
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "");
+    EXPECT_TRUE(faceplate->trackProgressSlider()->isHidden());
+    center.postNotificationName(QString::fromLatin1(QVUserDidSignInNotification));
+    EXPECT_TRUE(controller()->isFaceplateEnabled());
+    // Signed in again on the page that stayed loaded: the controls come back.
+    EXPECT_TRUE(controller()->isPlaybackLoaded());
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "Song");
+
+    faceplate.reset();
+    service.playbackPlayStateChanged(QVPlayStatePaused);
+    runQueuedEvents();
+    center.postNotificationName(QString::fromLatin1(QVUserDidSignOutNotification));
+    SUCCEED();
+}
+
+TEST_F(QVFaceplateControllerTest, PageTextShowsAsPlainText)
+{
+    loadPage();
+    page.answers["Q.player.playingTrack().get('name')"] = "<b>Bold</b> & Co";
+    page.answers[kElapsed] = "<i>1:02</i>";
+    service.playerScriptObject()->forceRefreshProperties();
+    controller()->onPlaybackLoaded();
+    EXPECT_EQ(faceplate->trackElapsedField()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(faceplate->trackTitleButton()->title(), "<b>Bold</b> & Co");
+}
+
+TEST_F(QVFaceplateControllerTest, TitleArtistArtAndQueueClicksReachTheOwner)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    QStringList heard;
+    QObject::connect(faceplate.get(), &QVFaceplateView::trackTitleClicked, [&] { heard.append("title"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::trackArtistClicked, [&] { heard.append("artist"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::albumArtClicked, [&] { heard.append("art"); });
+    QObject::connect(faceplate.get(), &QVFaceplateView::flyoutClicked, [&] { heard.append("queue"); });
+    faceplate->trackTitleButton()->click();
+    faceplate->trackArtistButton()->click();
+    QTest::mouseClick(faceplate->nowPlayingView(), Qt::LeftButton, {}, QPoint(20, 25));
+    faceplate->flyoutButton()->click();
+    EXPECT_EQ(heard, (QStringList { "title", "artist", "art", "queue" }));
+    // None of them is a playback command.
+    EXPECT_TRUE(commandsOf([&] { faceplate->trackTitleButton()->click(); }).isEmpty());
+}
+
+TEST_F(QVFaceplateControllerTest, TheElapsedTimeFadesInABackgroundWindow)
+{
+    const auto color = [&] { return faceplate->trackElapsedField()->palette().color(QPalette::WindowText); };
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    QApplication::setActiveWindow(faceplate.get());
+    QCoreApplication::processEvents();
+    const QColor active = color();
+    QApplication::setActiveWindow(nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_NE(color(), active);
+    QApplication::setActiveWindow(faceplate.get());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(color(), active);
+}
+
+// Every control in the accessible tree under the faceplate, as "role:name".
+void collect(QAccessibleInterface* node, QStringList* found, int depth = 0)
+{
+    if (!node || depth > 8)
+        return;
+    found->append(QStringLiteral("%1:%2").arg(int(node->role())).arg(node->text(QAccessible::Name)));
+    for (int i = 0; i < node->childCount(); ++i)
+        collect(node->child(i), found, depth + 1);
+}
+
+QString entry(QAccessible::Role role, const QString& name)
+{
+    return QStringLiteral("%1:%2").arg(int(role)).arg(name);
+}
+
+TEST_F(QVFaceplateControllerTest, ScreenReadersFindEveryControlByRoleAndName)
+{
+    loadPage();
+    controller()->onPlaybackLoaded();
+    setState(QVPlayStatePlaying);
+    QStringList found;
+    collect(QAccessible::queryAccessibleInterface(faceplate.get()), &found);
+    for (const QString& expected :
+        { entry(QAccessible::Button, "Previous"), entry(QAccessible::Button, "Pause"),
+            entry(QAccessible::Button, "Next"), entry(QAccessible::CheckBox, "Mute"),
+            entry(QAccessible::CheckBox, "Shuffle"), entry(QAccessible::Button, "Repeat"),
+            entry(QAccessible::Button, "Play Queue"), entry(QAccessible::Button, "Quiv Station"),
+            entry(QAccessible::Button, "Song"), entry(QAccessible::Button, "Artist"),
+            entry(QAccessible::Slider, "Volume"), entry(QAccessible::Slider, "Track Position"),
+            entry(QAccessible::StaticText, "Elapsed Time"), entry(QAccessible::Button, "Album Art") })
+        EXPECT_TRUE(found.contains(expected))
+            << expected.toStdString() << " in " << found.join(", ").toStdString();
+
+    // The play button's action plays: pressing it through the interface sends the command.
+    QAccessibleInterface* play = QAccessible::queryAccessibleInterface(faceplate->playPauseButton());
+    ASSERT_NE(play->actionInterface(), nullptr);
+    page.scripts.clear();
+    play->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(QVWaitUntil([&] { return page.scripts.contains("Q.player.togglePause();"); }, 2000));
+
+    // A muted player shows as a checked mute toggle named for what a press does.
+    service.playerScriptObject()->setIsMuted(true);
+    controller()->playbackMuteChanged(true);
+    QAccessibleInterface* mute = QAccessible::queryAccessibleInterface(faceplate->volumeButton());
+    EXPECT_TRUE(mute->state().checked);
+    EXPECT_EQ(mute->text(QAccessible::Name), "Unmute");
+    // Reachable by Tab.
+    EXPECT_EQ(faceplate->playPauseButton()->focusPolicy(), Qt::TabFocus);
+    EXPECT_EQ(faceplate->volumeSlider()->focusPolicy(), Qt::TabFocus);
+}
+
+} // namespace

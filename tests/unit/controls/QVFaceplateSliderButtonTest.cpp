@@ -1,0 +1,262 @@
+#include "QVFaceplateSliderButton.h"
+#include "QVControlsTestSupport.h"
+#include "QVFaceplateSliderButtonCell.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace QVControlsTest;
+
+namespace {
+
+const QColor kTrack(90, 90, 90);
+const QColor kFill(220, 0, 0);
+const QColor kKnob(0, 0, 220);
+const QColor kStripe(0, 200, 0);
+const QColor kStripeMark(250, 250, 0);
+
+// A slider drawn from flat colours: track 8 high, fill 4 high with 3-wide caps,
+// a 12 × 12 handle, and an 8-wide stripe tile whose first column is marked.
+class QVFaceplateSliderButtonTest : public ::testing::Test
+{
+protected:
+    QVFaceplateSliderButtonTest()
+    {
+        window.resize(300, 40);
+        slider = new QVFaceplateSliderButton(&window);
+        slider->setGeometry(10, 10, 200, 16);
+        QVFaceplateSliderButtonCell* cell = slider->cell();
+        cell->setBackingImage(QVImage(solid(kTrack, QSize(4, 8))));
+        cell->setBackingImageEndcap(QVImage(solid(kTrack, QSize(4, 8))));
+        cell->setProgressImage(QVImage(solid(kFill, QSize(4, 4))));
+        cell->setProgressImageEndcap(QVImage(solid(kFill, QSize(3, 4))));
+        cell->setProgressHoverImage(QVImage(solid(kFill, QSize(4, 4))));
+        cell->setProgressHoverImageEndcap(QVImage(solid(kFill, QSize(3, 4))));
+        cell->setKnobImage(QVImage(solid(kKnob, QSize(12, 12))));
+        QImage tile = solid(kStripe, QSize(8, 8));
+        for (int y = 0; y < 8; ++y)
+            tile.setPixelColor(0, y, kStripeMark);
+        cell->setLoadingImage(QVImage(tile));
+        activate(&window);
+    }
+
+    QImage render() const { return slider->cell()->render(QSizeF(slider->size()), 1.0); }
+
+    // Fill pixels along the fill's middle row.
+    static int fillPixels(const QImage& image)
+    {
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x)
+            count += sameRgb(image.pixelColor(x, 9), kFill) ? 1 : 0;
+        return count;
+    }
+
+    static int count(const QImage& image, const QColor& color)
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += sameRgb(image.pixelColor(x, y), color) && image.pixelColor(x, y).alpha() > 0 ? 1 : 0;
+        return n;
+    }
+
+    static int firstMarkX(const QImage& image)
+    {
+        for (int x = 0; x < image.width(); ++x)
+            if (sameRgb(image.pixelColor(x, 8), kStripeMark))
+                return x;
+        return -1;
+    }
+
+    QWidget window;
+    QVFaceplateSliderButton* slider = nullptr;
+};
+
+TEST_F(QVFaceplateSliderButtonTest, FillWidthFollowsTheValueAndStaysInside)
+{
+    struct Case {
+        float value;
+        int fill; // pixels of fill colour on its middle row
+    };
+    // W = 200, cap 3: p = v / 100 * 195; the fill runs from x 2 to p + 3.
+    const Case cases[] = {
+        { 0.0f, 0 },
+        { 1.0f, 4 }, // narrower than two caps: two caps' width, no middle
+        { 50.0f, 97 + 3 - 2 },
+        { 100.0f, 195 + 3 - 2 },
+        { 150.0f, 195 + 3 - 2 }, // past the end: drawn at the end
+        { -20.0f, 0 },
+        { std::numeric_limits<float>::quiet_NaN(), 0 },
+        { std::numeric_limits<float>::infinity(), 195 + 3 - 2 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        slider->setFloatValue(c.value);
+        const QImage image = render();
+        EXPECT_NEAR(fillPixels(image), c.fill, 1);
+        // Never past the track's right cap.
+        for (int x = 198; x < 200; ++x)
+            EXPECT_FALSE(sameRgb(image.pixelColor(x, 9), kFill));
+    }
+}
+
+TEST_F(QVFaceplateSliderButtonTest, TheHandleShowsOnlyUnderTheMouseAndInsideTheBounds)
+{
+    slider->setFloatValue(50.0f);
+    EXPECT_EQ(count(render(), kKnob), 0);
+    enter(slider, QPointF(5, 5));
+    EXPECT_EQ(count(render(), kKnob), 12 * 12);
+    for (const float value : { 0.0f, 100.0f, 500.0f }) {
+        slider->setFloatValue(value);
+        const int x = slider->cell()->knobX(200);
+        EXPECT_GE(x, 0);
+        EXPECT_LE(x + 12, 200);
+    }
+    leave(slider);
+    EXPECT_EQ(count(render(), kKnob), 0);
+}
+
+TEST_F(QVFaceplateSliderButtonTest, StripesMoveOnePixelPerTickWithoutFillOrHandle)
+{
+    slider->setFloatValue(60.0f);
+    enter(slider, QPointF(5, 5));
+    slider->setIsLoading(true);
+    EXPECT_TRUE(slider->cell()->isLoadingTimerActive());
+    QImage image = render();
+    EXPECT_EQ(count(image, kFill), 0);
+    EXPECT_EQ(count(image, kKnob), 0);
+    EXPECT_EQ(firstMarkX(image), 0);
+    for (int tick = 1; tick <= 9; ++tick) {
+        slider->cell()->_loadingTimerTick();
+        // The tile is 8 wide: the offset wraps to 0 at 8.
+        EXPECT_EQ(firstMarkX(render()), tick % 8) << tick;
+    }
+    // Only where the track is: above and below it stays clear.
+    EXPECT_EQ(render().pixelColor(50, 1).alpha(), 0);
+
+    // Turning it on again does not restart; off and on again does.
+    slider->setIsLoading(true);
+    EXPECT_EQ(slider->cell()->loadingXOffset(), 1u);
+    slider->setIsLoading(false);
+    EXPECT_FALSE(slider->cell()->isLoadingTimerActive());
+    slider->setIsLoading(true);
+    EXPECT_EQ(slider->cell()->loadingXOffset(), 0u);
+
+    // Hidden: no timer; shown again: it runs.
+    slider->hide();
+    EXPECT_FALSE(slider->cell()->isLoadingTimerActive());
+    slider->show();
+    EXPECT_TRUE(slider->cell()->isLoadingTimerActive());
+}
+
+TEST_F(QVFaceplateSliderButtonTest, AMissingStripeImageDrawsNothingAndNeverLoops)
+{
+    slider->cell()->setLoadingImage(QVImage());
+    slider->setIsLoading(true);
+    slider->cell()->_loadingTimerTick();
+    EXPECT_EQ(slider->cell()->loadingXOffset(), 0u);
+    EXPECT_EQ(count(render(), kStripe), 0);
+    slider->cell()->setLoadingImage(QVImage(QImage()));
+    EXPECT_FALSE(render().isNull());
+}
+
+TEST_F(QVFaceplateSliderButtonTest, TheFillFadesInABackgroundWindowWhileTheTrackStaysOpaque)
+{
+    slider->setFloatValue(50.0f);
+    deactivateAll();
+    const QImage image = render();
+    // Fill over the track at 0.7: a mix of the two, still opaque.
+    const QColor mixed = image.pixelColor(40, 9);
+    EXPECT_NEAR(mixed.alphaF(), 1.0, 0.01);
+    EXPECT_NEAR(mixed.red(), 0.7 * 220 + 0.3 * 90, 3);
+    // The track above the fill keeps its full colour.
+    EXPECT_TRUE(sameRgb(image.pixelColor(40, 4), kTrack));
+    EXPECT_EQ(image.pixelColor(40, 4).alpha(), 255);
+    activate(&window);
+    EXPECT_TRUE(sameRgb(render().pixelColor(40, 9), kFill));
+}
+
+TEST_F(QVFaceplateSliderButtonTest, ClicksAndDragsSetTheValueAndSendOnce)
+{
+    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(50, 5));
+    EXPECT_FLOAT_EQ(slider->floatValue(), 25.0f);
+    EXPECT_EQ(sent.count(), 1);
+
+    // Left of the control is 0, past it 100.
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(-30, 5));
+    EXPECT_FLOAT_EQ(slider->floatValue(), 0.0f);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(260, 5));
+    EXPECT_FLOAT_EQ(slider->floatValue(), 100.0f);
+
+    // A drag past the end, released outside: one action, at the end.
+    sent.clear();
+    mouse(slider, QEvent::MouseButtonPress, QPointF(20, 5));
+    mouse(slider, QEvent::MouseMove, QPointF(120, 5));
+    // Reports of the position do not move the handle away from the pointer.
+    slider->setFloatValue(3.0f);
+    EXPECT_FLOAT_EQ(slider->floatValue(), 60.0f);
+    mouse(slider, QEvent::MouseMove, QPointF(400, 30));
+    mouse(slider, QEvent::MouseButtonRelease, QPointF(400, 30));
+    EXPECT_EQ(sent.count(), 1);
+    EXPECT_FLOAT_EQ(slider->floatValue(), 100.0f);
+    slider->setFloatValue(3.0f);
+    EXPECT_FLOAT_EQ(slider->floatValue(), 3.0f);
+}
+
+TEST_F(QVFaceplateSliderButtonTest, AContinuousSliderSendsOnEveryMove)
+{
+    slider->setContinuous(true);
+    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
+    QList<int> values;
+    QObject::connect(slider, &QVFaceplateSliderButton::triggered, [&] { values.append(slider->intValue()); });
+    mouse(slider, QEvent::MouseButtonPress, QPointF(20, 5));
+    mouse(slider, QEvent::MouseMove, QPointF(40, 5));
+    mouse(slider, QEvent::MouseMove, QPointF(100, 5));
+    mouse(slider, QEvent::MouseButtonRelease, QPointF(100, 5));
+    EXPECT_EQ(values, (QList<int> { 10, 20, 50, 50 }));
+}
+
+TEST_F(QVFaceplateSliderButtonTest, AZeroWidthSliderIgnoresThePointer)
+{
+    slider->resize(0, 16);
+    slider->setFloatValue(40.0f);
+    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
+    mouse(slider, QEvent::MouseButtonPress, QPointF(0, 5));
+    mouse(slider, QEvent::MouseButtonRelease, QPointF(0, 5));
+    EXPECT_EQ(sent.count(), 0);
+    EXPECT_FLOAT_EQ(slider->floatValue(), 40.0f);
+    EXPECT_TRUE(render().isNull());
+}
+
+TEST_F(QVFaceplateSliderButtonTest, KeysAndScreenReadersSetTheValue)
+{
+    slider->setAccessibleName("Volume");
+    slider->setFloatValue(50.0f);
+    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_EQ(slider->intValue(), 51);
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(slider->intValue(), 100);
+    EXPECT_EQ(sent.count(), 2);
+
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(slider);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Slider);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Volume");
+    QAccessibleValueInterface* value = accessible->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->maximumValue().toInt(), 100);
+    value->setCurrentValue(30);
+    EXPECT_EQ(slider->intValue(), 30);
+    EXPECT_EQ(value->currentValue().toInt(), 30);
+    EXPECT_EQ(sent.count(), 3);
+}
+
+} // namespace
