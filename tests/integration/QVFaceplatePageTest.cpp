@@ -1,6 +1,4 @@
-#include "../unit/playback/QVPlaybackTestSupport.h"
-#include "QVConstants.h"
-#include "QVDemoService.h"
+#include "QVDemoClientFixture.h"
 #include "QVFaceplateController.h"
 #include "QVFaceplateSliderButton.h"
 #include "QVFaceplateView.h"
@@ -23,58 +21,22 @@ QString imageName(QVPushButton* button)
 }
 
 // A faceplate over the playback service of the demo web application's real player.
-class QVFaceplatePageTest : public ::testing::Test
+class QVFaceplatePageTest : public QVDemoPlaybackFixture
 {
 protected:
-    QVFaceplatePageTest()
-        : playStateSignal(&log)
-        , sleepMonitor(&log)
+    void beforePageLoads() override
     {
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
-        constants->setShouldUseLocalhost(true);
-        navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
-        playback = std::make_unique<QVWebPlaybackService>(QVWebPlaybackService::Services {
-            &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor });
-        navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
         faceplate = std::make_unique<QVFaceplateView>(QVFaceplateView::Kind::Main, nullptr,
             new QVFaceplateController({ playback.get(), navigation.get(), &center }), playback.get(),
             playback->albumArtHandler());
         faceplate->show();
-        view.resize(1000, 700);
-        navigation->setWebView(&view);
-        center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
-
-        view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-        ASSERT_TRUE(QVWaitUntil([&] {
-            return playback->isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
-        }));
-        view.executeJavascript(QVDemoService::signInScript());
-        ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
     }
     void TearDown() override
     {
-        view.executeJavascript("Q.player.unload && Q.player.unload();");
+        QVDemoPlaybackFixture::TearDown();
         faceplate.reset();
     }
 
-    QStringList log;
-    QVDemoService demo;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
-    RecordingPlayStateSignal playStateSignal;
-    FakeSystemVolume volume;
-    FakeAudioOutput output;
-    FakeSleepMonitor sleepMonitor;
-    std::unique_ptr<QVUIConstantsService> constants;
-    std::unique_ptr<QVWebNavigationService> navigation;
-    std::unique_ptr<QVWebPlaybackService> playback;
-    QVWebView view;
     std::unique_ptr<QVFaceplateView> faceplate;
 };
 

@@ -1,5 +1,4 @@
-#include "QVConstants.h"
-#include "QVDemoService.h"
+#include "QVDemoClientFixture.h"
 #include "QVEventQueue.h"
 #include "QVNavigationController.h"
 #include "QVNotificationCenter.h"
@@ -21,16 +20,14 @@
 namespace {
 
 // The navigation controller on a real page of the demo service.
-class QVNavigationControllerPageTest : public ::testing::Test
+class QVNavigationControllerPageTest : public QVDemoClientFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
-        constants->setShouldUseLocalhost(true);
-        navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
+        startDemo();
+        if (HasFatalFailure())
+            return;
         windows = std::make_unique<QVWindowService>(
             QVWindowService::Services { navigation.get(), &center, defaults.get(), constants.get() });
         QVNavigationController::Services services { &center, navigation.get(), constants.get(), windows.get(),
@@ -49,11 +46,6 @@ protected:
 
     QString evaluate(const QString& script) { return view.evaluate(script); }
 
-    QVDemoService demo;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
-    std::unique_ptr<QVUIConstantsService> constants;
-    std::unique_ptr<QVWebNavigationService> navigation;
     std::unique_ptr<QVWindowService> windows;
     std::unique_ptr<QVNavigationController> controller;
     QVWebView view;

@@ -1,8 +1,5 @@
-#include "QVConstants.h"
-#include "QVDemoService.h"
-#include "QVNotificationCenter.h"
+#include "QVDemoClientFixture.h"
 #include "QVPageCommands.h"
-#include "QVTestDefaults.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
@@ -32,30 +29,23 @@ public:
 };
 
 // The bridges against the demo web application: start-up, sign-in, reload, sign-out.
-class QVPageBridgeTest : public ::testing::Test
+class QVPageBridgeTest : public QVDemoClientFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
-        constants->setShouldUseLocalhost(true);
-        service = std::make_unique<QVWebNavigationService>(&center, constants.get());
-        service->addWebNavigationListener(&recorder);
+        startDemo();
+        if (HasFatalFailure())
+            return;
+        navigation->addWebNavigationListener(&recorder);
         for (const char* name : { QVJavascriptContentInitializedNotification, QVUserDidSignInNotification,
                  QVUserDidSignOutNotification })
             center.addObserver(this, name, [this](const QVNotification& n) { posted << n.name; });
         view.resize(1000, 700);
-        service->setWebView(&view);
+        navigation->setWebView(&view);
     }
     void TearDown() override { center.removeObserver(this); }
 
-    QVDemoService demo;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
-    std::unique_ptr<QVUIConstantsService> constants;
-    std::unique_ptr<QVWebNavigationService> service;
     LoadRecorder recorder;
     QVWebView view;
     QStringList posted;
@@ -71,19 +61,19 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     }));
     EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
-    EXPECT_TRUE(service->desktopScriptObject()->isInitialized());
-    EXPECT_EQ(service->userID(), -1);
+    EXPECT_TRUE(navigation->desktopScriptObject()->isInitialized());
+    EXPECT_EQ(navigation->userID(), -1);
 
     // The demo account through the page's own form.
     view.executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
     EXPECT_LT(posted.indexOf("Quiv_JavascriptContentInitialized"), posted.indexOf("Quiv_UserDidSignIn"));
-    const int id = service->userID();
+    const int id = navigation->userID();
     EXPECT_GT(id, 0);
-    EXPECT_EQ(service->clientManagerScriptObject()->userID(), id);
-    EXPECT_FALSE(service->userVanityName().isEmpty());
-    EXPECT_EQ(service->userRealName(), service->clientManagerScriptObject()->realName());
-    EXPECT_TRUE(service->desktopScriptObject()->headerBackgroundColor().has_value());
+    EXPECT_EQ(navigation->clientManagerScriptObject()->userID(), id);
+    EXPECT_FALSE(navigation->userVanityName().isEmpty());
+    EXPECT_EQ(navigation->userRealName(), navigation->clientManagerScriptObject()->realName());
+    EXPECT_TRUE(navigation->desktopScriptObject()->headerBackgroundColor().has_value());
 
     // A reload installs the objects again and the page initialises again.
     recorder.events.clear();
@@ -95,7 +85,7 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
     EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"),
         "object object");
-    EXPECT_EQ(service->userID(), id); // the session survived
+    EXPECT_EQ(navigation->userID(), id); // the session survived
 
     // A renderer killed outright: the same page is back, signed in, within 5 s.
     const QString path = view.mainFrameURL().path();
@@ -106,12 +96,12 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }, 5000));
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(view.mainFrameURL().path(), path);
-    EXPECT_EQ(service->userID(), id);
+    EXPECT_EQ(navigation->userID(), id);
 
-    service->gotoSignOut();
+    navigation->gotoSignOut();
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
     EXPECT_TRUE(recorder.events.contains("logged out"));
-    EXPECT_EQ(service->userID(), -1);
+    EXPECT_EQ(navigation->userID(), -1);
 }
 
 TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)

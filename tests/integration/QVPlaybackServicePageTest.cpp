@@ -1,5 +1,4 @@
-#include "../unit/playback/QVPlaybackTestSupport.h"
-#include "QVConstants.h"
+#include "QVDemoClientFixture.h"
 #include "QVDemoService.h"
 #include "QVLogCapture.h"
 #include "QVPageBridgeScript.h"
@@ -45,64 +44,30 @@ public:
 };
 
 // The playback service against the demo web application's real player.
-class QVPlaybackServicePageTest : public ::testing::Test
+class QVPlaybackServicePageTest : public QVDemoPlaybackFixture
 {
 protected:
-    QVPlaybackServicePageTest()
-        : playStateSignal(&log)
-        , sleepMonitor(&log)
-    {
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-        qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-        constants = std::make_unique<QVUIConstantsService>(&center, defaults.get(), "10.10");
-        constants->setShouldUseLocalhost(true);
-        navigation = std::make_unique<QVWebNavigationService>(&center, constants.get());
-        playback = std::make_unique<QVWebPlaybackService>(QVWebPlaybackService::Services {
-            &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor });
-        navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
-        playback->addWebPlaybackListener(&heard);
-        view.resize(1000, 700);
-        // As the window service hands the view out.
-        navigation->setWebView(&view);
-        center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
-
-        view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-        ASSERT_TRUE(QVWaitUntil([&] {
-            return playback->isPlaybackLoaded() && heard.loads > 0
-                && view.javascriptBoolValue("$('.Login_Form').length > 0");
-        }));
-        view.executeJavascript(QVDemoService::signInScript());
-        ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
+        QVDemoPlaybackFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(QVWaitUntil([&] { return heard.loads > 0; }));
     }
     void TearDown() override
     {
         if (playback)
             playback->removeWebPlaybackListener(&heard);
-        view.executeJavascript("Q.player.unload && Q.player.unload();");
+        QVDemoPlaybackFixture::TearDown();
     }
+    void beforePageLoads() override { playback->addWebPlaybackListener(&heard); }
 
     QVPlayState heardState() const
     {
         return heard.states.isEmpty() ? QVPlayStateUnknown : heard.states.last();
     }
 
-    QStringList log;
-    QVDemoService demo;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
-    RecordingPlayStateSignal playStateSignal;
-    FakeSystemVolume volume;
-    FakeAudioOutput output;
-    FakeSleepMonitor sleepMonitor;
-    std::unique_ptr<QVUIConstantsService> constants;
-    std::unique_ptr<QVWebNavigationService> navigation;
-    std::unique_ptr<QVWebPlaybackService> playback;
     StateListener heard;
-    QVWebView view;
 };
 
 } // namespace
