@@ -1,6 +1,6 @@
 // The player mirror's full refresh against the demo page (round trips and
-// time), beside the same values read one at a time (the baseline), and how long a play/pause key press takes to reach the listeners as
-// the new state: page command, the page's report, the refresh, the fan-out.
+// time), beside the same values read one at a time (the baseline), and how long a play/pause key press takes
+// to reach the listeners as the new state: page command, the page's report, the refresh, the fan-out.
 #include "QVAudioOutputMonitor.h"
 #include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"
@@ -9,17 +9,18 @@
 #include "QVCountingWebView.h"
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
+#include "QVPageCommands.h"
 #include "QVPlayStateSignal.h"
 #include "QVQuietPlatform.h"
 #include "QVSleepMonitor.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
+#include "QVTrack.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
 #include "QVWebNavigationService.h"
 #include "QVWebPlaybackListener.h"
 #include "QVWebPlaybackService.h"
-#include "QVTrack.h"
 #include "QVWebView.h"
 
 #include <QApplication>
@@ -80,10 +81,9 @@ int main(int argc, char** argv)
     QVWebPlayerScriptObject bridge(&playback);
     bridge.setWebView(&counting);
     // The same values, one read each.
-    QStringList reads { QStringLiteral("Q.player != null"),
-        QStringLiteral("Q.player != null && Q.player.playingTrack() != null"), QStringLiteral("Q.player.playState()"),
-        QStringLiteral("Q.player.repeat()"), QStringLiteral("Q.player.position()"), QStringLiteral("Q.player.volume()"),
-        QStringLiteral("Q.player.shuffle()") };
+    QStringList reads { kQVHasPlayerScript, kQVHasPlayingTrackScript, QStringLiteral("Q.player.playState()"),
+        QStringLiteral("Q.player.repeat()"), QStringLiteral("Q.player.position()"),
+        QStringLiteral("Q.player.volume()"), QStringLiteral("Q.player.shuffle()") };
     for (const QString& key : QVTrack::pageKeys())
         reads.append(QVTrack::fieldScript(key));
     QList<double> refreshTimes, singleTimes;

@@ -1,16 +1,12 @@
 #include "QVTrack.h"
 
 #include "QVAbstractWebView.h"
+#include "QVPageCommands.h"
 #include "QVTextValue.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-
-namespace {
-const QString kHasPlayer = QStringLiteral("Q.player != null");
-const QString kHasTrack = QStringLiteral("Q.player.playingTrack() != null");
-} // namespace
 
 const QStringList& QVTrack::pageKeys()
 {
@@ -55,7 +51,7 @@ bool QVTrack::updatePropertiesWithWebView(QVAbstractWebView* webView)
         return true;
     }
     // The guard and every field in one round trip: one track's fields, never two.
-    QStringList reads { kHasPlayer + QStringLiteral(" && ") + kHasTrack };
+    QStringList reads { kQVHasPlayingTrackScript };
     for (const QString& key : pageKeys())
         reads.append(fieldScript(key));
     const QStringList values = webView->evaluateBatch(reads);

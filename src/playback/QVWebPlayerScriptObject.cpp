@@ -1,6 +1,7 @@
 #include "QVWebPlayerScriptObject.h"
 
 #include "QVAbstractWebView.h"
+#include "QVPageCommands.h"
 #include "QVScriptValue.h"
 #include "QVTextValue.h"
 #include "QVWebPlaybackService.h"
@@ -13,8 +14,6 @@
 
 namespace {
 const char kName[] = "PlayerScriptObject";
-const QString kHasPlayer = QStringLiteral("Q.player != null");
-const QString kHasTrack = QStringLiteral("Q.player.playingTrack() != null");
 } // namespace
 
 QVWebPlayerScriptObject::QVWebPlayerScriptObject(QVWebPlaybackService* playbackService)
@@ -115,7 +114,7 @@ bool QVWebPlayerScriptObject::_refreshOnce()
     }
     // Every value in one round trip, so they all belong to one moment.
     static const QStringList reads = [] {
-        QStringList list { kHasPlayer, kHasPlayer + QStringLiteral(" && ") + kHasTrack,
+        QStringList list { kQVHasPlayerScript, kQVHasPlayingTrackScript,
             QStringLiteral("Q.player.playState()"), QStringLiteral("Q.player.repeat()"),
             QStringLiteral("Q.player.position()"), QStringLiteral("Q.player.volume()"),
             QStringLiteral("Q.player.shuffle()") };
@@ -160,8 +159,7 @@ QStringList QVWebPlayerScriptObject::positionDisplayScripts()
 
 QString QVWebPlayerScriptObject::isPlayingRadioStationScript()
 {
-    return kHasPlayer + QStringLiteral(" && ") + kHasTrack
-        + QStringLiteral(" && Q.isStation(Q.player.playingSource())");
+    return kQVHasPlayingTrackScript + QStringLiteral(" && Q.isStation(Q.player.playingSource())");
 }
 
 void QVWebPlayerScriptObject::_storeRawPlayState(int rawState)

@@ -82,8 +82,7 @@ QStringList QVDesktopClientScriptObject::_playerValues(const QStringList& reads,
 {
     if (!_webView)
         return {};
-    QStringList batch { needsTrack ? QStringLiteral("Q.player != null && Q.player.playingTrack() != null")
-                                   : QStringLiteral("Q.player != null") };
+    QStringList batch { needsTrack ? kQVHasPlayingTrackScript : kQVHasPlayerScript };
     batch += reads;
     const QStringList values = _webView->evaluateBatch(batch);
     if (values.size() != batch.size() || !QVTextValue::boolValue(values.first()))
@@ -121,7 +120,8 @@ void QVDesktopClientScriptObject::onRepeatChanged()
 void QVDesktopClientScriptObject::onPositionChanged()
 {
     const QStringList v = _playerValues(
-        { QStringLiteral("Q.player.playingTrack().get('duration')"), QStringLiteral("Q.player.position()") }, true);
+        { QStringLiteral("Q.player.playingTrack().get('duration')"), QStringLiteral("Q.player.position()") },
+        true);
     if (!v.isEmpty() && _playbackDelegate)
         _playbackDelegate->playbackPositionChanged(
             positionFraction(QVTextValue::floatValue(v[1]), QVTextValue::floatValue(v[0])));

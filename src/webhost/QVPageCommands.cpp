@@ -32,12 +32,3 @@ void QVSetPageFullScreen(QVAbstractWebView* webView, bool fullScreen, bool isMod
     webView->executeJavascript(fullScreen ? QStringLiteral("$('body').addClass('fullscreen');")
                                           : QStringLiteral("$('body').removeClass('fullscreen');"));
 }
-
-float QVPlayingTrackFloatValue(QVAbstractWebView* webView, const QString& key)
-{
-    if (!webView || !webView->javascriptBoolValue(QStringLiteral("Q.player != null"))
-        || !webView->javascriptBoolValue(QStringLiteral("Q.player.playingTrack() != null")))
-        return 0.0f;
-    return webView->javascriptFloatValue(
-        QStringLiteral("Q.player.playingTrack().get(%1)").arg(QVScriptValue::literal(key)));
-}

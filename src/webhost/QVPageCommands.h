@@ -14,5 +14,8 @@ void QVSetPageInactive(QVAbstractWebView* webView, bool inactive);
 // The body's "fullscreen" class; modern systems style full screen natively.
 void QVSetPageFullScreen(QVAbstractWebView* webView, bool fullScreen);
 void QVSetPageFullScreen(QVAbstractWebView* webView, bool fullScreen, bool isModernSystem);
-// A numeric field of the playing track, 0.0 without player or track.
-float QVPlayingTrackFloatValue(QVAbstractWebView* webView, const QString& key);
+
+// Guards for reads of the page's player: there is one, and it has a track.
+inline const QString kQVHasPlayerScript = QStringLiteral("Q.player != null");
+inline const QString kQVHasPlayingTrackScript
+    = QStringLiteral("Q.player != null && Q.player.playingTrack() != null");

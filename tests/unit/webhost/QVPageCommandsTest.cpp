@@ -13,17 +13,6 @@ TEST(QVPageCommands, TextFromOutsideStaysInsideItsLiteral)
     EXPECT_TRUE(page.scripts[1].contains(R"("x\"); alert(); (\"")"));
 }
 
-TEST(QVPageCommands, PlayingTrackFieldStopsAtTheFirstFailedGuard)
-{
-    QVFakeWebView page;
-    EXPECT_EQ(QVPlayingTrackFloatValue(&page, QStringLiteral("duration")), 0.0f);
-    EXPECT_EQ(page.scripts.size(), 1);
-    page.answers.insert("Q.player != null", "true");
-    page.answers.insert("Q.player.playingTrack() != null", "true");
-    page.answers.insert(R"(Q.player.playingTrack().get("duration"))", "212.5");
-    EXPECT_FLOAT_EQ(QVPlayingTrackFloatValue(&page, QStringLiteral("duration")), 212.5f);
-}
-
 TEST(QVPageCommands, TypedReadsConvertThePageText)
 {
     QVFakeWebView page;
