@@ -38,20 +38,6 @@ void deactivateAll()
     QCoreApplication::processEvents();
 }
 
-QColor pixel(QWidget* widget, QPoint at)
-{
-    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    widget->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    return image.pixelColor(at);
-}
-
-// The colour a chrome image has at a point when drawn at `size`.
-QColor imageColor(const char* name, QSize size, QPoint at)
-{
-    return QVImage::named(QString::fromLatin1(name)).toImage(QSizeF(size), 1.0).pixelColor(at);
-}
-
 void mouse(QObject* target, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
     QPointF global = QPointF(-1, -1))
 {
@@ -153,27 +139,6 @@ protected:
     std::unique_ptr<TestWindow> window;
 };
 
-TEST_F(QVWindowTest, TitleBarSitsOnTopAndFollowsTheWidth)
-{
-    activate(window.get());
-    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
-    QVTitlebarView* bar = window->_titleBarView();
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->geometry(), QRect(0, 0, 400, 22));
-    EXPECT_EQ(window->contentView()->geometry(), QRect(0, 22, 400, 278));
-    window->resize(500, 200);
-    EXPECT_EQ(bar->geometry(), QRect(0, 0, 500, 22));
-    EXPECT_EQ(window->contentView()->geometry(), QRect(0, 22, 500, 178));
-
-    // Without the custom title bar the contents take the whole window.
-    TestWindow plain;
-    plain.customTitlebar = false;
-    plain.resize(300, 200);
-    activate(&plain);
-    EXPECT_EQ(plain.findChild<QVTitlebarView*>(), nullptr);
-    EXPECT_EQ(plain.contentView()->geometry(), QRect(0, 0, 300, 200));
-}
-
 TEST_F(QVWindowTest, FullScreenAndAccountButtonsFollowTheHooks)
 {
     window->badging = true;
@@ -274,68 +239,6 @@ TEST_F(QVWindowTest, ResizeEdges)
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window->setWindowState(Qt::WindowMaximized);
     EXPECT_EQ(window->resizeEdgesAt(QPoint(0, 0)), Qt::Edges());
-}
-
-TEST_F(QVWindowTest, KeyAndMainChangesReachTheHooks)
-{
-    activate(window.get());
-    EXPECT_EQ(window->activations, QStringList({ "becomeMain", "becomeKey" }));
-    EXPECT_TRUE(window->isKeyWindow());
-
-    // A dialog of the window takes the input; the window stays main.
-    window->activations.clear();
-    QDialog dialog(window.get());
-    activate(&dialog);
-    EXPECT_EQ(window->activations, QStringList({ "resignKey" }));
-    EXPECT_FALSE(window->isKeyWindow());
-    EXPECT_TRUE(window->isMainWindow());
-
-    window->activations.clear();
-    deactivateAll();
-    EXPECT_EQ(window->activations, QStringList({ "resignMain" }));
-}
-
-TEST_F(QVWindowTest, UnifiedBackgroundSwitchesWithKeyAndMainState)
-{
-    window->unified = true;
-    window->setWindowTitle(QString());
-    activate(window.get());
-    const QColor active = imageColor("player_bg", QSize(64, 64), QPoint(10, 10));
-    const QColor inactive = imageColor("player_bg_inactive", QSize(64, 64), QPoint(10, 10));
-    ASSERT_NE(active, inactive);
-    // Both the window (through its transparent contents) and the title bar.
-    EXPECT_EQ(pixel(window.get(), QPoint(200, 150)), active);
-    EXPECT_EQ(pixel(window.get(), QPoint(200, 10)), active);
-
-    // Resigning key while still main keeps the active look.
-    QDialog dialog(window.get());
-    activate(&dialog);
-    EXPECT_EQ(pixel(window.get(), QPoint(200, 150)), active);
-    deactivateAll();
-    EXPECT_EQ(pixel(window.get(), QPoint(200, 150)), inactive);
-    EXPECT_EQ(pixel(window.get(), QPoint(200, 10)), inactive);
-
-    // Without a unified background the images are not used.
-    TestWindow plain;
-    plain.resize(100, 100);
-    activate(&plain);
-    EXPECT_NE(pixel(&plain, QPoint(50, 50)), active);
-    EXPECT_EQ(pixel(&plain, QPoint(50, 50)), plain.palette().color(QPalette::Window));
-}
-
-TEST(QVNavigationBarView, ActiveAndInactiveBackgrounds)
-{
-    QWidget window;
-    window.resize(200, 60);
-    auto* bar = new QVNavigationBarView(&window);
-    bar->setGeometry(0, 0, 200, 36);
-    activate(&window);
-    const QColor active = imageColor("nav_bg", QSize(200, 36), QPoint(100, 18));
-    const QColor inactive = imageColor("nav_bg_inactive", QSize(200, 36), QPoint(100, 18));
-    ASSERT_NE(active, inactive);
-    EXPECT_EQ(pixel(bar, QPoint(100, 18)), active);
-    deactivateAll();
-    EXPECT_EQ(pixel(bar, QPoint(100, 18)), inactive);
 }
 
 TEST_F(QVWindowTest, TextFieldLosingFocusIsAnnounced)

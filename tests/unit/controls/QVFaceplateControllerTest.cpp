@@ -82,20 +82,6 @@ protected:
     std::unique_ptr<QVFaceplateView> faceplate;
 };
 
-TEST_F(QVFaceplateControllerTest, StartsDisabledWithTheLogoAndNoPositionRow)
-{
-    EXPECT_FALSE(controller()->isFaceplateEnabled());
-    EXPECT_FALSE(faceplate->playPauseButton()->isEnabled());
-    EXPECT_FALSE(faceplate->volumeSlider()->isEnabled());
-    EXPECT_TRUE(faceplate->trackProgressSlider()->isHidden());
-    EXPECT_TRUE(faceplate->trackElapsedField()->isHidden());
-    EXPECT_TRUE(faceplate->nowPlayingView()->shouldShowLogo());
-    EXPECT_EQ(imageName(faceplate->playPauseButton()), "play");
-    EXPECT_EQ(imageName(faceplate->volumeButton()), "volume_empty");
-    // Not connected to the page's transport: the flyout and station buttons stay usable.
-    EXPECT_TRUE(faceplate->flyoutButton()->isEnabled());
-}
-
 TEST_F(QVFaceplateControllerTest, PlayStatesWithAndWithoutAStation)
 {
     loadPage();
@@ -240,26 +226,6 @@ TEST_F(QVFaceplateControllerTest, VolumeIconsAndSlider)
         EXPECT_EQ(faceplate->volumeSlider()->intValue(), c.slider);
         EXPECT_EQ(faceplate->volumeButton()->isChecked(), c.muted);
     }
-}
-
-TEST_F(QVFaceplateControllerTest, RepeatAndShuffleImages)
-{
-    loadPage();
-    controller()->onPlaybackLoaded();
-    const std::pair<int, QString> repeats[]
-        = { { 0, "repeat_off" }, { 1, "repeat_one" }, { 2, "repeat_on" } };
-    for (const auto& [state, image] : repeats) {
-        service.playerScriptObject()->setRepeatState(state);
-        controller()->playbackRepeatChanged(state);
-        EXPECT_EQ(imageName(faceplate->repeatButton()), image);
-        EXPECT_EQ(faceplate->repeatButton()->cell()->usesInactiveTransparency(), state != 0);
-    }
-    // The push image shows where a click leads: none, all, one, none.
-    EXPECT_EQ(faceplate->repeatButton()->cell()->pushImage().name(), "repeat_one");
-    service.playerScriptObject()->setIsShuffle(true);
-    controller()->playbackShuffleChanged(true);
-    EXPECT_EQ(imageName(faceplate->shuffleButton()), "shuffle_on");
-    EXPECT_TRUE(faceplate->shuffleButton()->isChecked());
 }
 
 TEST_F(QVFaceplateControllerTest, ClicksSendTheirCommands)
@@ -416,23 +382,6 @@ TEST_F(QVFaceplateControllerTest, TitleArtistArtAndQueueClicksReachTheOwner)
     EXPECT_EQ(heard, (QStringList { "title", "artist", "art", "queue" }));
     // None of them is a playback command.
     EXPECT_TRUE(commandsOf([&] { faceplate->trackTitleButton()->click(); }).isEmpty());
-}
-
-TEST_F(QVFaceplateControllerTest, TheElapsedTimeFadesInABackgroundWindow)
-{
-    const auto color = [&] { return faceplate->trackElapsedField()->palette().color(QPalette::WindowText); };
-    loadPage();
-    controller()->onPlaybackLoaded();
-    setState(QVPlayStatePlaying);
-    QApplication::setActiveWindow(faceplate.get());
-    QCoreApplication::processEvents();
-    const QColor active = color();
-    QApplication::setActiveWindow(nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_NE(color(), active);
-    QApplication::setActiveWindow(faceplate.get());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(color(), active);
 }
 
 // Every control in the accessible tree under the faceplate, as "role:name".

@@ -106,55 +106,6 @@ TEST_F(QVFaceplateSliderButtonTest, FillWidthFollowsTheValueAndStaysInside)
     }
 }
 
-TEST_F(QVFaceplateSliderButtonTest, TheHandleShowsOnlyUnderTheMouseAndInsideTheBounds)
-{
-    slider->setFloatValue(50.0f);
-    EXPECT_EQ(count(render(), kKnob), 0);
-    enter(slider, QPointF(5, 5));
-    EXPECT_EQ(count(render(), kKnob), 12 * 12);
-    for (const float value : { 0.0f, 100.0f, 500.0f }) {
-        slider->setFloatValue(value);
-        const int x = slider->cell()->knobX(200);
-        EXPECT_GE(x, 0);
-        EXPECT_LE(x + 12, 200);
-    }
-    leave(slider);
-    EXPECT_EQ(count(render(), kKnob), 0);
-}
-
-TEST_F(QVFaceplateSliderButtonTest, StripesMoveOnePixelPerTickWithoutFillOrHandle)
-{
-    slider->setFloatValue(60.0f);
-    enter(slider, QPointF(5, 5));
-    slider->setIsLoading(true);
-    EXPECT_TRUE(slider->cell()->isLoadingTimerActive());
-    QImage image = render();
-    EXPECT_EQ(count(image, kFill), 0);
-    EXPECT_EQ(count(image, kKnob), 0);
-    EXPECT_EQ(firstMarkX(image), 0);
-    for (int tick = 1; tick <= 9; ++tick) {
-        slider->cell()->_loadingTimerTick();
-        // The tile is 8 wide: the offset wraps to 0 at 8.
-        EXPECT_EQ(firstMarkX(render()), tick % 8) << tick;
-    }
-    // Only where the track is: above and below it stays clear.
-    EXPECT_EQ(render().pixelColor(50, 1).alpha(), 0);
-
-    // Turning it on again does not restart; off and on again does.
-    slider->setIsLoading(true);
-    EXPECT_EQ(slider->cell()->loadingXOffset(), 1u);
-    slider->setIsLoading(false);
-    EXPECT_FALSE(slider->cell()->isLoadingTimerActive());
-    slider->setIsLoading(true);
-    EXPECT_EQ(slider->cell()->loadingXOffset(), 0u);
-
-    // Hidden: no timer; shown again: it runs.
-    slider->hide();
-    EXPECT_FALSE(slider->cell()->isLoadingTimerActive());
-    slider->show();
-    EXPECT_TRUE(slider->cell()->isLoadingTimerActive());
-}
-
 TEST_F(QVFaceplateSliderButtonTest, AMissingStripeImageDrawsNothingAndNeverLoops)
 {
     slider->cell()->setLoadingImage(QVImage());
@@ -164,22 +115,6 @@ TEST_F(QVFaceplateSliderButtonTest, AMissingStripeImageDrawsNothingAndNeverLoops
     EXPECT_EQ(count(render(), kStripe), 0);
     slider->cell()->setLoadingImage(QVImage(QImage()));
     EXPECT_FALSE(render().isNull());
-}
-
-TEST_F(QVFaceplateSliderButtonTest, TheFillFadesInABackgroundWindowWhileTheTrackStaysOpaque)
-{
-    slider->setFloatValue(50.0f);
-    deactivateAll();
-    const QImage image = render();
-    // Fill over the track at 0.7: a mix of the two, still opaque.
-    const QColor mixed = image.pixelColor(40, 9);
-    EXPECT_NEAR(mixed.alphaF(), 1.0, 0.01);
-    EXPECT_NEAR(mixed.red(), 0.7 * 220 + 0.3 * 90, 3);
-    // The track above the fill keeps its full colour.
-    EXPECT_TRUE(sameRgb(image.pixelColor(40, 4), kTrack));
-    EXPECT_EQ(image.pixelColor(40, 4).alpha(), 255);
-    activate(&window);
-    EXPECT_TRUE(sameRgb(render().pixelColor(40, 9), kFill));
 }
 
 TEST_F(QVFaceplateSliderButtonTest, ClicksAndDragsSetTheValueAndSendOnce)

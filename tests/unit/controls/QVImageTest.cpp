@@ -59,24 +59,4 @@ TEST(QVImage, RendersSharpAtTheDevicePixelRatio)
     EXPECT_EQ(target.pixel(1, 15), at2.pixel(1, 15));
 }
 
-TEST(QVImage, RasterImagesKeepTheirPointSize)
-{
-    QImage raster(QSize(40, 20), QImage::Format_ARGB32_Premultiplied);
-    raster.fill(Qt::red);
-    raster.setDevicePixelRatio(2.0);
-    const QVImage image(raster);
-    EXPECT_EQ(image.size(), QSizeF(20, 10));
-    EXPECT_TRUE(QVImage(QImage()).isNull());
-    // Copies are the same image; equal pictures made apart are not.
-    const QVImage copy = image;
-    EXPECT_EQ(copy, image);
-    EXPECT_FALSE(QVImage(raster) == image);
-    // Null images draw nothing and do not fail.
-    QImage target(QSize(4, 4), QImage::Format_ARGB32_Premultiplied);
-    target.fill(Qt::transparent);
-    QPainter painter(&target);
-    QVImage().draw(&painter, QRectF(0, 0, 4, 4));
-    EXPECT_EQ(target.pixelColor(1, 1).alpha(), 0);
-}
-
 } // namespace

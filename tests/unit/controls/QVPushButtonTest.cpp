@@ -94,44 +94,6 @@ TEST_F(QVPushButtonTest, EachStateShowsItsImage)
     EXPECT_EQ(shown().alpha(), 0) << "a disabled button without a disabled image draws nothing";
 }
 
-TEST_F(QVPushButtonTest, BackgroundWindowLooksAndFading)
-{
-    setAllImages(button);
-    deactivateAll();
-    EXPECT_TRUE(sameRgb(shown(), kInactive));
-    EXPECT_NEAR(shown().alpha(), 0.7 * 255, 1.5);
-    enter(button);
-    EXPECT_TRUE(sameRgb(shown(), kInactiveHover));
-
-    // Without an inactive-hover image the inactive one stays under the pointer.
-    button->setInactiveHoverImage(QVImage());
-    EXPECT_TRUE(sameRgb(shown(), kInactive));
-    // Without either, the normal image, still faded.
-    button->setInactiveImage(QVImage());
-    EXPECT_TRUE(sameRgb(shown(), kNormal));
-    button->setInactiveTransparency(0.25f);
-    EXPECT_NEAR(shown().alpha(), 0.25 * 255, 1.5);
-    button->setUsesInactiveTransparency(false);
-    EXPECT_EQ(shown().alpha(), 255);
-}
-
-TEST_F(QVPushButtonTest, MainWindowBehindItsDialogKeepsTheActiveLook)
-{
-    setAllImages(button);
-    QDialog dialog(window.get());
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown(), kNormal);
-    EXPECT_EQ(shown().alpha(), 255);
-
-    // A button in the dialog itself is in the key window.
-    auto* inDialog = new QVPushButton(&dialog);
-    inDialog->setGeometry(0, 0, 20, 20);
-    setAllImages(inDialog);
-    EXPECT_EQ(shown(inDialog), kNormal);
-}
-
 TEST_F(QVPushButtonTest, ListenerHearsThePointerAndClicksStillFire)
 {
     RecordingListener listener;
@@ -239,16 +201,6 @@ TEST_F(QVPushButtonTest, MissingImagesAndCellsDrawNothing)
     enter(button);
     click(button);
     EXPECT_EQ(shown().alpha(), 0);
-}
-
-TEST_F(QVPushButtonTest, MenuArrowIsDrawnOnlyWithAMenu)
-{
-    button->setGeometry(10, 10, 40, 20);
-    button->setArrowMenuImage(QVImage(solid(kPush, QSize(6, 4))));
-    EXPECT_EQ(pixel(button, QPoint(28, 7)).alpha(), 0);
-    QMenu menu;
-    button->setMenu(&menu);
-    EXPECT_EQ(pixel(button, QPoint(28, 7)), kPush);
 }
 
 TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)

@@ -72,26 +72,6 @@ protected:
     QVPushButtonTextCell* cell = nullptr;
 };
 
-TEST_F(QVTextPushButtonTest, BevelHasTheCapOnTheLeftAndItsMirrorOnTheRight)
-{
-    setBevel();
-    EXPECT_EQ(pixel(button, QPoint(0, 5)), kCapOuter);
-    EXPECT_EQ(pixel(button, QPoint(5, 5)), kCapInner);
-    EXPECT_EQ(pixel(button, QPoint(39, 5)), kCapOuter);
-    EXPECT_EQ(pixel(button, QPoint(34, 5)), kCapInner);
-    EXPECT_EQ(pixel(button, QPoint(20, 5)), kMiddle);
-
-    // Sharp on a 2x screen: the caps are rendered for it, not scaled up.
-    const QImage bevel = QVPushButtonTextCell::_bevelImageWithBackgroundImage(
-        QVImage(solid(kMiddle, QSize(4, 20))), QVImage(halves(kCapOuter, kCapInner)), QSizeF(40, 20), 2.0);
-    EXPECT_EQ(bevel.size(), QSize(80, 40));
-    EXPECT_EQ(bevel.pixelColor(79, 0), kCapOuter);
-    EXPECT_EQ(bevel.pixelColor(72, 0), kCapInner);
-    EXPECT_TRUE(
-        QVPushButtonTextCell::_bevelImageWithBackgroundImage(QVImage(), QVImage(), QSizeF(40, 20), 1.0)
-            .isNull());
-}
-
 TEST_F(QVTextPushButtonTest, BevelFollowsTheState)
 {
     setBevel();
@@ -115,32 +95,6 @@ TEST_F(QVTextPushButtonTest, BevelFollowsTheState)
     EXPECT_TRUE(sameRgb(middle(), kInactiveMiddle));
     button->setEnabled(false);
     EXPECT_TRUE(sameRgb(middle(), kDisabledMiddle));
-}
-
-TEST_F(QVTextPushButtonTest, MainButNotKeyWindowShowsInactiveBevelWithNormalTitleColour)
-{
-    setBevel();
-    button->setTextColor(Qt::yellow);
-    button->setInactiveTextColor(Qt::gray);
-    QDialog dialog(window.get());
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(middle(), kInactiveMiddle);
-    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::yellow));
-
-    deactivateAll();
-    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::gray));
-    cell->setInactiveTextColor(QColor());
-    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::yellow));
-
-    // Disabled has its own colour; the shadow can be turned off.
-    cell->setDisabledTextColor(Qt::darkGray);
-    button->setEnabled(false);
-    EXPECT_EQ(cell->_attributedTitleString().color, QColor(Qt::darkGray));
-    EXPECT_TRUE(cell->_attributedTitleString().shadow.has_value());
-    cell->setShouldUseTextShadow(false);
-    EXPECT_FALSE(cell->_attributedTitleString().shadow.has_value());
 }
 
 TEST_F(QVTextPushButtonTest, LongTitlesAreCutToTheButtonAndShortOnesCentred)
@@ -181,48 +135,6 @@ TEST_F(QVTextPushButtonTest, LongTitlesAreCutToTheButtonAndShortOnesCentred)
     button->setMenu(&menu);
     button->setArrowMenuImage(QVImage(solid(Qt::white, QSize(7, 4))));
     EXPECT_NEAR(cell->titleRect(QRectF(0, 0, 120, 30)).right(), 115.0, 0.01);
-}
-
-TEST_F(QVTextPushButtonTest, ResizesToANewTitleKeepingItsRightEdge)
-{
-    cell->setEndcapImage(QVImage(halves(kCapOuter, kCapInner, QSize(8, 20))));
-    button->setTitle(QStringLiteral("Hi"));
-    EXPECT_EQ(button->geometry(), QRect(100, 10, 40, 20)) << "no resizing unless asked";
-
-    button->setShouldResizeOnTitleChange(true);
-    const QString title = QStringLiteral("Subscribe now");
-    button->setTitle(title);
-    const qreal titleWidth
-        = std::ceil(QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(title));
-    const int width = int(2 * 8 + titleWidth);
-    EXPECT_EQ(button->geometry(), QRect(140 - width, 10, width, 20));
-
-    // The same title again never resizes, even a button moved by hand.
-    button->setGeometry(100, 10, 40, 20);
-    button->setTitle(title);
-    EXPECT_EQ(button->geometry(), QRect(100, 10, 40, 20));
-
-    // A fixed cap width wins over the images'.
-    button->setShouldUseCustomEndcapSizeOffset(true);
-    button->setCustomEndcapSizeOffset(3);
-    button->setTitle(QStringLiteral("Hi"));
-    const qreal hiWidth = std::ceil(
-        QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(QStringLiteral("Hi")));
-    EXPECT_EQ(button->geometry().width(), int(6 + hiWidth));
-    EXPECT_EQ(button->geometry().right(), 139);
-}
-
-TEST_F(QVTextPushButtonTest, CursorShowsOverATitleOnly)
-{
-    cell->setCursor(QCursor(Qt::PointingHandCursor));
-    enter(button);
-    EXPECT_FALSE(button->testAttribute(Qt::WA_SetCursor)) << "no title, no cursor";
-    leave(button);
-    button->setTitle(QStringLiteral("Learn more"));
-    enter(button);
-    EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
-    click(button);
-    EXPECT_FALSE(button->testAttribute(Qt::WA_SetCursor));
 }
 
 } // namespace

@@ -41,15 +41,6 @@ QImage stripe(QImage::Format format = QImage::Format_ARGB32)
     return image;
 }
 
-TEST(QVUtilsImages, HorizontalFlipMirrorsLeftToRight)
-{
-    const QImage flipped = horizontalFlippedImage(stripe());
-    ASSERT_EQ(flipped.size(), QSize(3, 2));
-    EXPECT_EQ(flipped.pixelColor(0, 1), QColor(0, 0, 255, 128));
-    EXPECT_EQ(flipped.pixelColor(2, 1), QColor(Qt::red));
-    EXPECT_TRUE(horizontalFlippedImage(QImage()).isNull());
-}
-
 TEST(QVUtilsImages, AlphaLevelScalesOpacity)
 {
     QImage source = stripe();

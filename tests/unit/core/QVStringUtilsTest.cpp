@@ -99,29 +99,6 @@ TEST(QVUtilsStrings, PluralRulesByFirstPreferredLanguage)
     EXPECT_EQ(pluralize(1234, song, songs, { QStringLiteral("pt") }), songs);
 }
 
-TEST(QVUtilsStrings, BundleNamePlaceholder)
-{
-    const QString saved = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName(QStringLiteral("Quiv Beta"));
-    EXPECT_EQ(
-        QVStringWithBundleName(QStringLiteral("About [product_name]... Quit [product_name] [product_name")),
-        QStringLiteral("About Quiv Beta... Quit Quiv Beta [product_name"));
-    QCoreApplication::setApplicationName(saved);
-}
-
-TEST(QVUtilsNumbers, DecimalStyleFollowsTheLocale)
-{
-    const QLocale us(QLocale::English, QLocale::UnitedStates);
-    const QLocale german(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(stringWithDecimalStyle(qint64(1234567), german), QStringLiteral("1.234.567"));
-    expectTexts<qint64>([&](qint64 n) { return stringWithDecimalStyle(n, us); },
-        { { 1234567, "1,234,567" }, { -98765, "-98,765" }, { 999, "999" } });
-    EXPECT_EQ(stringWithDecimalStyle(1234, us), QStringLiteral("1,234"));
-    EXPECT_EQ(stringWithDecimalStyle(1234.5, german), QStringLiteral("1.234,5"));
-    expectTexts<double>([&](double d) { return stringWithDecimalStyle(d, us); },
-        { { 1234.5, "1,234.5" }, { 0.12345, "0.123" }, { 2.0, "2" }, { 1000.0, "1,000" } });
-}
-
 TEST(QVUtilsNumbers, FileSizesAndFuzzyTimes)
 {
     const double GB = 1073741824.0;

@@ -40,21 +40,6 @@ protected:
     QList<QObject*> posted;
 };
 
-TEST(QVUIConstantsServiceVersion, ComparesMajorThenMinor)
-{
-    for (const char* modern : { "10.10", "10.10.5", "10.11.6", "11.0", "11.6.2", "11", "12", " 10.10\n" })
-        EXPECT_TRUE(QVUIConstantsService::isYosemiteVersion(QString::fromLatin1(modern))) << modern;
-    for (const char* old :
-        { "10.9.5", "10.9", "10", "9.12", "", "garbage", "10.x", "x.10", "-11.0", "10..10" })
-        EXPECT_FALSE(QVUIConstantsService::isYosemiteVersion(QString::fromLatin1(old))) << old;
-    // The platform's version when none is given.
-    QTemporaryDir dir;
-    QVNotificationCenter center;
-    QVUserDefaults defaults(dir.filePath(QStringLiteral("Quiv.conf")), &center);
-    ScopedEnv version("QUIV_SYSTEM_VERSION", "10.9");
-    EXPECT_FALSE(QVUIConstantsService(&center, &defaults).isYosemite());
-}
-
 TEST_F(QVUIConstantsServiceTest, BaseURLAndItsChangeNotification)
 {
     ScopedEnv host("QUIV_DEVELOPER_HOST", nullptr);
@@ -101,33 +86,6 @@ TEST_F(QVUIConstantsServiceTest, EnvironmentSwitchesToLocalhostOnlyForOne)
     service.applyEnvironment();
     EXPECT_TRUE(service.shouldUseLocalhost());
     EXPECT_EQ(posted.size(), 1);
-}
-
-TEST_F(QVUIConstantsServiceTest, SystemTintReadsTheColorVariant)
-{
-    QVUIConstantsService service(&center, &defaults, QStringLiteral("10.10"));
-    const QString key = QString::fromLatin1(QVAppleAquaColorVariantKey);
-    const QList<std::tuple<QVariant, bool, bool>> cases { { QVariant(), false, false }, { 6, false, true },
-        { 3, false, false }, { 1, true, false } };
-    for (const auto& [variant, blue, graphite] : cases) {
-        if (variant.isValid())
-            defaults.setValue(variant, key);
-        EXPECT_EQ(service.isUsingBlueSystemAppearance(), blue) << variant.toInt();
-        EXPECT_EQ(service.isUsingGraphiteSystemTint(), graphite) << variant.toInt();
-    }
-    // As the INI file gives it back after a restart: text.
-    defaults.synchronize();
-    QVUserDefaults reread(defaults.filePath(), &center);
-    EXPECT_TRUE(
-        QVUIConstantsService(&center, &reread, QStringLiteral("10.10")).isUsingBlueSystemAppearance());
-}
-
-TEST_F(QVUIConstantsServiceTest, TextShadowAlphaIsClamped)
-{
-    QVUIConstantsService service(&center, &defaults, QStringLiteral("10.10"));
-    EXPECT_NEAR(service.defaultTextShadowWithAlpha(0.5f).color.alphaF(), 0.5, 0.002);
-    EXPECT_EQ(service.defaultTextShadowWithAlpha(1.5f).color.alpha(), 255);
-    EXPECT_EQ(service.defaultTextShadowWithAlpha(-1.0f).color.alpha(), 0);
 }
 
 } // namespace

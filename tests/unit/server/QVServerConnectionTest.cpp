@@ -137,46 +137,6 @@ TEST_F(QVServerConnectionTest, PushesFromOtherThreadsAllRun)
     }
 }
 
-TEST_F(QVServerConnectionTest, PushWakesTheSleepingPump)
-{
-    // One long request keeps the pump alive and asleep between pushes.
-    QVRecordingDelegate holder;
-    push(QStringLiteral("/bytes?size=10&hold=5000"), holder);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return holder.count(Kind::Started) == 1; }, 5000));
-    for (int round = 0; round < 5; ++round) {
-        SCOPED_TRACE(round);
-        QTest::qWait(60);
-        QVRecordingDelegate delegate;
-        const qint64 pushedAt = QDeadlineTimer::current().deadlineNSecs();
-        push(QStringLiteral("/bytes?size=10"), delegate);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.count(Kind::Started) == 1; }, 5000));
-        EXPECT_LT(delegate.first(Kind::Started)->atNs - pushedAt, startLatencyLimitNs);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.hasEnded(); }, 5000));
-    }
-}
-
-TEST_F(QVServerConnectionTest, FreedSlotIsFilledAtOnce)
-{
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
-        std::vector<std::unique_ptr<QVRecordingDelegate>> running;
-        QList<QVServerRequestIdentifier> identifiers;
-        for (int i = 0; i < QVServerConnection::maximumRunningRequests; ++i) {
-            running.push_back(std::make_unique<QVRecordingDelegate>());
-            identifiers << push(
-                QStringLiteral("/bytes?size=10&hold=%1").arg(i == 0 ? 150 : 5000), *running.back());
-        }
-        QVRecordingDelegate queued;
-        push(QStringLiteral("/bytes?size=10"), queued);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return queued.count(Kind::Started) == 1; }, 5000));
-        ASSERT_EQ(running.front()->count(Kind::Finished), 1) << "the sixth started only when a slot was free";
-        EXPECT_LT(queued.first(Kind::Started)->atNs - running.front()->first(Kind::Finished)->atNs,
-            startLatencyLimitNs);
-        pool.batchCancelServerRequests(identifiers);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return queued.hasEnded() && pool.requestCount() == 0; }, 5000));
-    }
-}
-
 TEST_F(QVServerConnectionTest, FrontOfThePoolStartsFirst)
 {
     std::vector<std::unique_ptr<QVRecordingDelegate>> delegates;
