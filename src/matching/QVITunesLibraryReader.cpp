@@ -48,6 +48,23 @@ enum class Role {
     Skipped, // a scalar nobody reads
 };
 
+// The dictionary keys the reader acts on; every other key is Other.
+enum class Key { Other, Tracks, Playlists, Artist, Album, Name, PlaylistItems, TrackID };
+
+Key keyNamed(QStringView text)
+{
+    static const std::pair<QStringView, Key> known[] = { { u"Tracks", Key::Tracks },
+        { u"Playlists", Key::Playlists }, { u"Artist", Key::Artist }, { u"Album", Key::Album },
+        { u"Name", Key::Name }, { u"Playlist Items", Key::PlaylistItems }, { u"Track ID", Key::TrackID } };
+    for (const auto& [name, key] : known) {
+        if (text == name)
+            return key;
+    }
+    return Key::Other;
+}
+
+// Small and free of strings: a library has millions of elements. The text
+// of the one key or scalar open at a time lives in the parser.
 struct Frame {
     Frame(Role role_, Field field_ = Field::None, bool expectsKey_ = true, bool keepsKeys_ = false)
         : role(role_)
@@ -62,9 +79,7 @@ struct Frame {
     bool expectsKey = true; // dictionaries: the next child is a key
     bool keepsKeys = false; // dictionaries whose keys pick what is kept
     bool hasValue = false; // the plist element: its one root was seen
-    bool overflowed = false;
-    QString key; // dictionaries: the key of the value that follows
-    QString text; // keys and kept scalars
+    Key key = Key::Other; // dictionaries: the key of the value that follows
 };
 
 bool isDictRole(Role role)
@@ -125,6 +140,7 @@ public:
                 Frame key { Role::Key };
                 key.field = parent.keepsKeys ? Field::Name : Field::None;
                 _stack.append(key);
+                _startText();
                 return {};
             }
             parent.expectsKey = true;
@@ -136,19 +152,18 @@ public:
 
     QString endElement()
     {
-        Frame frame = _stack.takeLast();
+        const Frame frame = _stack.takeLast();
         if (isDictRole(frame.role) && !frame.expectsKey)
             return QStringLiteral("a key without a value");
         if (frame.role == Role::Plist && !frame.hasValue)
             return QStringLiteral("an empty property list");
         if (frame.role == Role::Key) {
-            Frame& dict = _stack.last();
-            if (frame.overflowed)
+            if (_overflowed)
                 ++_result.oversizedStrings;
             // An over-long key matches nothing we keep.
-            dict.key = frame.field == Field::None || frame.overflowed ? QString() : frame.text;
+            _stack.last().key = frame.field == Field::None || _overflowed ? Key::Other : keyNamed(_text);
         } else if (frame.role == Role::Text) {
-            _deliver(frame);
+            _deliver(frame.field);
         }
         return {};
     }
@@ -157,17 +172,17 @@ public:
     {
         if (_stack.isEmpty())
             return;
-        Frame& frame = _stack.last();
+        const Frame& frame = _stack.last();
         if (frame.role != Role::Text && !(frame.role == Role::Key && frame.field != Field::None))
             return;
-        if (frame.overflowed)
+        if (_overflowed)
             return;
-        if (frame.text.size() + text.size() > QVITunesLibraryReader::maximumStringLength) {
-            frame.overflowed = true;
-            frame.text = QString();
+        if (_text.size() + text.size() > QVITunesLibraryReader::maximumStringLength) {
+            _overflowed = true;
+            _text.clear();
             return;
         }
-        frame.text.append(text);
+        _text.append(text);
     }
 
     bool isComplete() const { return _sawRoot && _stack.isEmpty(); }
@@ -181,7 +196,7 @@ private:
     QString _startValue(QStringView name)
     {
         const Frame& parent = _stack.last();
-        const QString& key = parent.key;
+        const Key key = parent.key;
         const bool isDict = name == u"dict";
         const bool isArray = name == u"array";
         const bool isString = name == u"string";
@@ -191,14 +206,14 @@ private:
         Frame frame { isDict ? Role::OtherDict : isArray ? Role::OtherArray : Role::Skipped };
         switch (parent.role) {
         case Role::RootDict:
-            if (key == u"Tracks") {
+            if (key == Key::Tracks) {
                 // Another type counts as absent; a second dictionary replaces the first.
                 _result.tracks.reset();
                 if (isDict) {
                     _result.tracks.emplace();
                     frame = { Role::TracksDict, Field::None, true, false };
                 }
-            } else if (key == u"Playlists") {
+            } else if (key == Key::Playlists) {
                 _result.playlists.reset();
                 if (isArray) {
                     _result.playlists.emplace();
@@ -214,11 +229,11 @@ private:
             break;
         case Role::TrackDict:
             if (isString) {
-                if (key == u"Artist")
+                if (key == Key::Artist)
                     frame = { Role::Text, Field::Artist };
-                else if (key == u"Album")
+                else if (key == Key::Album)
                     frame = { Role::Text, Field::Album };
-                else if (key == u"Name")
+                else if (key == Key::Name)
                     frame = { Role::Text, Field::Name };
             }
             break;
@@ -229,9 +244,9 @@ private:
             }
             break;
         case Role::PlaylistDict:
-            if (isString && key == u"Name")
+            if (isString && key == Key::Name)
                 frame = { Role::Text, Field::PlaylistName };
-            else if (isArray && key == u"Playlist Items")
+            else if (isArray && key == Key::PlaylistItems)
                 frame = { Role::ItemsArray };
             break;
         case Role::ItemsArray:
@@ -239,51 +254,65 @@ private:
                 frame = { Role::ItemDict, Field::None, true, true };
             break;
         case Role::ItemDict:
-            if (name == u"integer" && key == u"Track ID")
+            if (name == u"integer" && key == Key::TrackID)
                 frame = { Role::Text, Field::TrackID };
             break;
         default:
             break;
         }
         _stack.append(frame);
+        if (frame.role == Role::Text)
+            _startText();
         return {};
     }
 
-    // Repeated artist and album names share one string.
-    QString _shared(const QString& text)
+    // Keys and kept scalars hold no elements, so one buffer serves them all
+    // and keeps its capacity from one to the next.
+    void _startText()
     {
-        auto known = _strings.constFind(text);
+        _text.resize(0);
+        _overflowed = false;
+    }
+
+    // Repeated artist and album names share one string.
+    QString _shared()
+    {
+        auto known = _strings.constFind(_text);
         if (known != _strings.constEnd())
             return *known;
+        const QString text = _copy();
         _strings.insert(text, text);
         return text;
     }
 
-    void _deliver(Frame& frame)
+    // An empty element gives no characters: still a present, empty string.
+    QString _copy() const
     {
-        if (frame.overflowed) {
+        return _text.isEmpty() ? QStringLiteral("") : QString(_text.constData(), _text.size());
+    }
+
+    void _deliver(Field field)
+    {
+        if (_overflowed) {
             ++_result.oversizedStrings;
             return;
         }
-        // An empty element gives no characters: still a present, empty string.
-        if (frame.text.isNull())
-            frame.text = QStringLiteral("");
-        switch (frame.field) {
+        switch (field) {
         case Field::Artist:
-            _result.tracks->last().artist = _shared(frame.text);
+            _result.tracks->last().artist = _shared();
             break;
         case Field::Album:
-            _result.tracks->last().album = _shared(frame.text);
+            _result.tracks->last().album = _shared();
             break;
         case Field::Name:
-            _result.tracks->last().name = frame.text;
+            _result.tracks->last().name = _copy();
             break;
         case Field::PlaylistName:
-            _result.playlists->last().name = frame.text;
+            _result.playlists->last().name = _copy();
             break;
         case Field::TrackID: {
             bool ok = false;
-            const qint64 id = frame.text.trimmed().toLongLong(&ok);
+            const qint64 id = QStringView(_text).trimmed().toLongLong(&ok);
             if (ok)
                 _result.playlists->last().trackIDs.append(id);
             break;
@@ -294,6 +323,8 @@ private:
     }
 
     QList<Frame> _stack;
+    QString _text;
+    bool _overflowed = false;
     bool _sawRoot = false;
     QHash<QString, QString> _strings;
     Result _result;
@@ -346,6 +377,8 @@ Result QVITunesLibraryReader::readXml(QIODevice* device, const std::atomic<bool>
 {
     XmlLibraryParser parser;
     QXmlStreamReader xml;
+    // Property lists have no namespaces; resolving them costs time per element.
+    xml.setNamespaceProcessing(false);
     // Qt's entity-expansion limit stays at its default: a billion laughs ends
     // in an error. Data is fed a chunk at a time so a stop is seen quickly
     // and one huge text costs no more than its chunks.
