@@ -335,6 +335,31 @@ TEST_F(DemoServiceApiTest, CrashLogsArriveWholeAndOnlyTheLastFewAreKept)
     EXPECT_EQ(logs.last().toObject().value(QStringLiteral("log")), QStringLiteral("log 9"));
 }
 
+// The crash reporter's tests make uploads fail on purpose; a log of 1 MiB, the
+// client's bound, is taken whole.
+TEST_F(DemoServiceApiTest, CrashLogUploadsFailOnRequestAndTakeAMebibyte)
+{
+    const auto control = [this](const QString& mode) {
+        return client->postForm("/api/demo/control", { { "call", "submitAppLog" }, { "mode", mode } }).status;
+    };
+    const auto submit = [this](const QString& log) {
+        return post("submitAppLog/", { { "appName", "mac" }, { "log", log } });
+    };
+    ASSERT_EQ(control("status500"), 200);
+    EXPECT_EQ(submit("lost").status, 500);
+    ASSERT_EQ(control("drop"), 200);
+    EXPECT_LT(submit("lost").body.size(), 64);
+    ASSERT_EQ(control("ok"), 200);
+    EXPECT_TRUE(json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray().isEmpty());
+
+    const QString whole = QString(1 << 20, QLatin1Char('&'));
+    EXPECT_EQ(submit(whole).status, 200) << "3 MiB encoded, under the 4 MiB body bound";
+    EXPECT_EQ(submit(whole + "x").status, 400);
+    const QJsonArray logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")).toString(), whole);
+}
+
 TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbum)
 {
     QSet<QByteArray> covers;
