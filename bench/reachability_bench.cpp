@@ -162,7 +162,7 @@ int main(int argc, char** argv)
         file.open(QIODevice::WriteOnly);
         while (file.size() < 64 * 1024)
             file.write(line);
-        file.close();
+        file.flush();
         file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(i - 100), QFileDevice::FileModificationTime);
     }
     QTemporaryDir settings;

@@ -107,7 +107,8 @@ void QVURLRedirectSniffer::_end()
     if (QNetworkReply* reply = _reply) {
         _reply = nullptr;
         reply->disconnect(this);
-        reply->abort();
+        // Not from inside the reply's own signal: Qt would report the end twice.
+        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
         reply->deleteLater();
     }
 }

@@ -177,7 +177,7 @@ void QVTestHttpServer::_answer(Exchange* exchange)
         return;
     }
     if (request.path == QLatin1String("/redirect")) {
-        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: " + option("to").toUtf8() }, "moved");
+        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: " + request.query.queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded).toUtf8() }, "moved");
         return;
     }
     if (request.path == QLatin1String("/loop")) {

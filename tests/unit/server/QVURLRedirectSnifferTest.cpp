@@ -43,7 +43,7 @@ TEST_F(QVURLRedirectSnifferTest, ARedirectHandsOverTheFinalAddressOnce)
     const QString hop = server.url(QStringLiteral("/redirect?to=")) + QUrl::toPercentEncoding(final);
     sniff(server.url(QStringLiteral("/redirect?to=")) + QUrl::toPercentEncoding(hop));
     ASSERT_EQ(owner.calls.size(), 1);
-    EXPECT_EQ(QUrl(owner.calls.first()), QUrl(final));
+    EXPECT_EQ(owner.calls.first().toStdString(), QUrl(final).toString(QUrl::FullyEncoded).toStdString());
     // The transfer ended at the headers: the two-megabyte body was never read.
     EXPECT_TRUE(QVWaitUntil([&] { return server.clientAborts() >= 1; }, 3000));
 }
