@@ -4,63 +4,32 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-struct Ending {
-    int signal = 0; // 0: not ended by a signal in time
-    pid_t pid = 0;
-    qint64 elapsedMs = 0;
-};
-
-// Runs the trigger in a child without core dumps and waits up to 10 s.
-Ending crash(const char* mode, const QString& folder)
+// Runs the trigger with no core dumps; a crash gives its signal as the exit code.
+QProcess* trigger(const char* mode, const QString& folder)
 {
-    const QByteArray program = QUIV_CRASH_TRIGGER_PATH;
-    const QByteArray folderBytes = QFile::encodeName(folder);
-    QElapsedTimer clock;
-    clock.start();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const rlimit none { 0, 0 };
-        ::setrlimit(RLIMIT_CORE, &none);
-        ::execl(program.constData(), program.constData(), mode, folderBytes.constData(), nullptr);
-        ::_exit(127);
-    }
-    Ending ending;
-    ending.pid = pid;
-    int status = 0;
-    while (clock.elapsed() < 10000) {
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
-            ending.elapsedMs = clock.elapsed();
-            if (WIFSIGNALED(status))
-                ending.signal = WTERMSIG(status);
-            return ending;
-        }
-        QThread::msleep(5);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return ending;
+    const rlimit none { 0, 0 };
+    ::setrlimit(RLIMIT_CORE, &none);
+    auto* process = new QProcess;
+    process->start(QUIV_CRASH_TRIGGER_PATH, { mode, folder });
+    process->waitForStarted();
+    return process;
 }
 
 } // namespace
 
-// Each ends by its own signal, quickly, with one private log naming the signal
-// and the time; the crash inside the handler may leave the log partial.
+// Each ends by its own signal within 10 s with one private log naming the
+// signal, the time and the frames; a crash inside the handler may cut the log.
 TEST(QVCrashSignalHandlerTest, EveryKindOfCrashEndsByItsSignalWithOneLog)
 {
     const struct {
@@ -80,125 +49,81 @@ TEST(QVCrashSignalHandlerTest, EveryKindOfCrashEndsByItsSignalWithOneLog)
         QTemporaryDir scratch;
         const QString folder = scratch.filePath("state/Quiv/crashes");
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-        const Ending ending = crash(c.mode, folder);
-        const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
-        EXPECT_EQ(ending.signal, c.signal);
-        EXPECT_LT(ending.elapsedMs, 10000);
+        std::unique_ptr<QProcess> process(trigger(c.mode, folder));
+        const qint64 pid = process->processId();
+        EXPECT_TRUE(process->waitForFinished(10000));
+        EXPECT_EQ(process->exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(process->exitCode(), c.signal);
 
-        EXPECT_EQ(QFileInfo(folder).permissions() & 0x7777,
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser
-                | QFileDevice::WriteUser | QFileDevice::ExeUser);
+        EXPECT_EQ(int(QFileInfo(folder).permissions() & 0x7777), 0x7700) << "the owner's only";
         const QStringList logs = QDir(folder).entryList(QDir::Files);
         ASSERT_EQ(logs.size(), 1) << logs.join(' ').toStdString();
-        const QRegularExpression name(QStringLiteral("^quiv-(\\d{8}-\\d{6})-%1\\.crash$").arg(ending.pid));
-        const auto named = name.match(logs.first());
-        ASSERT_TRUE(named.hasMatch()) << logs.first().toStdString();
-        const QString path = folder + "/" + logs.first();
-        EXPECT_EQ(QFileInfo(path).permissions() & 0x7777,
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                | QFileDevice::WriteUser);
-
-        QFile file(path);
+        const auto name = QRegularExpression(QStringLiteral("^quiv-(\\d{8}-\\d{6})-%1\\.crash$").arg(pid))
+                              .match(logs.first());
+        ASSERT_TRUE(name.hasMatch()) << logs.first().toStdString();
+        QFile file(folder + "/" + logs.first());
+        EXPECT_EQ(int(file.permissions() & 0x7777), 0x6600);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
-        const QString signalLine = QStringLiteral("Signal: %1 (%2)\n")
-                                       .arg(c.signal == SIGSEGV ? "SIGSEGV" : "SIGABRT")
-                                       .arg(c.signal);
-        EXPECT_TRUE(text.contains(signalLine)) << text.left(400).toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Signal: %1 (%2)\n")
+                                      .arg(c.signal == SIGSEGV ? "SIGSEGV" : "SIGABRT")
+                                      .arg(c.signal)))
+            << text.left(300).toStdString();
         EXPECT_TRUE(text.contains("Version: 9.9.9-test\n"));
-        EXPECT_TRUE(text.contains("Backtrace:\n"));
-        // The time, worked out without the C library, matches the clock and the name.
+        // The time, worked out without the C library, agrees with the clock and the name.
         const auto stamp
             = QRegularExpression("Time: (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) UTC").match(text);
         ASSERT_TRUE(stamp.hasMatch());
         QDateTime when = QDateTime::fromString(stamp.captured(1), "yyyy-MM-dd hh:mm:ss");
         when.setTimeSpec(Qt::UTC);
-        EXPECT_TRUE(when >= before && when <= after) << stamp.captured(1).toStdString();
-        EXPECT_EQ(named.captured(1), when.toString("yyyyMMdd-hhmmss"));
+        EXPECT_TRUE(when >= before && when <= QDateTime::currentDateTimeUtc())
+            << stamp.captured(1).toStdString();
+        EXPECT_EQ(name.captured(1), when.toString("yyyyMMdd-hhmmss"));
         if (c.complete) {
-            EXPECT_TRUE(text.contains("quiv-crash-trigger(")) << "a frame of the trigger";
-            EXPECT_TRUE(text.contains("\nMemory map:\n"));
-            EXPECT_TRUE(text.contains("[stack]"));
+            EXPECT_TRUE(text.contains(QRegularExpression("Backtrace:\n(.*\n)*.*quiv-crash-trigger\\(")));
+            EXPECT_TRUE(text.contains(QRegularExpression(
+                "\nMemory map:\n.*\\[stack\\]", QRegularExpression::DotMatchesEverythingOption)));
         }
     }
 }
 
-TEST(QVCrashSignalHandlerTest, TakenOverSignalsArePutBack)
+TEST(QVCrashSignalHandlerTest, TakenOverSignalsArePutBackAndAFolderThatCannotBeMadeRefuses)
 {
     QTemporaryDir scratch;
-    const QString folder = scratch.filePath("crashes");
-    QProcess trigger;
-    trigger.start(QUIV_CRASH_TRIGGER_PATH, { "reinstall", folder });
-    ASSERT_TRUE(trigger.waitForFinished(10000));
-    EXPECT_EQ(trigger.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(trigger.exitCode(), 0);
-    // A folder that cannot be made refuses the install.
-    QFile blocker(scratch.filePath("file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    trigger.start(QUIV_CRASH_TRIGGER_PATH, { "null", scratch.filePath("file/crashes") });
-    ASSERT_TRUE(trigger.waitForFinished(10000));
-    EXPECT_EQ(trigger.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(trigger.exitCode(), 2);
+    std::unique_ptr<QProcess> process(trigger("reinstall", scratch.filePath("crashes")));
+    ASSERT_TRUE(process->waitForFinished(10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+
+    QFile(scratch.filePath("file")).open(QIODevice::WriteOnly);
+    process.reset(trigger("null", scratch.filePath("file/crashes")));
+    ASSERT_TRUE(process->waitForFinished(10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 2) << "no install, no crash";
 }
 
 // What the handler's object calls from outside: only functions safe in a
-// signal handler (POSIX's list, plus the backtrace pair, warmed up at install,
-// and the calls that only install uses).
+// signal handler (POSIX's list; the backtrace pair, loaded at install; and
+// what only install calls).
 TEST(QVCrashSignalHandlerTest, TheHandlerCallsOnlyAsyncSignalSafeFunctions)
 {
     QProcess nm;
     nm.start("nm", { "-u", QUIV_PLATFORM_LIBRARY_PATH });
     ASSERT_TRUE(nm.waitForFinished(30000));
-    const QStringList lines = QString::fromUtf8(nm.readAllStandardOutput()).split('\n');
     QStringList undefined;
     bool inHandler = false;
-    for (const QString& line : lines) {
-        if (line.endsWith(".o:")) {
-            inHandler = line.startsWith("QVCrashSignalHandler.cpp.o");
-            continue;
-        }
-        const QString symbol = line.trimmed().section(' ', -1).section('@', 0, 0);
-        if (inHandler && !symbol.isEmpty())
-            undefined.append(symbol);
+    for (const QString& line : QString::fromUtf8(nm.readAllStandardOutput()).split('\n')) {
+        if (line.endsWith(".o:"))
+            inHandler = line == "QVCrashSignalHandler.cpp.o:";
+        else if (inHandler && !line.trimmed().isEmpty())
+            undefined.append(line.trimmed().section(' ', -1).section('@', 0, 0));
     }
-    ASSERT_FALSE(undefined.isEmpty()) << "the handler's object was not found";
-    const QSet<QString> allowed {
-        // Async-signal-safe.
-        "_exit",
-        "alarm",
-        "chmod",
-        "clock_gettime",
-        "close",
-        "fstat",
-        "fsync",
-        "getpid",
-        "mkdir",
-        "open",
-        "open64",
-        "pause",
-        "raise",
-        "read",
-        "sigaction",
-        "sigemptyset",
-        "stat",
-        "stat64",
-        "write",
-        "memcpy",
-        "memset",
-        "syscall",
-        "__errno_location",
-        // Safe once libgcc is loaded, which install does.
-        "backtrace",
-        "backtrace_symbols_fd",
-        // Install only.
-        "mmap",
-        "mmap64",
-        "sigaltstack",
-        // Stack protector and the linker's own.
-        "__stack_chk_fail",
-        "_GLOBAL_OFFSET_TABLE_",
-    };
+    ASSERT_GT(undefined.size(), 5) << "the handler's object was not found";
+    const QSet<QString> allowed { "_exit", "alarm", "chmod", "clock_gettime", "close", "fstat", "fsync",
+        "getpid", "mkdir", "open", "open64", "pause", "raise", "read", "sigaction", "sigemptyset", "stat",
+        "stat64", "write", "memcpy", "memset", "syscall", "__errno_location", "backtrace",
+        "backtrace_symbols_fd", "mmap", "mmap64", "sigaltstack", "__stack_chk_fail",
+        "_GLOBAL_OFFSET_TABLE_" };
     for (const QString& symbol : undefined)
         EXPECT_TRUE(allowed.contains(symbol)) << symbol.toStdString();
 }
