@@ -71,8 +71,12 @@ QVCrashReporter::QVCrashReporter(const Setup& setup, QObject* parent)
 
 QVCrashReporter::~QVCrashReporter()
 {
-    if (_running && _current != 0)
+    if (!_running)
+        return;
+    if (_current != 0)
         _pool->cancelServerRequest(_current);
+    if (_passed.isValid())
+        saveLastSubmissionDate(_passed);
 }
 
 void QVCrashReporter::run()
@@ -81,6 +85,7 @@ void QVCrashReporter::run()
         return;
     _running = true;
     _sent = 0;
+    _passed = {};
     try {
         _pending = findCrashLogsSinceDate(getLastSubmissionDate());
     } catch (const std::exception& exception) {
@@ -173,7 +178,7 @@ void QVCrashReporter::_submitNext()
         const std::optional<QString> text = readLog(_pending.first().path);
         if (!text) {
             // Unreadable or no longer a file: nothing to send, nothing to wait for.
-            saveLastSubmissionDate(_pending.takeFirst().modified);
+            _passed = _pending.takeFirst().modified;
             continue;
         }
         const QVServiceHTTPInterface service
@@ -188,6 +193,11 @@ void QVCrashReporter::_submitNext()
 
 void QVCrashReporter::_end(bool complete)
 {
+    // Once a pass: writing the settings file per log would cost the start
+    // more than the logs themselves. A pass cut short by a kill sends its
+    // logs again, which loses none.
+    if (_passed.isValid())
+        saveLastSubmissionDate(_passed);
     _current = 0;
     _pending.clear();
     _running = false;
@@ -214,7 +224,7 @@ void QVCrashReporter::onConnectionFinished(QVServerRequestIdentifier identifier,
             _statusCode);
     else
         ++_sent;
-    saveLastSubmissionDate(_pending.takeFirst().modified);
+    _passed = _pending.takeFirst().modified;
     _submitNext();
 }
 

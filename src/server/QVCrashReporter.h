@@ -13,9 +13,9 @@ class QVServerConnection;
 class QVUserDefaults;
 
 // Sends the crash logs our fatal-signal handler wrote since the last pass to
-// the service, once per start. Logs go one at a time, oldest first; the
-// stored date moves to each log's modification time once the service has
-// answered it (a 4xx answer is final too). A log lost to the network or to
+// the service, once per start. Logs go one at a time, oldest first; when the
+// pass ends the stored date moves to the modification time of the last log
+// the service answered (a 4xx answer is final too). A log lost to the network or to
 // a 5xx stops the pass and is sent again at the next start. Only regular
 // files of this program, the newest few, each cut to a bound: a stray file
 // can neither stall the start nor send something it should not.
@@ -83,6 +83,7 @@ private:
     QVServerConnection* _pool;
     QString _baseURL;
     QList<CrashLog> _pending;
+    QDateTime _passed; // the last log passed this pass, stored when it ends
     QVServerRequestIdentifier _current = 0;
     int _statusCode = 0;
     int _sent = 0;
