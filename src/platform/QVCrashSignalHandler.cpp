@@ -25,16 +25,15 @@ constexpr unsigned kHandlerAlarmSeconds = 5;
 // Prepared at install, read by the handler. Fixed buffers: the handler must
 // not allocate.
 char gPathPrefix[QVCrashSignalHandler::kMaximumPathLength + 64];
-size_t gPathPrefixLength = 0;
 char gVersion[QVCrashSignalHandler::kMaximumVersionLength + 1];
 void* gAlternateStack = nullptr;
 std::atomic<bool> gInstalled { false };
 std::atomic<bool> gHandling { false };
 std::atomic<bool> gFaultInsideHandler { false };
 
-// A small text buffer on the handler's stack.
+// A text buffer on the handler's stack, room for the longest path.
 struct Line {
-    char text[512];
+    char text[QVCrashSignalHandler::kMaximumPathLength + 256];
     size_t length = 0;
 
     void add(const char* s)
@@ -306,7 +305,6 @@ bool QVCrashSignalHandler::install(const char* directory, const char* prefix, co
             gPathPrefix[length++] = *part++;
     }
     gPathPrefix[length] = '\0';
-    gPathPrefixLength = length;
     size_t versionLength = 0;
     while (version[versionLength] && versionLength < size_t(kMaximumVersionLength)) {
         gVersion[versionLength] = version[versionLength];
