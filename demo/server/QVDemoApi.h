@@ -25,7 +25,8 @@ public:
     static constexpr size_t maxLibrarySongs = 10000;
     static constexpr size_t maxCompletedIdentifiers = 10000;
     static constexpr size_t maxAppNameLength = 32;
-    static constexpr size_t maxLogLength = 512 * 1024;
+    // The client cuts its crash logs to this many bytes.
+    static constexpr size_t maxLogLength = 1 << 20;
     static constexpr size_t maxKeptLogs = 8;
     // What the matching calls received, kept for tests within these bounds.
     static constexpr size_t maxReceivedCalls = 20000;

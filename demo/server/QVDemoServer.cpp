@@ -138,6 +138,9 @@ QVDemoServer::QVDemoServer(std::string root, std::string jqueryPath)
     _server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     _server.set_payload_max_length(maxPayloadLength);
     _server.set_keep_alive_timeout(3);
+    // Headers and body go out in separate writes: without this, small answers
+    // wait out the client's delayed acknowledgement (40 ms).
+    _server.set_tcp_nodelay(true);
     _server.set_read_timeout(10);
     _server.set_write_timeout(10);
     _server.set_default_headers({
@@ -486,7 +489,10 @@ void QVDemoServer::_installRoutes()
         _serveFile(
             _root + "/test/" + std::string(req.matches[1]) + "." + extension, types.at(extension), res);
     });
-    _route("GET", "/media/images/trans\\.gif", [](const Request&, Response& res) {
+    // "reachability" in /api/demo/control makes the probe fail on purpose.
+    _route("GET", "/media/images/trans\\.gif", [this](const Request& req, Response& res) {
+        if (_applyFault("reachability", req, res))
+            return;
         res.set_header("Cache-Control", "no-store");
         res.set_content(reinterpret_cast<const char*>(transparentGif), sizeof transparentGif, "image/gif");
     });
@@ -565,6 +571,8 @@ void QVDemoServer::_installRoutes()
         answerJson(res, { { "call", *call }, { "mode", *modeName }, { "after", after } });
     });
     _routeForm("/api/json/submitAppLog/", [this, answerApi](const Request& req, Response& res) {
+        if (_applyFault("submitAppLog", req, res))
+            return;
         const auto appName = _field(req, res, "appName", QVDemoApi::maxAppNameLength);
         const auto log = appName ? _field(req, res, "log", QVDemoApi::maxLogLength) : std::nullopt;
         if (log)

@@ -25,16 +25,6 @@ QString cut(const QString& text, qsizetype length)
 }
 
 // At most `length` bytes of UTF-8, never ending inside a character.
-QByteArray cutUtf8(const QByteArray& text, qsizetype length)
-{
-    if (text.size() <= length)
-        return text;
-    // Back off continuation bytes to the start of the character that crosses the limit.
-    while (length > 0 && (static_cast<unsigned char>(text.at(length)) & 0xC0) == 0x80)
-        --length;
-    return text.left(length);
-}
-
 QString percentEncoded(const QString& text)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
@@ -182,6 +172,16 @@ QVServiceHTTPInterface::FormCall QVServiceHTTPInterface::addToLibraryCompletedCa
     };
     const QString data = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     return { _apiURL("addToLibraryCompleted/"), { { QStringLiteral("data"), data } } };
+}
+
+QByteArray QVServiceHTTPInterface::cutUtf8(const QByteArray& text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    // Back off continuation bytes to the start of the character that crosses the limit.
+    while (length > 0 && (static_cast<unsigned char>(text.at(length)) & 0xC0) == 0x80)
+        --length;
+    return text.left(length);
 }
 
 QVServiceHTTPInterface::FormCall QVServiceHTTPInterface::submitAppLogCall(const QString& log) const

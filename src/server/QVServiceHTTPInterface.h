@@ -52,8 +52,9 @@ public:
     // Names of the library are cut to this many characters before upload.
     static constexpr int maximumNameLength = 1024;
     // Crash logs are cut to this many bytes of UTF-8 (the start, which names
-    // the signal and the backtrace, is kept).
-    static constexpr int maximumLogLength = 256 * 1024;
+    // the signal and the backtrace, is kept). The reporter cuts them first,
+    // with a note; the demo service takes as much.
+    static constexpr int maximumLogLength = 1024 * 1024;
     static constexpr int maximumImageAddressLength = 2048;
     static constexpr int maximumBaseIconLength = 1024;
     static constexpr int albumArtSize = 200;
@@ -75,6 +76,8 @@ public:
     // A name of the library as it is uploaded: cut to maximumNameLength, never
     // inside a surrogate pair. Names equal after the cut count as one.
     static QString uploadedName(const QString& name);
+    // At most `length` bytes of UTF-8 text, never ending inside a character.
+    static QByteArray cutUtf8(const QByteArray& text, qsizetype length);
 
     // GET. The query is cut to maximumQueryLength and percent-encoded whole as
     // UTF-8, so "&", "=", "+", "#" and "/" stay part of it.

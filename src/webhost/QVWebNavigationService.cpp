@@ -206,6 +206,8 @@ void QVWebNavigationService::_onJavascriptContentInitialized()
 
 void QVWebNavigationService::_onQuivUrlChanged()
 {
+    // The probe asks the host the page now comes from.
+    _networkListener.setHostName(_constants->quivURL());
     if (auto* view = dynamic_cast<QVWebView*>(_webView))
         view->setServiceURL(QUrl(_constants->quivURL()));
     if (_webView)

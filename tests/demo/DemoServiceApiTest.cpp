@@ -172,7 +172,7 @@ TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)
         { "POST", log, formType, "appName=&log=x", 400, "" },
         { "POST", log, formType, "appName=mac%20os&log=x", 400, "" },
         { "POST", log, formType, "appName=" + QByteArray(33, 'm') + "&log=x", 400, "" },
-        { "POST", log, formType, "appName=mac&log=" + QByteArray(512 * 1024 + 1, 'l'), 400, "" },
+        { "POST", log, formType, "appName=mac&log=" + QByteArray(1024 * 1024 + 1, 'l'), 400, "" },
         { "POST", log, formType, "appName=mac&log=%C3%28", 400, "UTF-8" },
         { "POST", log, formType, "appName=mac&log=%4", 400, "percent-escape" },
         { "POST", log, "application/json", "{\"log\":\"x\"}", 415, "" },
@@ -333,6 +333,31 @@ TEST_F(DemoServiceApiTest, CrashLogsArriveWholeAndOnlyTheLastFewAreKept)
     ASSERT_EQ(logs.size(), 8);
     EXPECT_EQ(logs.first().toObject().value(QStringLiteral("log")), QStringLiteral("log 2"));
     EXPECT_EQ(logs.last().toObject().value(QStringLiteral("log")), QStringLiteral("log 9"));
+}
+
+// The crash reporter's tests make uploads fail on purpose; a log of 1 MiB, the
+// client's bound, is taken whole.
+TEST_F(DemoServiceApiTest, CrashLogUploadsFailOnRequestAndTakeAMebibyte)
+{
+    const auto control = [this](const QString& mode) {
+        return client->postForm("/api/demo/control", { { "call", "submitAppLog" }, { "mode", mode } }).status;
+    };
+    const auto submit = [this](const QString& log) {
+        return post("submitAppLog/", { { "appName", "mac" }, { "log", log } });
+    };
+    ASSERT_EQ(control("status500"), 200);
+    EXPECT_EQ(submit("lost").status, 500);
+    ASSERT_EQ(control("drop"), 200);
+    EXPECT_LT(submit("lost").body.size(), 64);
+    ASSERT_EQ(control("ok"), 200);
+    EXPECT_TRUE(json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray().isEmpty());
+
+    const QString whole = QString(1 << 20, QLatin1Char('&'));
+    EXPECT_EQ(submit(whole).status, 200) << "3 MiB encoded, under the 4 MiB body bound";
+    EXPECT_EQ(submit(whole + "x").status, 400);
+    const QJsonArray logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")).toString(), whole);
 }
 
 TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbum)

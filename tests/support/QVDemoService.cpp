@@ -18,7 +18,7 @@ bool QVDemoService::_fail(const QString& error)
     return false;
 }
 
-bool QVDemoService::start(int timeoutMs)
+bool QVDemoService::start(int timeoutMs, int port)
 {
     stop();
     const QString program = qEnvironmentVariable("QUIV_DEMO_SERVICE");
@@ -31,7 +31,7 @@ bool QVDemoService::start(int timeoutMs)
     // The service's complaints belong in the test log.
     _process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     _process->start(
-        program, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--root"), root });
+        program, { QStringLiteral("--port"), QString::number(port), QStringLiteral("--root"), root });
 
     const QDeadlineTimer deadline(timeoutMs);
     if (!_process->waitForStarted(int(deadline.remainingTime())))
@@ -49,10 +49,10 @@ bool QVDemoService::start(int timeoutMs)
     const QString line = QString::fromUtf8(_process->readLine()).trimmed();
     static const QRegularExpression listening(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d{1,5})$"));
     const auto match = listening.match(line);
-    const int port = match.hasMatch() ? match.captured(1).toInt() : 0;
-    if (port <= 0 || port > 65535)
+    const int bound = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (bound <= 0 || bound > 65535)
         return _fail(QStringLiteral("unexpected first line from %1: %2").arg(program, line.left(200)));
-    _port = port;
+    _port = bound;
     _error.clear();
     return true;
 }

@@ -18,7 +18,8 @@ public:
 
     // Starts the service and waits for its "listening on 127.0.0.1:N" line.
     // False, with errorString() set, when it does not come up in time.
-    bool start(int timeoutMs = 5000);
+    // `port` 0 takes a free one; another brings a stopped service back where it was.
+    bool start(int timeoutMs = 5000, int port = 0);
     void stop();
 
     int port() const { return _port; }

@@ -19,6 +19,8 @@ QByteArray reasonPhrase(int status)
         return "OK";
     case 206:
         return "Partial Content";
+    case 302:
+        return "Found";
     case 400:
         return "Bad Request";
     case 404:
@@ -172,6 +174,14 @@ void QVTestHttpServer::_answer(Exchange* exchange)
 
     if (request.path == QLatin1String("/echo")) {
         _startBody(exchange, 200, { "Content-Type: text/plain" }, request.body);
+        return;
+    }
+    if (request.path == QLatin1String("/redirect")) {
+        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: " + request.query.queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded).toUtf8() }, "moved");
+        return;
+    }
+    if (request.path == QLatin1String("/loop")) {
+        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: /loop" }, "moved");
         return;
     }
     if (request.path != QLatin1String("/bytes")) {

@@ -16,6 +16,8 @@ class QTimer;
 // connection and closes it. Routes:
 //
 //   /echo                 200 with the request seen, as JSON
+//   /redirect?to=URL      302 to URL (hold=MS delays it like any answer)
+//   /loop                 302 to itself
 //   /bytes?size=N         N bytes of pattern(N), Content-Length set, and options:
 //       status=S          answer with status S
 //       type=T            Content-Type T (default application/octet-stream)

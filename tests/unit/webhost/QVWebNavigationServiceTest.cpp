@@ -134,6 +134,8 @@ TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
     constants.setShouldUseLocalhost(true); // reloads from the new base URL
     EXPECT_EQ(page.loads.last().host(), QUrl(constants.quivURL()).host());
     EXPECT_EQ(page.loads.size(), 2);
+    // The probe follows the page to the new host.
+    EXPECT_EQ(service.networkListener()->hostName(), constants.quivURL());
 
     page.scripts.clear();
     service.onHostnameNotReachable();
