@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QWidget>
+
+// The suggestion window's background: white at 96 %, corners rounded by 5.
+class QVSearchWindowBackingView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr qreal kCornerRadius = 5.0;
+
+    explicit QVSearchWindowBackingView(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
