@@ -100,8 +100,10 @@ QVSearchField::~QVSearchField()
 {
     _center->removeObserver(this);
     _stopSearchRequest();
-    if (QVAlbumArtHandler* handler = _albumArtHandler())
-        for (const auto& suggestion : _suggestions)
+    // Art still on its way for the list is withdrawn (no list, no handler to ask).
+    QVAlbumArtHandler* handler = _suggestions.empty() ? nullptr : _albumArtHandler();
+    for (const auto& suggestion : _suggestions)
+        if (handler)
             handler->cancelAlbumArtRequests(suggestion.get());
     // The window belongs to the player window; its cells call back into us.
     delete _searchWindow.data();

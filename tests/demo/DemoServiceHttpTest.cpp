@@ -127,7 +127,8 @@ TEST_F(DemoServiceHttpTest, CatalogueIsConsistent)
     const QJsonObject catalogue = QJsonDocument::fromJson(response.body).object();
     QSet<QString> keys;
     QSet<QString> trackKeys;
-    for (const char* kind : { "artists", "albums", "tracks", "stations" }) {
+    for (const char* kind : { "artists", "albums", "tracks", "stations", "playlists", "people" }) {
+        EXPECT_FALSE(catalogue.value(QLatin1String(kind)).toArray().isEmpty()) << kind;
         for (const auto& item : catalogue.value(QLatin1String(kind)).toArray()) {
             const QString key = item.toObject().value(QStringLiteral("key")).toString();
             EXPECT_FALSE(keys.contains(key)) << key.toStdString();
@@ -141,7 +142,7 @@ TEST_F(DemoServiceHttpTest, CatalogueIsConsistent)
         EXPECT_TRUE(keys.contains(track.value(QStringLiteral("albumKey")).toString()));
         EXPECT_TRUE(keys.contains(track.value(QStringLiteral("artistKey")).toString()));
     }
-    for (const char* kind : { "albums", "stations" })
+    for (const char* kind : { "albums", "stations", "playlists" })
         for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
             for (const auto& key : item.toObject().value(QStringLiteral("tracks")).toArray())
                 EXPECT_TRUE(trackKeys.contains(key.toString())) << key.toString().toStdString();
