@@ -49,7 +49,8 @@ int main(int argc, char** argv)
     }
     QVNotificationCenter center;
     QVFakeWebView page;
-    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = demo.baseUrl() + "/images/art";
+    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
+        = demo.baseUrl() + "/images/art";
     QVWebPlaybackService playback(QVWebPlaybackService::Services { &center });
     playback.setWebView(&page);
     QTemporaryDir cache;
@@ -91,6 +92,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not write %s\n", argv[1]);
         return 1;
     }
-    std::printf("wrote %s: %d rows for \"%s\"\n", argv[1], int(field->suggestions().size()), qPrintable(query));
+    std::printf(
+        "wrote %s: %d rows for \"%s\"\n", argv[1], int(field->suggestions().size()), qPrintable(query));
     return 0;
 }
