@@ -154,7 +154,7 @@ TEST_F(DemoServiceApiTest, SuggestionsFillAllFiveGroupsWithPathsTheRouterKnows)
         QStringLiteral("^/(artist/r\\d+|album/a\\d+|track/t\\d+|playlist/p\\d+|people/[^/]+)/$"));
     const QJsonObject answer = json(suggest(QStringLiteral("a")));
     QStringList groups;
-    for (const QString& kind : { "r", "a", "t", "p", "s" }) {
+    for (const QString kind : { "r", "a", "t", "p", "s" }) {
         const QJsonArray group = answer.value(kind).toArray();
         if (!group.isEmpty())
             groups.append(kind);
@@ -188,7 +188,7 @@ TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
     clock.start();
     EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
     EXPECT_GE(clock.elapsed(), 300);
-    for (const QString& mode : { "delay:10001", "delay:", "delay:-5", "delay:1e3", "delay:300ms" }) {
+    for (const QString mode : { "delay:10001", "delay:", "delay:-5", "delay:1e3", "delay:300ms" }) {
         SCOPED_TRACE(mode.toStdString());
         EXPECT_EQ(control(mode).status, 400);
     }

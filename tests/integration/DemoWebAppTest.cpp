@@ -314,7 +314,7 @@ TEST_F(DemoWebAppTest, TheRouterShowsEveryPageASuggestionNames)
         { "/playlist/p2/", "Static & Signals" },
         { "/people/lenab/", "Lena Brandt" },
         { "/artist/r1/", "The Paper Lanterns" },
-        { "/track/t108/", "Smoke & Brass" },
+        { "/track/t108/", "Blue Hour Sessions" }, // a song shows its album
     };
     const auto literal = [](const QString& text) {
         return QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact))
