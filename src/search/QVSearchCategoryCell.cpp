@@ -31,7 +31,7 @@ void QVSearchCategoryCell::drawCategory(
     // Half a point above the row, as a separator above the group.
     const qreal y = frame.y() + 0.5;
     painter->drawLine(QPointF(frame.x(), y), QPointF(frame.x() + tableWidth - 2, y));
-    const QFont font = QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 11);
+    static const QFont font = QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 11);
     painter->setFont(font);
     painter->setPen(textColor());
     const QRectF box = textRect(frame);

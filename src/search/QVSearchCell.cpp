@@ -112,18 +112,18 @@ QVSearchCell::Layout QVSearchCell::layout(const QRectF& frame) const
 
 void QVSearchCell::drawWithFrame(QPainter* painter, const QRectF& frame, bool highlighted) const
 {
+    static const QFont subTitleFont = QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 11);
+    static const QFont titleFont = QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 12);
     const Layout pieces = layout(frame);
     if (highlighted)
         painter->fillRect(pieces.content, highlightColor());
     if (!pieces.leftImage.isEmpty())
         painter->drawImage(pieces.leftImage, _leftImage);
-    drawLine(painter, pieces.subTitle, _subTitle,
-        QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 11),
+    drawLine(painter, pieces.subTitle, _subTitle, subTitleFont,
         highlighted ? QColor(Qt::white) : QColor::fromRgbF(0.357f, 0.376f, 0.392f, 1.0f));
     if (!pieces.rightImage.isEmpty())
         painter->drawImage(pieces.rightImage, _rightImage);
-    drawLine(painter, pieces.title, _title,
-        QVUIConstantsService::fontNamed(QStringLiteral("Lucida Grande"), 12), Qt::black);
+    drawLine(painter, pieces.title, _title, titleFont, Qt::black);
 }
 
 void QVSearchCell::paint(

@@ -52,14 +52,23 @@ void QVSearchWindow::resizeEvent(QResizeEvent* event)
 
 void QVSearchWindow::paintEvent(QPaintEvent*)
 {
-    // A soft shadow: rings fading outwards, a little lower than the list.
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF list = QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
-    for (int ring = kShadowMargin; ring > 0; --ring) {
-        QPainterPath path;
-        path.addRoundedRect(
-            list.adjusted(-ring, -ring + 2, ring, ring).intersected(QRectF(rect())), 5 + ring, 5 + ring);
-        painter.fillPath(path, QColor(0, 0, 0, 5));
+    const qreal ratio = devicePixelRatioF();
+    if (_shadow.size() != size() * ratio) {
+        // A soft shadow: rings fading outwards, a little lower than the list.
+        _shadow = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        _shadow.setDevicePixelRatio(ratio);
+        _shadow.fill(Qt::transparent);
+        QPainter rings(&_shadow);
+        rings.setRenderHint(QPainter::Antialiasing);
+        const QRectF list
+            = QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
+        for (int ring = kShadowMargin; ring > 0; --ring) {
+            QPainterPath path;
+            path.addRoundedRect(list.adjusted(-ring, -ring + 2, ring, ring).intersected(QRectF(rect())),
+                5 + ring, 5 + ring);
+            rings.fillPath(path, QColor(0, 0, 0, 5));
+        }
     }
+    painter.drawImage(QPointF(0, 0), _shadow);
 }

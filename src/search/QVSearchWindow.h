@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 class QVSearchTableView;
@@ -39,6 +40,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The shadow for the current size: drawn once, not at every paint.
+    QImage _shadow;
     QVSearchWindowBackingView* _backingView;
     QVSearchTableView* _tableView;
 };
