@@ -516,6 +516,10 @@ void QVSearchField::paintEvent(QPaintEvent* event)
     {
         QPainter painter(this);
         _fieldCell.drawWithFrame(&painter, QRectF(rect()));
+        // The magnifier inside the pill's left end.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(5, (height() - 12) / 2.0, 12, 12),
+            QVSearchCell::imageNamed(QStringLiteral("search_icon_search")));
     }
     QLineEdit::paintEvent(event);
 }

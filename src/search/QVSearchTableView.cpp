@@ -32,6 +32,9 @@ QVSearchTableView::QVSearchTableView(QWidget* parent)
     QPalette transparent = palette();
     transparent.setColor(QPalette::Base, Qt::transparent);
     transparent.setColor(QPalette::Window, Qt::transparent);
+    // The cells draw the highlight themselves; the style's row panel must not.
+    transparent.setColor(QPalette::Highlight, Qt::transparent);
+    transparent.setColor(QPalette::Inactive, QPalette::Highlight, Qt::transparent);
     setPalette(transparent);
 }
 

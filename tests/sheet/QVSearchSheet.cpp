@@ -41,7 +41,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: quiv-search-sheet FILE [QUERY]\n");
         return 2;
     }
-    const QString query = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("a");
+    const QString query = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("ar");
     QVDemoService demo;
     if (!demo.start()) {
         std::fprintf(stderr, "demo service: %s\n", qPrintable(demo.errorString()));
@@ -73,7 +73,9 @@ int main(int argc, char** argv)
     };
     Backdrop window;
     window.resize(760, 560);
-    auto* field = new QVSearchField(&window, services);
+    auto* titlebar = new QWidget(&window);
+    titlebar->setGeometry(0, 0, window.width(), 35);
+    auto* field = new QVSearchField(titlebar, services);
     field->pinToParentRightEdge(28);
     window.show();
     field->setFocus();
