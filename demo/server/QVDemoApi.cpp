@@ -131,7 +131,8 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
     for (const auto& p : _catalogue.playlists()) {
         if (const int r = rank(p.name, wanted); r >= 0)
             playlists.push_back({ r,
-                { { "type", "p" }, { "id", p.id }, { "name", p.name }, { "url", "/playlist/" + p.key + "/" } } });
+                { { "type", "p" }, { "id", p.id }, { "name", p.name },
+                    { "url", "/playlist/" + p.key + "/" } } });
     }
     std::vector<Hit> people;
     for (const auto& p : _catalogue.people()) {

@@ -118,10 +118,10 @@ nlohmann::json QVDemoCatalogue::json() const
             { "description", s.description }, { "url", "/station/" + s.key + "/" },
             { "tracks", s.trackKeys } });
     for (const Playlist& p : _playlists)
-        out["playlists"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name }, { "owner", p.owner },
-            { "url", "/playlist/" + p.key + "/" }, { "tracks", p.trackKeys } });
+        out["playlists"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name },
+            { "owner", p.owner }, { "url", "/playlist/" + p.key + "/" }, { "tracks", p.trackKeys } });
     for (const Person& p : _people)
-        out["people"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name }, { "vanity", p.vanity },
-            { "url", "/people/" + p.vanity + "/" } });
+        out["people"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name },
+            { "vanity", p.vanity }, { "url", "/people/" + p.vanity + "/" } });
     return out;
 }

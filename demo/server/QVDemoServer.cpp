@@ -553,7 +553,8 @@ void QVDemoServer::_installRoutes()
         if (!modeName)
             return;
         const auto delayMs = QVDemoFaults::delayNamed(*modeName);
-        const auto mode = delayMs ? std::optional(QVDemoFaults::Mode::Delay) : QVDemoFaults::modeNamed(*modeName);
+        const auto mode
+            = delayMs ? std::optional(QVDemoFaults::Mode::Delay) : QVDemoFaults::modeNamed(*modeName);
         if (!mode) {
             fail(req, res, 400,
                 "Field \"mode\" must be ok, status500, drop, hang or delay:<ms> (ms up to "

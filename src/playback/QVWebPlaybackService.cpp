@@ -206,7 +206,8 @@ QVWebPlaybackService::CollectionMembership QVWebPlaybackService::areInUsersColle
 QVWebPlaybackService::CollectionMembership QVWebPlaybackService::readCollectionMembership(
     QVAbstractWebView* webView, const QList<unsigned int>& trackIDs, const QList<unsigned int>& albumIDs)
 {
-    CollectionMembership membership { QList<bool>(trackIDs.size(), false), QList<bool>(albumIDs.size(), false) };
+    CollectionMembership membership { QList<bool>(trackIDs.size(), false),
+        QList<bool>(albumIDs.size(), false) };
     if (!webView || (trackIDs.isEmpty() && albumIDs.isEmpty()))
         return membership;
     QStringList expressions;

@@ -65,8 +65,8 @@ void QVSearchWindow::paintEvent(QPaintEvent*)
             = QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
         for (int ring = kShadowMargin; ring > 0; --ring) {
             QPainterPath path;
-            path.addRoundedRect(list.adjusted(-ring, -ring + 2, ring, ring).intersected(QRectF(rect())),
-                5 + ring, 5 + ring);
+            path.addRoundedRect(
+                list.adjusted(-ring, -ring + 2, ring, ring).intersected(QRectF(rect())), 5 + ring, 5 + ring);
             rings.fillPath(path, QColor(0, 0, 0, 5));
         }
     }

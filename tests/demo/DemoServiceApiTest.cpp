@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
@@ -174,14 +174,16 @@ TEST_F(DemoServiceApiTest, SuggestionsFillAllFiveGroupsWithPathsTheRouterKnows)
     EXPECT_EQ(lena.value(QStringLiteral("displayName")).toString(), "Lena Brandt");
     EXPECT_EQ(lena.value(QStringLiteral("canUnfollow")).toBool(), true);
     EXPECT_EQ(lena.value(QStringLiteral("url")).toString(), "/people/lenab/");
-    const QJsonObject playlist = json(suggest(QStringLiteral("static &"))).value(QStringLiteral("top")).toObject();
+    const QJsonObject playlist
+        = json(suggest(QStringLiteral("static &"))).value(QStringLiteral("top")).toObject();
     EXPECT_EQ(playlist.value(QStringLiteral("url")).toString(), "/playlist/p2/");
 }
 
 TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
 {
     const auto control = [this](const QString& mode) {
-        return client->postForm("/api/demo/control", { { "call", "groupedSearchSuggestions" }, { "mode", mode } });
+        return client->postForm(
+            "/api/demo/control", { { "call", "groupedSearchSuggestions" }, { "mode", mode } });
     };
     ASSERT_EQ(control("delay:300").status, 200);
     QElapsedTimer clock;

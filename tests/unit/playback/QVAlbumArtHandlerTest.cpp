@@ -323,7 +323,8 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequestsOfAListenerAreWithdrawnFromThePool)
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     QList<QTcpSocket*> sockets;
-    QObject::connect(&silent, &QTcpServer::newConnection, [&] { sockets.append(silent.nextPendingConnection()); });
+    QObject::connect(
+        &silent, &QTcpServer::newConnection, [&] { sockets.append(silent.nextPendingConnection()); });
     setImageServer(QString("http://127.0.0.1:%1/images/art").arg(silent.serverPort()));
     ArtRecorder stale;
     ArtRecorder kept;
@@ -337,9 +338,9 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequestsOfAListenerAreWithdrawnFromThePool)
     EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
     // The pool drops the connections of both; the other request stays.
     ASSERT_TRUE(QVWaitUntil([&] {
-        return std::count_if(sockets.begin(), sockets.end(),
-                   [](QTcpSocket* socket) { return socket->state() == QAbstractSocket::UnconnectedState; })
-            == 2;
+        return std::count_if(sockets.begin(), sockets.end(), [](QTcpSocket* socket) {
+            return socket->state() == QAbstractSocket::UnconnectedState;
+        }) == 2;
     }));
     runQueuedEvents();
     EXPECT_TRUE(stale.events.isEmpty()); // no failure told for a withdrawn request
