@@ -278,7 +278,7 @@ void QVAlbumArtHandler::cancelAlbumArtRequests(const QVAlbumArtListener* listene
     QList<QVServerRequestIdentifier> identifiers;
     for (auto it = _requestListeners.begin(); it != _requestListeners.end();) {
         const auto requester = it.value().listener.lock();
-        if (!requester || *requester == listener) {
+        if (requester && *requester == listener) {
             identifiers.append(it.key());
             it = _requestListeners.erase(it);
         } else {
