@@ -21,7 +21,9 @@ void drawLine(
     painter->save();
     painter->setFont(font);
     painter->setPen(color);
-    const QString shown = QFontMetricsF(font).elidedText(text, Qt::ElideRight, rect.width());
+    const QString shown = painter->fontMetrics().horizontalAdvance(text) <= rect.width()
+        ? text
+        : QFontMetricsF(font).elidedText(text, Qt::ElideRight, rect.width());
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter->restore();
 }

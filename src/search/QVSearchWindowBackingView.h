@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 // The suggestion window's background: white at 96 %, corners rounded by 5.
@@ -13,4 +14,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Drawn once per size: lists of one size follow each other while typing.
+    QImage _background;
 };
