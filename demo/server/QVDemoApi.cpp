@@ -127,8 +127,23 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
                     { "url", "/track/" + t.key + "/" } } });
     }
 
+    std::vector<Hit> playlists;
+    for (const auto& p : _catalogue.playlists()) {
+        if (const int r = rank(p.name, wanted); r >= 0)
+            playlists.push_back({ r,
+                { { "type", "p" }, { "id", p.id }, { "name", p.name },
+                    { "url", "/playlist/" + p.key + "/" } } });
+    }
+    std::vector<Hit> people;
+    for (const auto& p : _catalogue.people()) {
+        if (const int r = rank(p.name, wanted); r >= 0)
+            people.push_back({ r,
+                { { "type", "s" }, { "id", p.id }, { "displayName", p.name }, { "canUnfollow", p.followed },
+                    { "url", "/people/" + p.vanity + "/" } } });
+    }
+
     // Best first within a group, catalogue order among equals.
-    std::vector<Hit>* groups[] = { &artists, &albums, &tracks };
+    std::vector<Hit>* groups[] = { &artists, &albums, &tracks, &playlists, &people };
     for (std::vector<Hit>* group : groups)
         std::stable_sort(
             group->begin(), group->end(), [](const Hit& a, const Hit& b) { return a.rank > b.rank; });
@@ -145,8 +160,8 @@ Answer QVDemoApi::groupedSearchSuggestions(const std::string& query) const
         out["top"] = std::move(topGroup->front().json);
         topGroup->erase(topGroup->begin());
     }
-    const char* keys[] = { "r", "a", "t" };
-    for (size_t g = 0; g < 3; ++g) {
+    const char* keys[] = { "r", "a", "t", "p", "s" };
+    for (size_t g = 0; g < 5; ++g) {
         const size_t count = std::min(groups[g]->size(), maxSuggestionsPerGroup);
         for (size_t i = 0; i < count; ++i)
             out[keys[g]].push_back(std::move((*groups[g])[i].json));

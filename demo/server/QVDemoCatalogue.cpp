@@ -49,6 +49,16 @@ QVDemoCatalogue::QVDemoCatalogue()
         { "sr3", 3, "Electronic Focus", "genre", "Steady electronic music to work to",
             { "t110", "t111", "t112", "t103" } },
     };
+    _playlists = {
+        { "p1", 1, "Harbour Evenings", "Lena Brandt", { "t101", "t102", "t107", "t109" } },
+        { "p2", 2, "Static & Signals", "Omar Reyes", { "t110", "t111", "t112" } },
+        { "p3", 3, "Small Hours", "Lena Brandt", { "t104", "t108", "t105" } },
+    };
+    _people = {
+        { "s1", 1, "Lena Brandt", "lenab", true },
+        { "s2", 2, "Omar Reyes", "omarr", false },
+        { "s3", 3, "Mira Okafor Fans", "miraokafans", false },
+    };
 }
 
 const QVDemoCatalogue::Artist* QVDemoCatalogue::artist(const std::string& key) const
@@ -77,10 +87,16 @@ const QVDemoCatalogue::Station* QVDemoCatalogue::station(const std::string& key)
     return findByKey(_stations, key);
 }
 
+const QVDemoCatalogue::Playlist* QVDemoCatalogue::playlist(const std::string& key) const
+{
+    return findByKey(_playlists, key);
+}
+
 nlohmann::json QVDemoCatalogue::json() const
 {
     nlohmann::json out = { { "artists", nlohmann::json::array() }, { "albums", nlohmann::json::array() },
-        { "tracks", nlohmann::json::array() }, { "stations", nlohmann::json::array() } };
+        { "tracks", nlohmann::json::array() }, { "stations", nlohmann::json::array() },
+        { "playlists", nlohmann::json::array() }, { "people", nlohmann::json::array() } };
     const auto nameOf = [](const auto* item) { return item ? item->name : std::string(); };
     for (const Artist& a : _artists)
         out["artists"].push_back(
@@ -101,5 +117,11 @@ nlohmann::json QVDemoCatalogue::json() const
         out["stations"].push_back({ { "key", s.key }, { "id", s.id }, { "name", s.name }, { "type", s.type },
             { "description", s.description }, { "url", "/station/" + s.key + "/" },
             { "tracks", s.trackKeys } });
+    for (const Playlist& p : _playlists)
+        out["playlists"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name },
+            { "owner", p.owner }, { "url", "/playlist/" + p.key + "/" }, { "tracks", p.trackKeys } });
+    for (const Person& p : _people)
+        out["people"].push_back({ { "key", p.key }, { "id", p.id }, { "name", p.name },
+            { "vanity", p.vanity }, { "url", "/people/" + p.vanity + "/" } });
     return out;
 }

@@ -44,18 +44,36 @@ public:
         std::vector<std::string> trackKeys;
     };
 
+    struct Playlist {
+        std::string key; // "p1"
+        int id;
+        std::string name;
+        std::string owner; // a person's name
+        std::vector<std::string> trackKeys;
+    };
+    struct Person {
+        std::string key; // "s1"
+        int id;
+        std::string name;
+        std::string vanity; // the person's page is /people/<vanity>/
+        bool followed; // the demo account follows them
+    };
+
     QVDemoCatalogue();
 
     const std::vector<Artist>& artists() const { return _artists; }
     const std::vector<Album>& albums() const { return _albums; }
     const std::vector<Track>& tracks() const { return _tracks; }
     const std::vector<Station>& stations() const { return _stations; }
+    const std::vector<Playlist>& playlists() const { return _playlists; }
+    const std::vector<Person>& people() const { return _people; }
 
     const Artist* artist(const std::string& key) const;
     const Album* album(const std::string& key) const;
     const Track* track(const std::string& key) const;
     const Track* trackWithId(int id) const;
     const Station* station(const std::string& key) const;
+    const Playlist* playlist(const std::string& key) const;
 
     // The whole catalogue as the web application loads it.
     nlohmann::json json() const;
@@ -65,4 +83,6 @@ private:
     std::vector<Album> _albums;
     std::vector<Track> _tracks;
     std::vector<Station> _stations;
+    std::vector<Playlist> _playlists;
+    std::vector<Person> _people;
 };

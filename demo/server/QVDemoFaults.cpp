@@ -15,19 +15,31 @@ std::optional<QVDemoFaults::Mode> QVDemoFaults::modeNamed(const std::string& nam
     return std::nullopt;
 }
 
-void QVDemoFaults::set(const std::string& call, Mode mode, int after)
+std::optional<int> QVDemoFaults::delayNamed(const std::string& name)
+{
+    const std::string prefix = "delay:";
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int ms = std::stoi(digits);
+    return ms <= maxDelayMs ? std::optional<int>(ms) : std::nullopt;
+}
+
+void QVDemoFaults::set(const std::string& call, Mode mode, int after, int delayMs)
 {
     {
         std::lock_guard lock(_mutex);
         if (mode == Mode::Ok)
             _faults.erase(call);
         else
-            _faults[call] = { mode, after };
+            _faults[call] = { mode, after, delayMs };
     }
     _changed.notify_all();
 }
 
-QVDemoFaults::Mode QVDemoFaults::take(const std::string& call)
+QVDemoFaults::Mode QVDemoFaults::take(const std::string& call, int* delayMs)
 {
     std::lock_guard lock(_mutex);
     const auto fault = _faults.find(call);
@@ -37,6 +49,8 @@ QVDemoFaults::Mode QVDemoFaults::take(const std::string& call)
         --fault->second.after;
         return Mode::Ok;
     }
+    if (delayMs)
+        *delayMs = fault->second.delayMs;
     return fault->second.mode;
 }
 

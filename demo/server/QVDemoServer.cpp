@@ -5,9 +5,11 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -199,8 +201,13 @@ void QVDemoServer::stop()
 
 bool QVDemoServer::_applyFault(const std::string& call, const httplib::Request& req, httplib::Response& res)
 {
-    switch (_faults.take(call)) {
+    int delayMs = 0;
+    switch (_faults.take(call, &delayMs)) {
     case QVDemoFaults::Mode::Ok:
+        return false;
+    case QVDemoFaults::Mode::Delay:
+        // Then the normal answer.
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         return false;
     case QVDemoFaults::Mode::Status500:
         fail(req, res, 500, "Failing on purpose, as asked.");
@@ -510,7 +517,8 @@ void QVDemoServer::_installRoutes()
     };
     _route(
         "GET", "/api/json/groupedSearchSuggestions/", [this, answerApi](const Request& req, Response& res) {
-            if (const auto query = _field(req, res, "query", QVDemoApi::maxQueryLength))
+            const auto query = _field(req, res, "query", QVDemoApi::maxQueryLength);
+            if (query && !_applyFault("groupedSearchSuggestions", req, res))
                 answerApi(req, res, _api.groupedSearchSuggestions(*query));
         });
     // The matching calls keep what they received, for tests to check.
@@ -550,9 +558,13 @@ void QVDemoServer::_installRoutes()
         const auto modeName = call ? _field(req, res, "mode") : std::nullopt;
         if (!modeName)
             return;
-        const auto mode = QVDemoFaults::modeNamed(*modeName);
+        const auto delayMs = QVDemoFaults::delayNamed(*modeName);
+        const auto mode
+            = delayMs ? std::optional(QVDemoFaults::Mode::Delay) : QVDemoFaults::modeNamed(*modeName);
         if (!mode) {
-            fail(req, res, 400, "Field \"mode\" must be ok, status500, drop or hang.");
+            fail(req, res, 400,
+                "Field \"mode\" must be ok, status500, drop, hang or delay:<ms> (ms up to "
+                    + std::to_string(QVDemoFaults::maxDelayMs) + ").");
             return;
         }
         int after = 0;
@@ -567,7 +579,7 @@ void QVDemoServer::_installRoutes()
             }
             after = std::stoi(text);
         }
-        _faults.set(*call, *mode, after);
+        _faults.set(*call, *mode, after, delayMs.value_or(0));
         answerJson(res, { { "call", *call }, { "mode", *modeName }, { "after", after } });
     });
     _routeForm("/api/json/submitAppLog/", [this, answerApi](const Request& req, Response& res) {

@@ -5,6 +5,7 @@
 #include "QVFloatingTitlebarView.h"
 #include "QVLoadingWindowView.h"
 #include "QVPageCommands.h"
+#include "QVSearchField.h"
 #include "QVTitlebarVisorView.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
@@ -57,6 +58,7 @@ void QVMainPlayerWindow2::_setup()
     _loadingWindowView = new QVLoadingWindowView(_webView);
     _loadingWindowView->setGeometry(QRect(QPoint(0, 0), kLoginSize));
 
+    _placeSearchField();
     _navigation->addWebNavigationListener(this);
     setWindowTitle(QString());
     setStyleSheet(QString()); // white background comes from the page
@@ -138,6 +140,7 @@ void QVMainPlayerWindow2::_sizeToLoginContent()
     setFixedSize(kLoginSize);
     _titlebarView->setIsInLoadingMode(true);
     _titlebarVisorView->hide();
+    _placeSearchField();
 }
 
 void QVMainPlayerWindow2::_sizeToNormalContent()
@@ -171,6 +174,7 @@ void QVMainPlayerWindow2::_sizeToNormalContent()
     }
     _shouldSaveFrameSize = true;
     _titlebarVisorView->show();
+    _placeSearchField();
 }
 
 bool QVMainPlayerWindow2::supportsFullScreenMode() const
@@ -220,6 +224,17 @@ void QVMainPlayerWindow2::focusSearchField()
 {
     if (_webView)
         _webView->executeJavascript(QStringLiteral("$('.App_Header .Search_Box input').focus();"));
+}
+
+void QVMainPlayerWindow2::_placeSearchField()
+{
+    if (!_searchField) {
+        _searchField = new QVSearchField(_titlebarView);
+        _searchField->setWebView(_webView);
+        // Left of the full-screen button.
+        _searchField->pinToParentRightEdge(28);
+    }
+    _searchField->setVisible(_windowCanResize);
 }
 
 void QVMainPlayerWindow2::showNoConnectionOverlay()

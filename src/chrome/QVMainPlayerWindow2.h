@@ -7,6 +7,7 @@
 
 class QVFloatingTitlebarView;
 class QVLoadingWindowView;
+class QVSearchField;
 class QVTitlebarVisorView;
 class QVUserDefaults;
 class QVWebNavigationService;
@@ -66,6 +67,7 @@ public:
     QVFloatingTitlebarView* titlebarView() const { return _titlebarView; }
     QVLoadingWindowView* loadingWindowView() const { return _loadingWindowView; }
     QVTitlebarVisorView* titlebarVisorView() const { return _titlebarVisorView; }
+    QVSearchField* searchField() const { return _searchField; }
 
     void _sizeToLoginContent();
     void _sizeToNormalContent();
@@ -90,11 +92,14 @@ private:
     void _setAltState(bool pressed);
     void _saveFrameIfAllowed();
     QRect _availableGeometry() const;
+    // The search field at the right end of the title bar, shown in the normal layout only.
+    void _placeSearchField();
 
     QVWebView* _webView = nullptr;
     QVFloatingTitlebarView* _titlebarView = nullptr;
     QVLoadingWindowView* _loadingWindowView = nullptr;
     QVTitlebarVisorView* _titlebarVisorView = nullptr;
+    QVSearchField* _searchField = nullptr;
     bool _isWebViewLoaded = false;
     bool _windowCanResize = false;
     bool _shouldSaveFrameSize = false;

@@ -271,6 +271,25 @@ void QVAlbumArtHandler::requestAlbumArt(const QString& baseIcon, QVAlbumArtListe
     _pendingRequest.reset();
 }
 
+void QVAlbumArtHandler::cancelAlbumArtRequests(const QVAlbumArtListener* listener)
+{
+    if (!listener)
+        return;
+    QList<QVServerRequestIdentifier> identifiers;
+    for (auto it = _requestListeners.begin(); it != _requestListeners.end();) {
+        const auto requester = it.value().listener.lock();
+        if (requester && *requester == listener) {
+            identifiers.append(it.key());
+            it = _requestListeners.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // The records are gone first: the pool's cancel notices find nothing to tell.
+    if (!identifiers.isEmpty())
+        _pool()->batchCancelServerRequests(identifiers);
+}
+
 // The request pool -------------------------------------------------------------------
 
 QVServerConnection* QVAlbumArtHandler::_pool() const

@@ -62,6 +62,11 @@ public:
     // otherwise the answer comes when the fetch ends. The requester may go
     // away before that.
     void requestAlbumArt(const QString& baseIcon, QVAlbumArtListener* listener);
+    // Withdraws every one-off request of `listener` still waiting in the pool;
+    // it hears nothing more of them.
+    void cancelAlbumArtRequests(const QVAlbumArtListener* listener);
+    // One-off requests still running.
+    int pendingAlbumArtRequestCount() const { return int(_requestListeners.size()); }
 
     QVAlbumArtCacheController* cacheController() { return &_cacheController; }
 

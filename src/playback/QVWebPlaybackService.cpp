@@ -195,6 +195,36 @@ bool QVWebPlaybackService::isAlbumInUsersCollection(unsigned int albumID)
     return _webView->javascriptBoolValue(QStringLiteral("Q.Library.contains('a', [%1])").arg(albumID));
 }
 
+QVWebPlaybackService::CollectionMembership QVWebPlaybackService::areInUsersCollection(
+    const QList<unsigned int>& trackIDs, const QList<unsigned int>& albumIDs)
+{
+    if (!_isContentReady || !_webView)
+        return { QList<bool>(trackIDs.size(), false), QList<bool>(albumIDs.size(), false) };
+    return readCollectionMembership(_webView, trackIDs, albumIDs);
+}
+
+QVWebPlaybackService::CollectionMembership QVWebPlaybackService::readCollectionMembership(
+    QVAbstractWebView* webView, const QList<unsigned int>& trackIDs, const QList<unsigned int>& albumIDs)
+{
+    CollectionMembership membership { QList<bool>(trackIDs.size(), false),
+        QList<bool>(albumIDs.size(), false) };
+    if (!webView || (trackIDs.isEmpty() && albumIDs.isEmpty()))
+        return membership;
+    QStringList expressions;
+    for (const unsigned int id : trackIDs)
+        expressions.append(QStringLiteral("Q.Library.contains('t', [%1])").arg(id));
+    for (const unsigned int id : albumIDs)
+        expressions.append(QStringLiteral("Q.Library.contains('a', [%1])").arg(id));
+    const QStringList results = webView->evaluateBatch(expressions);
+    if (results.size() != expressions.size())
+        return membership; // no answer: nothing is marked
+    for (qsizetype i = 0; i < trackIDs.size(); ++i)
+        membership.tracks[i] = results.at(i) == QLatin1String("true");
+    for (qsizetype i = 0; i < albumIDs.size(); ++i)
+        membership.albums[i] = results.at(trackIDs.size() + i) == QLatin1String("true");
+    return membership;
+}
+
 QVariantList QVWebPlaybackService::availableRadioStations()
 {
     if (!_webView)

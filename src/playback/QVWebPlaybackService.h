@@ -85,6 +85,17 @@ public:
     unsigned int volumeLevel() const;
     bool isTrackInUsersCollection(unsigned int trackID);
     bool isAlbumInUsersCollection(unsigned int albumID);
+    // Both reads for many songs and albums in one round trip: one flag per
+    // identifier, in order. All false while the page is not ready or does not answer.
+    struct CollectionMembership {
+        QList<bool> tracks;
+        QList<bool> albums;
+    };
+    CollectionMembership areInUsersCollection(
+        const QList<unsigned int>& trackIDs, const QList<unsigned int>& albumIDs);
+    // The same read on any page, ready or not.
+    static CollectionMembership readCollectionMembership(
+        QVAbstractWebView* webView, const QList<unsigned int>& trackIDs, const QList<unsigned int>& albumIDs);
     // The page's station objects; empty when the page has none or sends
     // something that is not a list of them.
     QVariantList availableRadioStations();

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 
@@ -143,6 +145,59 @@ TEST_F(DemoServiceApiTest, SuggestionsAreGroupedByKindWithATopHit)
         EXPECT_EQ(response.status, 200) << nothing.toStdString();
         EXPECT_EQ(json(response), QJsonObject()) << nothing.toStdString();
     }
+}
+
+TEST_F(DemoServiceApiTest, SuggestionsFillAllFiveGroupsWithPathsTheRouterKnows)
+{
+    // The web application's routes for the pages a suggestion can name.
+    const QRegularExpression known(
+        QStringLiteral("^/(artist/r\\d+|album/a\\d+|track/t\\d+|playlist/p\\d+|people/[^/]+)/$"));
+    const QJsonObject answer = json(suggest(QStringLiteral("a")));
+    QStringList groups;
+    for (const QString kind : { "r", "a", "t", "p", "s" }) {
+        const QJsonArray group = answer.value(kind).toArray();
+        if (!group.isEmpty())
+            groups.append(kind);
+        EXPECT_LE(group.size(), 5);
+        for (const auto& item : group) {
+            const QJsonObject suggestion = item.toObject();
+            EXPECT_EQ(suggestion.value(QStringLiteral("type")).toString(), kind);
+            EXPECT_TRUE(known.match(suggestion.value(QStringLiteral("url")).toString()).hasMatch())
+                << suggestion.value(QStringLiteral("url")).toString().toStdString();
+        }
+    }
+    EXPECT_EQ(groups, (QStringList { "r", "a", "t", "p", "s" }));
+
+    // People carry a display name and whether the demo account follows them.
+    const QJsonObject lena = json(suggest(QStringLiteral("lena"))).value(QStringLiteral("top")).toObject();
+    EXPECT_EQ(lena.value(QStringLiteral("type")).toString(), "s");
+    EXPECT_EQ(lena.value(QStringLiteral("displayName")).toString(), "Lena Brandt");
+    EXPECT_EQ(lena.value(QStringLiteral("canUnfollow")).toBool(), true);
+    EXPECT_EQ(lena.value(QStringLiteral("url")).toString(), "/people/lenab/");
+    const QJsonObject playlist
+        = json(suggest(QStringLiteral("static &"))).value(QStringLiteral("top")).toObject();
+    EXPECT_EQ(playlist.value(QStringLiteral("url")).toString(), "/playlist/p2/");
+}
+
+TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
+{
+    const auto control = [this](const QString& mode) {
+        return client->postForm(
+            "/api/demo/control", { { "call", "groupedSearchSuggestions" }, { "mode", mode } });
+    };
+    ASSERT_EQ(control("delay:300").status, 200);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
+    EXPECT_GE(clock.elapsed(), 300);
+    for (const QString mode : { "delay:10001", "delay:", "delay:-5", "delay:1e3", "delay:300ms" }) {
+        SCOPED_TRACE(mode.toStdString());
+        EXPECT_EQ(control(mode).status, 400);
+    }
+    ASSERT_EQ(control("ok").status, 200);
+    clock.restart();
+    EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
+    EXPECT_LT(clock.elapsed(), 300);
 }
 
 TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)

@@ -305,6 +305,32 @@ TEST_F(DemoWebAppTest, PlayerStateComesFromTheAudioAndReachesTheScriptObjects)
     EXPECT_EQ(eval(QStringLiteral("Q.player.playState()")).toInt(), -1);
 }
 
+// Every page a search suggestion names, and the search page, are pages of the router.
+TEST_F(DemoWebAppTest, TheRouterShowsEveryPageASuggestionNames)
+{
+    ASSERT_TRUE(load(QStringLiteral("/")));
+    signInThroughTheForm();
+    const QList<QPair<QString, QString>> pages {
+        { "/playlist/p2/", "Static & Signals" },
+        { "/people/lenab/", "Lena Brandt" },
+        { "/artist/r1/", "The Paper Lanterns" },
+        { "/track/t108/", "Blue Hour Sessions" }, // a song shows its album
+    };
+    const auto literal = [](const QString& text) {
+        return QString::fromUtf8(QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact))
+            .mid(1)
+            .chopped(1);
+    };
+    for (const auto& [path, heading] : pages) {
+        SCOPED_TRACE(path.toStdString());
+        eval(QStringLiteral("Q.router.navigate(%1, true)").arg(literal(path)));
+        EXPECT_TRUE(waitFor(QStringLiteral("$('#main h1').first().text() === %1").arg(literal(heading))));
+    }
+    // A query with a slash stays one segment of the search page.
+    eval(QStringLiteral("Q.router.navigate('/search/AC%2FDC/', true)"));
+    EXPECT_TRUE(waitFor(QStringLiteral("$('#main').text().indexOf('AC/DC') !== -1")));
+}
+
 // A plain browser has none of the client's objects: nothing may break.
 TEST_F(DemoWebAppTest, WorksWithoutTheClientsScriptObjects)
 {

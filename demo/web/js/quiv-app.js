@@ -19,6 +19,8 @@
         { pattern: /^\/track\/(t\d+)\/$/, view: function (main, key) { Views.track(main, key); } },
         { pattern: /^\/artist\/(r\d+)\/$/, view: function (main, key) { Views.artist(main, key); } },
         { pattern: /^\/station\/(sr\d+)\/$/, view: function (main, key) { Views.station(main, key); } },
+        { pattern: /^\/playlist\/(p\d+)\/$/, view: function (main, key) { Views.playlist(main, key); } },
+        { pattern: /^\/people\/([^/]+)\/$/, view: function (main, v) { Views.people(main, v); } },
         { pattern: /^\/search\/([^/]*)\/?$/, view: function (main, query) { Views.search(main, query); } },
         { pattern: /^\/collection\/$/, view: function (main) { Views.collection(main); } },
         { pattern: /^\/notices\/$/, view: showNotices },

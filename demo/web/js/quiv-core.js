@@ -69,11 +69,12 @@
     });
 
     // The catalogue, filled once at start from /api/demo/catalogue.
-    Q.catalogue = { artists: [], albums: [], tracks: [], stations: [], byKey: {}, loaded: false };
+    Q.catalogue = { artists: [], albums: [], tracks: [], stations: [], playlists: [], people: [], byKey: {},
+        loaded: false };
     Q.stationList = [];
     Q.setCatalogue = function (data) {
         var catalogue = Q.catalogue;
-        ['artists', 'albums', 'tracks', 'stations'].forEach(function (kind) {
+        ['artists', 'albums', 'tracks', 'stations', 'playlists', 'people'].forEach(function (kind) {
             catalogue[kind] = $.isArray(data && data[kind]) ? data[kind] : [];
             catalogue[kind].forEach(function (item) {
                 catalogue.byKey[item.key] = item;

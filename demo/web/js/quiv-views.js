@@ -167,6 +167,20 @@
         main.append(section('On this station').append(list));
     };
 
+    Views.playlist = function (main, key) {
+        var playlist = Q.lookup(key, 'p');
+        if (!playlist) {
+            return Views.notFound(main);
+        }
+        main.append(el('h1', null, playlist.name));
+        main.append(el('p', 'Station_Description', 'A playlist by ' + playlist.owner));
+        var list = el('ol', 'Track_List');
+        Q.albumTracks(playlist).forEach(function (track) {
+            list.append(trackRow(track, function () { Q.player.play({ source: track.key }); }));
+        });
+        main.append(section('Songs').append(list));
+    };
+
     function matches(text, query) {
         return String(text).toLowerCase().indexOf(query) !== -1;
     }
@@ -288,6 +302,16 @@
     Views.people = function (main, vanity) {
         var user = Q.currentUser;
         var own = user && user.get('vanity_name') === vanity;
+        var person = null;
+        Q.catalogue.people.forEach(function (item) {
+            if (item.vanity === vanity) {
+                person = item;
+            }
+        });
+        if (person && !own) {
+            main.append(el('h1', null, person.name));
+            return;
+        }
         main.append(el('h1', null, own ? user.get('first_name') + ' ' + user.get('last_name') : vanity));
         main.append(el('p', 'Empty_Text', own ? 'You are not following anyone yet.' : 'No such person.'));
     };

@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 namespace {
 
@@ -310,6 +313,40 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     handler->requestAlbumArt("a14", gone.get());
     gone.reset();
     ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a14"); }));
+}
+
+TEST_F(QVAlbumArtHandlerTest, OneOffRequestsOfAListenerAreWithdrawnFromThePool)
+{
+    service.webViewFinishedLoading();
+    ASSERT_TRUE(waitForEvents(1));
+    // An image server that takes the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    QList<QTcpSocket*> sockets;
+    QObject::connect(
+        &silent, &QTcpServer::newConnection, [&] { sockets.append(silent.nextPendingConnection()); });
+    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(silent.serverPort()));
+    ArtRecorder stale;
+    ArtRecorder kept;
+    handler->requestAlbumArt("a12", &stale);
+    handler->requestAlbumArt("a13", &stale);
+    handler->requestAlbumArt("a14", &kept);
+    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 3);
+    ASSERT_TRUE(QVWaitUntil([&] { return sockets.size() == 3; }));
+
+    handler->cancelAlbumArtRequests(&stale);
+    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
+    // The pool drops the connections of both; the other request stays.
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return std::count_if(sockets.begin(), sockets.end(), [](QTcpSocket* socket) {
+            return socket->state() == QAbstractSocket::UnconnectedState;
+        }) == 2;
+    }));
+    runQueuedEvents();
+    EXPECT_TRUE(stale.events.isEmpty()); // no failure told for a withdrawn request
+    EXPECT_TRUE(kept.events.isEmpty());
+    handler->cancelAlbumArtRequests(nullptr);
+    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
 }
 
 TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
