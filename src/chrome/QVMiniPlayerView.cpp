@@ -87,6 +87,10 @@ QVMiniPlayerView::QVMiniPlayerView(
     _controller->setTrackLengthButton(_length);
     _controller->setNowPlayingView(_nowPlayingView);
     _controller->setTrackProgressSlider(_progress);
+    // Until the controller names them after the playing track.
+    _title->setAccessibleName(QVLocalizedString("Track"));
+    _artist->setAccessibleName(QVLocalizedString("Artist"));
+    _length->setAccessibleName(QVLocalizedString("Track Length"));
     _controller->awakeFromNib();
     _layout();
 }

@@ -37,7 +37,7 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name)
 {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return result;
 }
@@ -45,7 +45,7 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name)
 xcb_window_t rootWindow(xcb_connection_t* connection)
 {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    return screen ? screen->root : XCB_WINDOW_NONE;
+    return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 quint32 currentDesktop(xcb_connection_t* connection)
@@ -78,7 +78,7 @@ QVMiniPlayerWindow::QVMiniPlayerWindow(
     setMinimumSize(kMinimumSize);
     setMaximumSize(kMaximumSize);
 
-    _miniPlayerView = new QVMiniPlayerView(contentView(), _playback, _center);
+    _miniPlayerView = new QVMiniPlayerView(contentView(), _playback, _center, _defaults);
     auto* layout = new QVBoxLayout(contentView());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(_miniPlayerView);
