@@ -8,8 +8,14 @@
 #include "QVMiniPlayerWindowButtonsView.h"
 #include "QVNowPlayingView.h"
 #include "QVPushButton.h"
+#include "QVTestDefaults.h"
+#include "QVXvfb.h"
 
 #include <QAccessible>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
@@ -269,4 +275,62 @@ TEST_F(QVMiniPlayerWindowTest, AccessibilityTreeNamesEveryControl)
     EXPECT_EQ(view->windowButtonsView()->closeButton()->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(view->playPauseButton()->focusPolicy(), Qt::TabFocus);
     EXPECT_EQ(window->focusPolicy(), Qt::StrongFocus);
+}
+
+// Run under X11 by the test below: a mini player created with both settings
+// on, kept on screen until the parent has looked at it.
+TEST(QVMiniPlayerX11Test, DISABLED_ShowsWithBothSettings)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    QVTestDefaults defaults;
+    defaults->setValue(true, QString::fromLatin1(QVIsMiniPlayerAlwaysOnTopKey));
+    defaults->setValue(true, QString::fromLatin1(QVIsMiniPlayerOnAllSpacesKey));
+    QVMiniPlayerWindow window(nullptr, defaults.get());
+    window.show();
+    QTest::qWait(300);
+    std::printf("window %llu\n", static_cast<unsigned long long>(window.winId()));
+    std::fflush(stdout);
+    const QString done = qEnvironmentVariable("QUIV_TEST_DONE_FILE");
+    for (int i = 0; i < 200 && !QFile::exists(done); ++i)
+        QTest::qWait(50);
+}
+
+TEST(QVMiniPlayerX11Test, OnTopAndAllWorkspacesReachTheXServer)
+{
+    QVXvfb xvfb;
+    if (!xvfb.isRunning() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xprop";
+    QTemporaryDir dir;
+    const QString done = dir.filePath(QStringLiteral("done"));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(xvfb.display()));
+    environment.insert(QStringLiteral("QUIV_TEST_DONE_FILE"), done);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_also_run_disabled_tests"),
+            QStringLiteral("--gtest_filter=QVMiniPlayerX11Test.DISABLED_ShowsWithBothSettings") });
+    QString output;
+    for (int i = 0; i < 300 && !output.contains(QStringLiteral("window ")); ++i) {
+        child.waitForReadyRead(100);
+        output += QString::fromLocal8Bit(child.readAllStandardOutput());
+    }
+    const QRegularExpressionMatch id = QRegularExpression(QStringLiteral("window (\\d+)")).match(output);
+    ASSERT_TRUE(id.hasMatch()) << output.toStdString() << child.readAllStandardError().toStdString();
+
+    QProcess xprop;
+    QProcessEnvironment display = QProcessEnvironment::systemEnvironment();
+    display.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(xvfb.display()));
+    xprop.setProcessEnvironment(display);
+    xprop.start(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), id.captured(1), QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_DESKTOP") });
+    ASSERT_TRUE(xprop.waitForFinished(10000));
+    const QString properties = QString::fromLocal8Bit(xprop.readAllStandardOutput());
+    QFile(done).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(properties.contains(QStringLiteral("_NET_WM_STATE_ABOVE"))) << properties.toStdString();
+    EXPECT_TRUE(properties.contains(QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = 4294967295")))
+        << properties.toStdString();
 }
