@@ -78,7 +78,8 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         windows.showMiniPlayerWindow();
-        if (!QVWaitUntil([&] { return mini.isVisible() && miniTitle->isVisible() && miniTitle->title() == title; },
+        if (!QVWaitUntil(
+                [&] { return mini.isVisible() && miniTitle->isVisible() && miniTitle->title() == title; },
                 5000, 0)) {
             std::fprintf(stderr, "the mini player did not show the track\n");
             return 1;
@@ -101,9 +102,10 @@ int main(int argc, char** argv)
         clock.start();
         int found = 0;
         for (const char* area : kAreas)
-            found += page->evaluate(QStringLiteral("(function(e){if(!e)return '';var r=e.getBoundingClientRect();"
-                                                   "return JSON.stringify([r.left,r.top,r.width,r.height]);})(%1)")
-                                        .arg(QLatin1String(area)))
+            found += page->evaluate(
+                             QStringLiteral("(function(e){if(!e)return '';var r=e.getBoundingClientRect();"
+                                            "return JSON.stringify([r.left,r.top,r.width,r.height]);})(%1)")
+                                 .arg(QLatin1String(area)))
                          .isEmpty()
                 ? 0
                 : 1;
@@ -135,8 +137,8 @@ int main(int argc, char** argv)
     const QVBenchStats batch = QVBenchStats::of(batched);
     one.print("six areas, one read each (baseline)");
     batch.print("six areas, one batched read");
-    std::printf("%-44s median %.1fx   p95 %.1fx faster\n", "batched vs one read each", one.median / batch.median,
-        one.p95 / batch.p95);
+    std::printf("%-44s median %.1fx   p95 %.1fx faster\n", "batched vs one read each",
+        one.median / batch.median, one.p95 / batch.p95);
     QVBenchStats::of(repaints).print("one wide mini player repaint");
     return 0;
 }

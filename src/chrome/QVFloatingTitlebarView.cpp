@@ -21,7 +21,8 @@ QVFloatingTitlebarView::QVFloatingTitlebarView(QWidget* parent, QVNotificationCe
 {
     setAccessibleName(QStringLiteral("Title Bar"));
     const auto observe = [this](const char* name, auto handler) {
-        _center->addObserver(this, QString::fromLatin1(name), [handler](const QVNotification&) { handler(); });
+        _center->addObserver(
+            this, QString::fromLatin1(name), [handler](const QVNotification&) { handler(); });
     };
     observe(QVTextFieldDidBecomeFirstResponderNotification, [this] { _isTextFieldFirstResponder = true; });
     observe(QVTextFieldDidResignFirstResponderNotification, [this] { _isTextFieldFirstResponder = false; });
@@ -121,19 +122,20 @@ void QVFloatingTitlebarView::enterEvent(QEnterEvent* event)
 QString QVFloatingTitlebarView::ignoredWebRectsScript()
 {
     // Every named element's box in one trip; the page's lists are bounded here.
-    return QStringLiteral(
-        "(function(){try{var d=Q.Models.Desktop,out=[],n=0;"
-        "function add(e){if(e&&e.getBoundingClientRect){var r=e.getBoundingClientRect();"
-        "if(r.width>0&&r.height>0)out.push([r.left,r.top,r.width,r.height]);}}"
-        "var c=d.IGNORED_DOM_CLASSES||[],i=d.IGNORED_DOM_IDS||[];"
-        "for(var k=0;k<c.length&&n<%1;k++,n++)if(typeof c[k]=='string'&&c[k])"
-        "add(document.getElementsByClassName(c[k])[0]);"
-        "for(var k=0;k<i.length&&n<%1;k++,n++)if(typeof i[k]=='string'&&i[k])add(document.getElementById(i[k]));"
-        "return JSON.stringify(out);}catch(e){return '[]';}})()")
+    return QStringLiteral("(function(){try{var d=Q.Models.Desktop,out=[],n=0;"
+                          "function add(e){if(e&&e.getBoundingClientRect){var r=e.getBoundingClientRect();"
+                          "if(r.width>0&&r.height>0)out.push([r.left,r.top,r.width,r.height]);}}"
+                          "var c=d.IGNORED_DOM_CLASSES||[],i=d.IGNORED_DOM_IDS||[];"
+                          "for(var k=0;k<c.length&&n<%1;k++,n++)if(typeof c[k]=='string'&&c[k])"
+                          "add(document.getElementsByClassName(c[k])[0]);"
+                          "for(var k=0;k<i.length&&n<%1;k++,n++)if(typeof "
+                          "i[k]=='string'&&i[k])add(document.getElementById(i[k]));"
+                          "return JSON.stringify(out);}catch(e){return '[]';}})()")
         .arg(kMaxIgnoredRects);
 }
 
-QList<QRect> QVFloatingTitlebarView::parseIgnoredWebRects(const QString& answer, qreal zoomFactor, const QRect& bounds)
+QList<QRect> QVFloatingTitlebarView::parseIgnoredWebRects(
+    const QString& answer, qreal zoomFactor, const QRect& bounds)
 {
     QList<QRect> rects;
     if (answer.size() > kMaxAnswerLength || !(zoomFactor > 0) || !std::isfinite(zoomFactor))
@@ -174,8 +176,7 @@ void QVFloatingTitlebarView::updateIgnoredWebRects()
     const qreal zoom = engineView ? engineView->zoomFactor() : 1.0;
     // The page's pixels, placed where the page lies under this bar.
     const QPoint offset = _follow ? _follow->mapTo(window(), QPoint()) - mapTo(window(), QPoint()) : QPoint();
-    for (const QRect& rect :
-        parseIgnoredWebRects(answer.value(0), zoom, rect().translated(-offset)))
+    for (const QRect& rect : parseIgnoredWebRects(answer.value(0), zoom, rect().translated(-offset)))
         _ignoredWebRects.append(rect.translated(offset));
     // No answer or no areas still counts as measured: no read on every entry.
     _areIgnoredWebRectsStale = false;

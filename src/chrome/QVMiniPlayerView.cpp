@@ -49,8 +49,8 @@ QVTextPushButton* textButton(QWidget* parent, Qt::Alignment alignment)
 }
 } // namespace
 
-QVMiniPlayerView::QVMiniPlayerView(
-    QWidget* parent, QVWebPlaybackService* playbackService, QVNotificationCenter* center, QVUserDefaults* defaults)
+QVMiniPlayerView::QVMiniPlayerView(QWidget* parent, QVWebPlaybackService* playbackService,
+    QVNotificationCenter* center, QVUserDefaults* defaults)
     : QWidget(parent)
     , _defaults(defaults ? defaults : QVUserDefaults::standardUserDefaults())
     , _windowButtonsView(new QVMiniPlayerWindowButtonsView(this, center))
@@ -140,8 +140,8 @@ void QVMiniPlayerView::_layout()
     _length->setGeometry(textX + textW - 36, strip.y() + 33, 36, 12);
     // Compact: out of sight and out of the accessibility tree.
     for (QWidget* widget : { static_cast<QWidget*>(_nowPlayingView), static_cast<QWidget*>(_title),
-             static_cast<QWidget*>(_artist), static_cast<QWidget*>(_elapsed), static_cast<QWidget*>(_progress),
-             static_cast<QWidget*>(_length) })
+             static_cast<QWidget*>(_artist), static_cast<QWidget*>(_elapsed),
+             static_cast<QWidget*>(_progress), static_cast<QWidget*>(_length) })
         widget->setVisible(wide);
     _windowButtonsView->raise();
 }
@@ -168,7 +168,8 @@ void QVMiniPlayerView::paintEvent(QPaintEvent*)
 QMenu* QVMiniPlayerView::menu()
 {
     auto* menu = new QMenu(QVLocalizedString("Miniplayer Menu"), this);
-    QAction* onTop = menu->addAction(QVLocalizedString("Always on Top"), this, &QVMiniPlayerView::toggleAlwaysOnTop);
+    QAction* onTop
+        = menu->addAction(QVLocalizedString("Always on Top"), this, &QVMiniPlayerView::toggleAlwaysOnTop);
     onTop->setCheckable(true);
     onTop->setChecked(_defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerAlwaysOnTopKey)));
     QAction* allWorkspaces = menu->addAction(
@@ -187,12 +188,14 @@ void QVMiniPlayerView::_setKey(const char* key, bool on)
 
 void QVMiniPlayerView::toggleAlwaysOnTop()
 {
-    _setKey(QVIsMiniPlayerAlwaysOnTopKey, !_defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerAlwaysOnTopKey)));
+    _setKey(QVIsMiniPlayerAlwaysOnTopKey,
+        !_defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerAlwaysOnTopKey)));
 }
 
 void QVMiniPlayerView::toggleKeepOnAllSpaces()
 {
-    _setKey(QVIsMiniPlayerOnAllSpacesKey, !_defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerOnAllSpacesKey)));
+    _setKey(QVIsMiniPlayerOnAllSpacesKey,
+        !_defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerOnAllSpacesKey)));
 }
 
 void QVMiniPlayerView::contextMenuEvent(QContextMenuEvent* event)
@@ -203,7 +206,8 @@ void QVMiniPlayerView::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
-QRect QVMiniPlayerView::resizedFrame(const QRect& start, const QPoint& delta, const QSize& minimum, const QSize& maximum)
+QRect QVMiniPlayerView::resizedFrame(
+    const QRect& start, const QPoint& delta, const QSize& minimum, const QSize& maximum)
 {
     QRect frame = start;
     int width = start.width() + delta.x();
@@ -223,8 +227,8 @@ QRect QVMiniPlayerView::resizedFrame(const QRect& start, const QPoint& delta, co
     return frame;
 }
 
-QRect QVMiniPlayerView::movedFrame(
-    const QRect& start, const QPoint& delta, const QRect& primaryAvailable, const QList<QRect>& availableAreas)
+QRect QVMiniPlayerView::movedFrame(const QRect& start, const QPoint& delta, const QRect& primaryAvailable,
+    const QList<QRect>& availableAreas)
 {
     QRect frame = start.translated(delta);
     if (frame.top() < primaryAvailable.top()) {
@@ -274,7 +278,8 @@ void QVMiniPlayerView::mouseMoveEvent(QMouseEvent* event)
     for (const QScreen* screen : QGuiApplication::screens())
         areas.append(screen->availableGeometry());
     const QScreen* primary = QGuiApplication::primaryScreen();
-    top->move(movedFrame(_dragStartFrame, delta, primary ? primary->availableGeometry() : QRect(), areas).topLeft());
+    top->move(movedFrame(_dragStartFrame, delta, primary ? primary->availableGeometry() : QRect(), areas)
+                  .topLeft());
 }
 
 void QVMiniPlayerView::mouseReleaseEvent(QMouseEvent* event)

@@ -29,8 +29,8 @@ public:
     static constexpr int kWideWidth = 350;
     static constexpr int kLeaveWideWidth = 340;
     static constexpr int kCompactContentWidth = 128;
-    static constexpr QRect kNowPlayingMinFrame{128, 7, 176, 50};
-    static constexpr QRect kNowPlayingMaxFrame{128, 7, 365, 50};
+    static constexpr QRect kNowPlayingMinFrame { 128, 7, 176, 50 };
+    static constexpr QRect kNowPlayingMaxFrame { 128, 7, 365, 50 };
     static constexpr int kNowPlayingRightMargin = 6;
 
     explicit QVMiniPlayerView(QWidget* parent = nullptr, QVWebPlaybackService* playbackService = nullptr,
@@ -57,11 +57,12 @@ public:
 
     // Where a resize drag from `start` by `delta` leaves the window: the top
     // edge stays; widths between compact and wide are never kept.
-    static QRect resizedFrame(const QRect& start, const QPoint& delta, const QSize& minimum, const QSize& maximum);
+    static QRect resizedFrame(
+        const QRect& start, const QPoint& delta, const QSize& minimum, const QSize& maximum);
     // Where a move drag leaves it: never above the primary screen's available
     // top unless its top-left corner reaches another screen.
-    static QRect movedFrame(
-        const QRect& start, const QPoint& delta, const QRect& primaryAvailable, const QList<QRect>& availableAreas);
+    static QRect movedFrame(const QRect& start, const QPoint& delta, const QRect& primaryAvailable,
+        const QList<QRect>& availableAreas);
 
 signals:
     void switchWindowModeRequested();

@@ -61,8 +61,8 @@ quint32 currentDesktop(xcb_connection_t* connection)
 }
 } // namespace
 
-QVMiniPlayerWindow::QVMiniPlayerWindow(
-    QWidget* parent, QVUserDefaults* defaults, QVWebPlaybackService* playbackService, QVNotificationCenter* center)
+QVMiniPlayerWindow::QVMiniPlayerWindow(QWidget* parent, QVUserDefaults* defaults,
+    QVWebPlaybackService* playbackService, QVNotificationCenter* center)
     : QVWindow(parent)
     , _defaults(defaults ? defaults : QVUserDefaults::standardUserDefaults())
     , _playback(playbackService ? playbackService : QVWebPlaybackService::sharedInstance())
@@ -88,8 +88,8 @@ QVMiniPlayerWindow::QVMiniPlayerWindow(
     // Compact, centred, until a saved frame says otherwise.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
-    setGeometry(QRect(available.center() - QPoint(kMinimumSize.width() / 2, kMinimumSize.height() / 2),
-        kMinimumSize));
+    setGeometry(QRect(
+        available.center() - QPoint(kMinimumSize.width() / 2, kMinimumSize.height() / 2), kMinimumSize));
     _ensureSavedRectIsVisible();
 
     _center->addObserver(this, QString::fromLatin1(QVUserDefaultsDidChangeNotification),
@@ -130,8 +130,8 @@ void QVMiniPlayerWindow::applyWindowSettings()
     const bool allWorkspaces = _defaults->boolForKey(QString::fromLatin1(QVIsMiniPlayerOnAllSpacesKey));
     if (onTop != isAlwaysOnTop()) {
         // On the native window: QWidget::setWindowFlags would hide the window.
-        const Qt::WindowFlags flags = onTop ? windowFlags() | Qt::WindowStaysOnTopHint
-                                            : windowFlags() & ~Qt::WindowStaysOnTopHint;
+        const Qt::WindowFlags flags
+            = onTop ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
         overrideWindowFlags(flags);
         if (QWindow* handle = windowHandle())
             handle->setFlags(flags);
@@ -221,8 +221,9 @@ void QVMiniPlayerWindow::_ensureSavedRectIsVisible()
     for (const QScreen* screen : QGuiApplication::screens())
         areas.append(screen->availableGeometry());
     const QScreen* primary = QGuiApplication::primaryScreen();
-    const std::optional<QRect> frame = restoredFrame(_defaults->stringForKey(QString::fromLatin1(QVMiniPlayerFrameKey)),
-        areas, primary ? primary->availableGeometry() : QRect());
+    const std::optional<QRect> frame
+        = restoredFrame(_defaults->stringForKey(QString::fromLatin1(QVMiniPlayerFrameKey)), areas,
+            primary ? primary->availableGeometry() : QRect());
     if (frame)
         setGeometry(*frame);
 }

@@ -22,8 +22,8 @@ class QVMiniPlayerWindow : public QVWindow
 {
     Q_OBJECT
 public:
-    static constexpr QSize kMinimumSize{128, 64};
-    static constexpr QSize kMaximumSize{499, 64};
+    static constexpr QSize kMinimumSize { 128, 64 };
+    static constexpr QSize kMaximumSize { 499, 64 };
     static constexpr int kCornerRadius = 5;
 
     // nullptr: the process-wide services.

@@ -8,7 +8,7 @@ class QVMiniPlayerWindowButtonsView : public QVTrafficLightView
 {
     Q_OBJECT
 public:
-    static constexpr QRect kFrame{4, 5, 18, 56};
+    static constexpr QRect kFrame { 4, 5, 18, 56 };
 
     explicit QVMiniPlayerWindowButtonsView(QWidget* parent = nullptr, QVNotificationCenter* center = nullptr);
 

@@ -60,5 +60,6 @@ void QVTitlebarVisorView::paintEvent(QPaintEvent*)
             painter.fillRect(rect(), _color);
         return;
     }
-    QVImage::named(QStringLiteral("header-gradient")).draw(&painter, QRectF(rect()), 1.0, QPainter::CompositionMode_Source);
+    QVImage::named(QStringLiteral("header-gradient"))
+        .draw(&painter, QRectF(rect()), 1.0, QPainter::CompositionMode_Source);
 }

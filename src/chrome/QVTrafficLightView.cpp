@@ -59,7 +59,8 @@ QString QVTrafficLightView::buttonImageName(const QString& kind, const QString& 
 
 QString QVTrafficLightView::inactiveButtonImageName()
 {
-    return _isFlat() ? QStringLiteral("window_control_inactive_yosemite") : QStringLiteral("window_control_inactive");
+    return _isFlat() ? QStringLiteral("window_control_inactive_yosemite")
+                     : QStringLiteral("window_control_inactive");
 }
 
 QString QVTrafficLightView::closeButtonImageName(const QString& state) const
@@ -101,8 +102,8 @@ void QVTrafficLightView::_updateButtonImages()
         const QString inactive = inactiveButtonImageName();
         _closeButton->setActiveImage(closeButtonImageName(active), closeButtonImageName(rollover), QString(),
             inactive, closeButtonImageName(rollover), closeButtonImageName(pressed));
-        _minButton->setActiveImage(minimizeButtonImageName(active), minimizeButtonImageName(rollover), QString(),
-            inactive, minimizeButtonImageName(rollover), minimizeButtonImageName(pressed));
+        _minButton->setActiveImage(minimizeButtonImageName(active), minimizeButtonImageName(rollover),
+            QString(), inactive, minimizeButtonImageName(rollover), minimizeButtonImageName(pressed));
         _zoomButton->setActiveImage(zoomButtonImageName(active), zoomButtonImageName(rollover), QString(),
             inactive, zoomButtonImageName(rollover), zoomButtonImageName(pressed));
     }

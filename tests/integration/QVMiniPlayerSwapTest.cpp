@@ -49,7 +49,8 @@ protected:
         ASSERT_TRUE(QVWaitUntil([&] { return playback->isPlaybackLoaded(); }, 20000));
 
         page()->loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-        ASSERT_TRUE(QVWaitUntil([&] { return page()->javascriptBoolValue("$('.Login_Form').length > 0"); }, 20000, 50));
+        ASSERT_TRUE(QVWaitUntil(
+            [&] { return page()->javascriptBoolValue("$('.Login_Form').length > 0"); }, 20000, 50));
         page()->executeJavascript(QVDemoService::signInScript());
         ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }, 20000));
     }
@@ -100,7 +101,8 @@ TEST_F(QVMiniPlayerSwapTest, TheMiniPlayerShowsThePlayingTrackAndTheMusicPlaysOn
 
     // Hidden, the page keeps playing and its timers keep their rate.
     const double before = currentTime();
-    page()->executeJavascript("window.__ticks = 0; window.__tick = setInterval(function () { __ticks++; }, 50);");
+    page()->executeJavascript(
+        "window.__ticks = 0; window.__tick = setInterval(function () { __ticks++; }, 50);");
     QTest::qWait(1500);
     EXPECT_GT(currentTime(), before + 0.8);
     EXPECT_FALSE(page()->javascriptBoolValue("Q.player.audio.paused"));

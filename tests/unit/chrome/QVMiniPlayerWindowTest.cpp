@@ -13,12 +13,12 @@
 
 #include <QAccessible>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace QVControlsTest;
@@ -78,8 +78,10 @@ TEST(QVMiniPlayerMoveTest, NeverAboveThePrimaryScreensTopUnlessOnAnotherScreen)
     const QRect primary(0, 30, 1920, 1050);
     const QRect above(0, -1080, 1920, 1080);
     const QRect start(500, 100, 128, 64);
-    EXPECT_EQ(QVMiniPlayerView::movedFrame(start, QPoint(20, -200), primary, { primary }).topLeft(), QPoint(520, 30));
-    EXPECT_EQ(QVMiniPlayerView::movedFrame(start, QPoint(20, 40), primary, { primary }).topLeft(), QPoint(520, 140));
+    EXPECT_EQ(QVMiniPlayerView::movedFrame(start, QPoint(20, -200), primary, { primary }).topLeft(),
+        QPoint(520, 30));
+    EXPECT_EQ(QVMiniPlayerView::movedFrame(start, QPoint(20, 40), primary, { primary }).topLeft(),
+        QPoint(520, 140));
     // A screen above the primary one takes it.
     EXPECT_EQ(QVMiniPlayerView::movedFrame(start, QPoint(0, -300), primary, { primary, above }).topLeft(),
         QPoint(500, -200));
@@ -117,7 +119,8 @@ TEST(QVMiniPlayerFrameTest, SavedFramesAreRestoredOnlyWhenUsable)
 
 TEST_F(QVMiniPlayerWindowTest, AZeroSavedFrameLeavesAVisibleWindow)
 {
-    for (const QVariant& saved : { QVariant("{{0, 0}, {0, 0}}"), QVariant(QVariantList { 1, 2 }), QVariant(17) }) {
+    for (const QVariant& saved :
+        { QVariant("{{0, 0}, {0, 0}}"), QVariant(QVariantList { 1, 2 }), QVariant(17) }) {
         defaults->setValue(saved, QString::fromLatin1(QVMiniPlayerFrameKey));
         QVLogCapture capture;
         auto window = make();
@@ -269,7 +272,8 @@ TEST_F(QVMiniPlayerWindowTest, AccessibilityTreeNamesEveryControl)
     };
     walk(QAccessible::queryAccessibleInterface(window.get()), 0);
     for (const char* name : { "Close", "Minimize", "Switch to Main Player" })
-        EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name << " in " << names.join(",").toStdString();
+        EXPECT_TRUE(names.contains(QString::fromLatin1(name)))
+            << name << " in " << names.join(",").toStdString();
     EXPECT_GE(names.size(), 9) << names.join(",").toStdString();
     QVMiniPlayerView* view = window->miniPlayerView();
     EXPECT_EQ(view->windowButtonsView()->closeButton()->focusPolicy(), Qt::NoFocus);
@@ -324,7 +328,8 @@ TEST(QVMiniPlayerX11Test, OnTopAndAllWorkspacesReachTheXServer)
     display.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(xvfb.display()));
     xprop.setProcessEnvironment(display);
     xprop.start(QStringLiteral("xprop"),
-        { QStringLiteral("-id"), id.captured(1), QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_DESKTOP") });
+        { QStringLiteral("-id"), id.captured(1), QStringLiteral("_NET_WM_STATE"),
+            QStringLiteral("_NET_WM_DESKTOP") });
     ASSERT_TRUE(xprop.waitForFinished(10000));
     const QString properties = QString::fromLocal8Bit(xprop.readAllStandardOutput());
     QFile(done).open(QIODevice::WriteOnly);

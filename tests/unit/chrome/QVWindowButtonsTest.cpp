@@ -39,7 +39,8 @@ bool shows(QVPushButton* button, const QString& name)
 
 QString flat(const char* kind, const char* state)
 {
-    return QStringLiteral("window_control_%1_color_yosemite_%2").arg(QLatin1String(kind), QLatin1String(state));
+    return QStringLiteral("window_control_%1_color_yosemite_%2")
+        .arg(QLatin1String(kind), QLatin1String(state));
 }
 
 } // namespace
@@ -59,12 +60,12 @@ TEST(QVTrafficLightViewTest, ButtonImagesFollowHoverAltFullScreenMiniPlayerAndAc
             flat("fullscreen", "active") },
         { "hover", false, true, false, false, true, flat("close", "rollover"), flat("minimize", "rollover"),
             flat("fullscreen", "rollover") },
-        { "hover, Alt", false, true, true, false, true, flat("close", "rollover"), flat("minimize", "rollover"),
-            flat("zoom", "rollover") },
+        { "hover, Alt", false, true, true, false, true, flat("close", "rollover"),
+            flat("minimize", "rollover"), flat("zoom", "rollover") },
         { "full screen, Alt", false, true, true, true, true, flat("close", "rollover"), inactive,
             flat("fullscreen", "rollover") },
-        { "mini player", true, true, false, false, true, flat("close", "rollover"), flat("minimize", "rollover"),
-            flat("zoom", "rollover") },
+        { "mini player", true, true, false, false, true, flat("close", "rollover"),
+            flat("minimize", "rollover"), flat("zoom", "rollover") },
         { "background", false, false, false, false, false, inactive, inactive, inactive },
         { "background, hover", false, true, false, false, false, flat("close", "rollover"),
             flat("minimize", "rollover"), flat("fullscreen", "rollover") },
