@@ -192,6 +192,8 @@ void QVFloatingTitlebarView::_applyMask()
     QRegion region(rect());
     for (const QRect& area : _ignoredWebRects)
         region -= area;
+    // The window buttons stay ours whatever the page lays under them.
+    region += trafficLightsView()->geometry();
     // An empty mask means none: keep one pixel so a page covering the bar wins.
     setMask(region.isEmpty() ? QRegion(0, 0, 1, 1) : region);
 }

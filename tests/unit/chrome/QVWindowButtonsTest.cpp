@@ -145,6 +145,12 @@ TEST_F(QVFloatingTitlebarViewTest, FloatsOverThePageAndLetsClicksThroughWhereThe
     EXPECT_EQ(bar->ignoredWebRects(), QList<QRect>({ QRect(100, 10, 200, 20), QRect(700, 0, 50, 35) }));
     EXPECT_FALSE(bar->mask().contains(QPoint(150, 15)));
     EXPECT_TRUE(bar->mask().contains(QPoint(50, 15)));
+    // A page area under the window buttons does not take them.
+    reader.answers[QVFloatingTitlebarView::ignoredWebRectsScript()] = "[[0,0,90,35]]";
+    bar->updateIgnoredWebRects();
+    EXPECT_TRUE(bar->mask().contains(bar->trafficLightsView()->geometry().center()));
+    EXPECT_FALSE(bar->mask().contains(QPoint(85, 30)));
+    reader.roundTrips = 1;
     // Measured once until something moves the page.
     enter(bar);
     EXPECT_EQ(reader.roundTrips, 1);
