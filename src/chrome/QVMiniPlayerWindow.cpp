@@ -228,6 +228,16 @@ void QVMiniPlayerWindow::_ensureSavedRectIsVisible()
         setGeometry(*frame);
 }
 
+bool QVMiniPlayerWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Our own drag resizes it, with its snapping: the edges are not handed to
+    // the window manager.
+    if (watched == windowHandle()
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove))
+        return false;
+    return QVWindow::eventFilter(watched, event);
+}
+
 void QVMiniPlayerWindow::closeEvent(QCloseEvent* event)
 {
     // Hidden, never closed: the window service shows it again.
