@@ -18,6 +18,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -125,6 +128,85 @@ TEST(QVProgram, TheBinaryStartsAndEndsOnSignal)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_LT(clock.elapsed(), 6000);
+}
+
+namespace {
+
+// One run of the in-process program test on a platform: its exit code and
+// its own log lines.
+struct ProgramRun {
+    int exitCode = -1;
+    QStringList logLines;
+};
+
+ProgramRun runProgramTestOn(const QProcessEnvironment& environment)
+{
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_filter=QVProgram.StartsSignsInAndQuits") });
+    ProgramRun run;
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        return run;
+    }
+    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    for (const QString& line : QString::fromLocal8Bit(child.readAllStandardError()).split(u'\n'))
+        if (line.startsWith(QStringLiteral("Quiv: [WARNING]")) || line.startsWith(QStringLiteral("Quiv: [ERROR]")))
+            run.logLines.append(line);
+    return run;
+}
+
+} // namespace
+
+// The whole program under a headless Weston: the page initialises, sign-in
+// works, main to mini and back works, and nothing warns that does not warn
+// in the same run offscreen (the environment's own lines), but for the one
+// line about on-top and workspaces.
+TEST(QVProgram, RunsUnderWayland)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty())
+        GTEST_SKIP() << "needs weston (and qt6-wayland)";
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcess weston;
+    QProcessEnvironment westonEnvironment = QProcessEnvironment::systemEnvironment();
+    westonEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    weston.setProcessEnvironment(westonEnvironment);
+    weston.start(QStringLiteral("weston"),
+        { QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--socket=quiv-wayland"),
+            QStringLiteral("--idle-time=0") });
+    ASSERT_TRUE(weston.waitForStarted(5000));
+    const bool ready = QVWaitUntil([&] { return QFile::exists(runtime.filePath(QStringLiteral("quiv-wayland"))); },
+        10000, 50);
+    if (!ready) {
+        weston.kill();
+        weston.waitForFinished(5000);
+        GTEST_SKIP() << "weston did not start: " << weston.readAllStandardError().toStdString();
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const ProgramRun offscreen = runProgramTestOn(environment);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("quiv-wayland"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    // Qt 6.4's Wayland text input dereferences a missing seat, and a headless
+    // Weston has none: no input method here.
+    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("none"));
+    const ProgramRun wayland = runProgramTestOn(environment);
+    weston.terminate();
+    if (!weston.waitForFinished(5000))
+        weston.kill();
+
+    ASSERT_EQ(offscreen.exitCode, 0) << offscreen.logLines.join(u'\n').toStdString();
+    EXPECT_EQ(wayland.exitCode, 0) << wayland.logLines.join(u'\n').toStdString();
+    for (const QString& line : wayland.logLines)
+        EXPECT_TRUE(offscreen.logLines.contains(line) || line.contains(QStringLiteral("on top and on all workspaces")))
+            << line.toStdString();
 }
 
 int main(int argc, char** argv)
