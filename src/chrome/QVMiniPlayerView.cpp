@@ -37,16 +37,6 @@ static void initWindowChromeImages()
 namespace {
 constexpr int kCornerRadius = 5;
 constexpr int kResizeArea = 10;
-
-QVTextPushButton* textButton(QWidget* parent, Qt::Alignment alignment)
-{
-    auto* button = new QVTextPushButton(parent);
-    if (QVPushButtonTextCell* cell = button->textCell()) {
-        cell->setAlignment(alignment);
-        cell->setShouldUseCustomTextYOffset(false);
-    }
-    return button;
-}
 } // namespace
 
 QVMiniPlayerView::QVMiniPlayerView(QWidget* parent, QVWebPlaybackService* playbackService,
@@ -58,13 +48,20 @@ QVMiniPlayerView::QVMiniPlayerView(QWidget* parent, QVWebPlaybackService* playba
     , _playPause(new QVPushButton(this))
     , _next(new QVPushButton(this))
     , _nowPlayingView(new QVNowPlayingView(this))
-    , _title(textButton(this, Qt::AlignLeft))
-    , _artist(textButton(this, Qt::AlignLeft))
+    , _title(new QVTextPushButton(this))
+    , _artist(new QVTextPushButton(this))
     , _elapsed(new QLabel(this))
     , _progress(new QVFaceplateSliderButton(this))
-    , _length(textButton(this, Qt::AlignRight))
+    , _length(new QVTextPushButton(this))
 {
     initWindowChromeImages();
+    // The texts sit centred in their own heights, the length at the right.
+    for (QVTextPushButton* text : { _title, _artist, _length }) {
+        if (QVPushButtonTextCell* cell = text->textCell()) {
+            cell->setAlignment(text == _length ? Qt::AlignRight : Qt::AlignLeft);
+            cell->setShouldUseCustomTextYOffset(false);
+        }
+    }
     setAccessibleName(QVLocalizedString("Mini Player"));
     _playPause->setCell(std::make_unique<QVInstantPushButtonCell>());
     _elapsed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
