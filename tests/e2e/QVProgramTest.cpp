@@ -204,8 +204,15 @@ TEST(QVProgram, RunsUnderWayland)
 
     ASSERT_EQ(offscreen.exitCode, 0) << offscreen.logLines.join(u'\n').toStdString();
     EXPECT_EQ(wayland.exitCode, 0) << wayland.logLines.join(u'\n').toStdString();
+    // A read during the unload at quit may or may not time out, on either
+    // platform: those lines count as seen.
+    const auto timing = [](const QString& line) {
+        return line.contains(QStringLiteral("did not answer within"))
+            || line.contains(QStringLiteral("The page is not answering"));
+    };
     for (const QString& line : wayland.logLines)
-        EXPECT_TRUE(offscreen.logLines.contains(line) || line.contains(QStringLiteral("on top and on all workspaces")))
+        EXPECT_TRUE(offscreen.logLines.contains(line) || timing(line)
+            || line.contains(QStringLiteral("on top and on all workspaces")))
             << line.toStdString();
 }
 
