@@ -54,7 +54,11 @@ void QVInterfaceBuilder::build()
     _delegate->matchCollectionWindow = _matchCollectionWindow;
     _delegate->aboutWindow = _aboutWindow;
 
-    connect(_mainPlayerWindow2, &QVMainPlayerWindow2::closeRequested, _application, &QVDesktopApplication::terminate);
+    // Closing hides the player: the tray, a second start or the desktop's raise
+    // brings it back, and Quit quits.
+    connect(_mainPlayerWindow2, &QVMainPlayerWindow2::closeRequested, _mainPlayerWindow2, &QWidget::hide);
+    connect(_miniPlayerWindow, &QVMiniPlayerWindow::switchWindowModeRequested, _delegate,
+        &QVDesktopAppDelegate::switchWindowMode);
     _navigationController = QVNavigationController::sharedInstance();
     _locationWindow = new QVLocationWindow();
     _navigationController->setLocationWindow(_locationWindow);
@@ -210,6 +214,20 @@ void QVInterfaceBuilder::_buildMenus()
     help->addAction(QVLocalizedString("Privacy Policy"), nav, &QVNavigationController::goToPrivacyPolicy);
 
     _mainPlayerWindow2->contentView()->layout()->setMenuBar(_menuBar);
+    _addMenuShortcuts(_menuBar, _miniPlayerWindow);
+}
+
+void QVInterfaceBuilder::_addMenuShortcuts(QWidget* menus, QWidget* window)
+{
+    // The menu bar lives in the main window; its shortcuts work in the mini player too.
+    if (!window)
+        return;
+    for (QAction* action : menus->actions()) {
+        if (QMenu* menu = action->menu())
+            _addMenuShortcuts(menu, window);
+        else if (!action->shortcuts().isEmpty())
+            window->addAction(action);
+    }
 }
 
 void QVInterfaceBuilder::_buildTrayIcon()

@@ -46,6 +46,7 @@ private:
     void _buildMenus();
     void _buildPlaybackMenus();
     void _buildTrayIcon();
+    static void _addMenuShortcuts(QWidget* menus, QWidget* window);
     std::function<void()> _queued(void (QVNavigationController::*command)());
 
     QVDesktopApplication* _application;

@@ -39,20 +39,21 @@ void QVMainPlayerWindow2::_setup()
     setCollectionBehavior(CollectionBehaviorFullScreenPrimary);
 
     _webView = new QVWebView(nullptr, QVWebProfile::sharedProfile());
-    _titlebarView = new QVFloatingTitlebarView();
+    _titlebarView = new QVFloatingTitlebarView(contentView());
     _titlebarView->setFixedHeight(kTitlebarHeight);
     _titlebarView->setIsInLoadingMode(true);
     _titlebarVisorView = new QVTitlebarVisorView();
     _titlebarVisorView->setShouldDrawLoadingImage(true);
 
-    // The visor's 5 points at the top, the title bar, then the page.
+    // The visor's 5 points at the top, then the page; the title bar floats
+    // over the page's header.
     auto* layout = new QVBoxLayout(contentView());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(_titlebarVisorView);
-    layout->addWidget(_titlebarView);
     layout->addWidget(_webView, 1);
     setWebView(_webView);
+    _titlebarView->setWebView(_webView, _webView);
 
     // The loading view lies over the page and doubles as the offline overlay.
     _loadingWindowView = new QVLoadingWindowView(_webView);
@@ -108,6 +109,13 @@ void QVMainPlayerWindow2::moveEvent(QMoveEvent* event)
 void QVMainPlayerWindow2::resizeEvent(QResizeEvent* event)
 {
     QVWindow::resizeEvent(event);
+    // Opaque, with round top corners; maximised and full screen fill their area.
+    if (isMaximized() || isFullScreen())
+        clearMask();
+    else
+        setMask(QRegion(QVTitlebarVisorView::roundedTopPath(QRectF(rect()), QVTitlebarVisorView::kCornerRadius)
+                            .toFillPolygon()
+                            .toPolygon()));
     windowWasResized();
     _saveFrameIfAllowed();
 }
@@ -318,6 +326,7 @@ void QVMainPlayerWindow2::keyReleaseEvent(QKeyEvent* event)
 
 void QVMainPlayerWindow2::webViewDidStartLoading()
 {
+    _titlebarView->webViewDidStartLoading();
     _titlebarVisorView->update();
 }
 
@@ -332,8 +341,8 @@ void QVMainPlayerWindow2::onDesktopScriptObjectInitialized()
     QVDesktopClientScriptObject* desktop = _navigation->desktopScriptObject();
     if (desktop->isUsingWhiteQuiv())
         _titlebarView->setFixedHeight(int(desktop->titlebarViewHeight()));
-    if (const std::optional<QColor> header = desktop->headerBackgroundColor())
-        _titlebarVisorView->setColor(*header);
+    // A page naming no colour (or a colour we cannot read) leaves the visor clear.
+    _titlebarVisorView->setColor(desktop->headerBackgroundColor().value_or(QColor()));
 }
 
 void QVMainPlayerWindow2::onUserLoggedIn()

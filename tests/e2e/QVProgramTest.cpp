@@ -6,13 +6,21 @@
 #include "QVDesktopApplication.h"
 #include "QVInterfaceBuilder.h"
 #include "QVMainPlayerWindow2.h"
+#include "QVMiniPlayerView.h"
+#include "QVMiniPlayerWindow.h"
+#include "QVMiniPlayerWindowButtonsView.h"
+#include "QVPushButton.h"
 #include "QVNotificationCenter.h"
 #include "QVTestEnvironment.h"
 #include "QVWindowService.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +60,30 @@ TEST(QVProgram, StartsSignsInAndQuits)
     EXPECT_TRUE(window->windowCanResize());
     EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());
     EXPECT_GE(window->height(), QVMainPlayerWindow2::kMinimumSize.height());
+
+    // Closing hides the player; the tray's click (the current window) brings it back.
+    QVWindowService* windows = QVWindowService::sharedInstance();
+    window->close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    windows->showCurrentWindow();
+    EXPECT_TRUE(window->isVisible());
+
+    // The mini player from the keyboard alone: the menu's shortcut there and
+    // back, and the zoom button switches too.
+    auto* mini = qobject_cast<QVMiniPlayerWindow*>(windows->miniPlayerWindow());
+    ASSERT_TRUE(mini);
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(windows->currentWindowType(), QVMiniPlayerWindowType);
+    EXPECT_TRUE(mini->isVisible());
+    QApplication::setActiveWindow(mini);
+    QTest::keyClick(mini, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
+    windows->showMiniPlayerWindow();
+    mini->miniPlayerView()->windowButtonsView()->zoomButton()->click();
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
+    EXPECT_TRUE(window->isVisible());
 
     // Quit from the main player: the page unloads, then the loop ends.
     QElapsedTimer clock;

@@ -60,6 +60,9 @@ public:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(_runtime.path()));
         qputenv("WAYLAND_DISPLAY", kSocket);
         qputenv("QT_QPA_PLATFORM", "wayland");
+        // Qt 6.4's Wayland text input dereferences a missing seat when a
+        // window hides, and a headless Weston has none: no input method.
+        qputenv("QT_IM_MODULE", "none");
         qunsetenv("DISPLAY");
     }
     QByteArray log() const

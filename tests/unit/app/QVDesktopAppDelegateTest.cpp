@@ -177,8 +177,8 @@ TEST_F(QVDesktopAppDelegateTest, MiniPlayerFrameIsSavedAtExit)
     EXPECT_EQ(defaults.stringForKey(QVMiniPlayerFrameKey), "{{0, 0}, {0, 0}}");
 
     QVMiniPlayerWindow mini;
-    mini.setGeometry(10, 20, 300, 80);
+    mini.setGeometry(10, 20, 350, 64);
     delegate.miniPlayerWindow = &mini;
     delegate.applicationWillTerminate();
-    EXPECT_EQ(defaults.stringForKey(QVMiniPlayerFrameKey), "{{10, 20}, {300, 80}}");
+    EXPECT_EQ(defaults.stringForKey(QVMiniPlayerFrameKey), "{{10, 20}, {350, 64}}");
 }

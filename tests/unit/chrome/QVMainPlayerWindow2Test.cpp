@@ -117,3 +117,26 @@ TEST_F(QVMainPlayerWindow2Test, FullScreenIsRemembered)
     EXPECT_FALSE(defaults->boolForKey(QVWindowWasPreviouslyFullScreenKey));
     EXPECT_FALSE(window.titlebarView()->isFullscreen());
 }
+
+// The title bar lies over the page's header, not above it; the window keeps
+// square bottom corners and rounds its top ones, except maximised.
+TEST_F(QVMainPlayerWindow2Test, TheTitleBarFloatsOverThePageAndTheTopCornersAreRound)
+{
+    window.show();
+    window.onUserLoggedIn();
+    QVFloatingTitlebarView* bar = window.titlebarView();
+    ASSERT_EQ(bar->parentWidget(), window.webView()->parentWidget());
+    EXPECT_EQ(bar->geometry().topLeft(), window.webView()->geometry().topLeft());
+    EXPECT_EQ(bar->width(), window.webView()->width());
+    EXPECT_FALSE(bar->isInLoadingMode());
+
+    const QRegion mask = window.mask();
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_FALSE(mask.contains(QPoint(window.width() - 1, 0)));
+    EXPECT_TRUE(mask.contains(QPoint(0, window.height() - 1)));
+    EXPECT_TRUE(mask.contains(QPoint(window.width() / 2, 0)));
+    window.showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.mask().isEmpty());
+    EXPECT_EQ(bar->width(), window.webView()->width());
+}

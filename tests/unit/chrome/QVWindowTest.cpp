@@ -213,8 +213,15 @@ TEST_F(QVWindowTest, TitleBarMovesAndZoomsTheWindow)
     // The window buttons. Closing the only window must not end the test run.
     QApplication::setQuitOnLastWindowClosed(false);
     QVTrafficLightView* lights = bar->trafficLightsView();
+    // Flat look: zoom is full screen; with Alt it maximises.
+    lights->zoomButton()->click();
+    EXPECT_TRUE(window->windowState() & Qt::WindowFullScreen);
+    lights->zoomButton()->click();
+    EXPECT_FALSE(window->windowState() & Qt::WindowFullScreen);
+    lights->setAltState(true);
     lights->zoomButton()->click();
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+    lights->setAltState(false);
     lights->minButton()->click();
     EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
     window->showNormal();
