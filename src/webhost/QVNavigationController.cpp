@@ -562,11 +562,6 @@ void QVNavigationController::closeChildWindows()
         delete window.data();
 }
 
-void QVNavigationController::openInDefaultBrowser(const QUrl& url)
-{
-    _openExternally(url);
-}
-
 QStringList QVNavigationController::runOpenPanelForFileButton(
     QWebEnginePage::FileSelectionMode mode, const QStringList& oldFiles)
 {

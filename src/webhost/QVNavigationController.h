@@ -120,9 +120,6 @@ public:
     // Closes and deletes every pop-up: their pages must go before the profile
     // they share, so this runs when the program is about to quit.
     void closeChildWindows();
-    // Hands a link to the desktop: http, https and mailto only, the rest is
-    // logged and dropped.
-    void openInDefaultBrowser(const QUrl& url);
     // Files only, never folders; empty when cancelled.
     QStringList runOpenPanelForFileButton(
         QWebEnginePage::FileSelectionMode mode, const QStringList& oldFiles);

@@ -1,5 +1,6 @@
 #include "QVWebContentChildWindow.h"
 
+#include "QVEventQueue.h"
 #include "QVNavigationController.h"
 
 #include <QVBoxLayout>
@@ -49,14 +50,19 @@ void QVWebContentChildWindow::onNewWindowRequested(QWebEngineNewWindowRequest& r
         return;
     }
     case QWebEngineNewWindowRequest::InNewTab:
-    case QWebEngineNewWindowRequest::InNewBackgroundTab:
-        decidePolicyForNewWindowAction(request.requestedUrl());
+    case QWebEngineNewWindowRequest::InNewBackgroundTab: {
+        // Inside the engine's callback: decided once it returns.
+        const QUrl url = request.requestedUrl();
+        QVEventQueue::sharedInstance()->enqueue(this, [this, url] { decidePolicyForNewWindowAction(url); });
         return;
+    }
     }
 }
 
 void QVWebContentChildWindow::decidePolicyForNewWindowAction(const QUrl& url)
 {
+    // The owner's new-window policy: our own scheme is ours, http, https and
+    // mailto go to the desktop, anything else is dropped.
     if (_navOwner)
-        _navOwner->openInDefaultBrowser(url);
+        _navOwner->decidePolicyForNewWindowAction(url, QStringLiteral("_blank"));
 }

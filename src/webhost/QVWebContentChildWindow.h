@@ -13,8 +13,8 @@ class QVNavigationController;
 // A window of its own for a page's pop-up (window.open). It shares the main
 // profile but gets no script objects and no channel; its own pop-ups become
 // further windows of the same owner, its links that ask for a new window or
-// tab go to the desktop (http, https and mailto only), and window.close()
-// closes it. Deletes itself when closed.
+// tab follow the owner's new-window policy (to the desktop for http, https and
+// mailto only), and window.close() closes it. Deletes itself when closed.
 class QVWebContentChildWindow : public QWidget
 {
     Q_OBJECT

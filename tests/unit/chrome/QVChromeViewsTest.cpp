@@ -74,25 +74,29 @@ TEST(QVLoadingWindowView, TheSpinnerTurnsOnlyWhileShownAndLoading)
     EXPECT_TRUE(view->isSpinnerAnimating());
 
     // Online: white with the spinner a little above the middle, no text.
-    QImage online = render(view);
-    EXPECT_GT(countDark(online, view->spinnerRect()), 20);
-    EXPECT_EQ(countDark(online, view->offlineTitleRect()), 0);
-    EXPECT_EQ(countDark(online, view->offlineDescriptionRect()), 0);
-    EXPECT_LT(view->spinnerRect().bottom(), view->height() / 2);
+    const QColor spoke(0x60, 0x60, 0x60);
+    const QRect spinner = view->spinnerRect();
+    const QRect below(0, spinner.bottom() + 2, view->width(), view->height());
+    const QImage online = render(view);
+    EXPECT_GT(count(online, spinner, spoke, 3), 5);
+    EXPECT_EQ(countDark(online, below), 0);
+    EXPECT_LT(spinner.bottom(), view->height() / 2);
 
     // Offline: the message, no spinner.
     view->setIsOffline(true);
     EXPECT_FALSE(view->isLoading());
     EXPECT_FALSE(view->isSpinnerAnimating());
-    QImage offline = render(view);
-    EXPECT_GT(count(offline, view->offlineTitleRect(), QVLoadingWindowView::offlineTextColor(), 40), 10);
-    EXPECT_GT(
-        count(offline, view->offlineDescriptionRect(), QVLoadingWindowView::offlineTextColor(), 40), 10);
+    const QImage offline = render(view);
+    EXPECT_EQ(count(offline, spinner, spoke, 3), 0);
+    EXPECT_GT(count(offline, view->offlineTitleRect(), QVLoadingWindowView::offlineTextColor(), 30), 10);
+    EXPECT_GT(count(offline, view->offlineDescriptionRect(), QVLoadingWindowView::offlineTextColor(), 30), 10);
+    EXPECT_GT(countDark(offline, below), 10);
     EXPECT_LT(view->offlineTitleRect().bottom(), view->offlineDescriptionRect().top());
 
+    // Back online: the spinner again, the message gone.
     view->setIsOffline(false);
     EXPECT_TRUE(view->isSpinnerAnimating());
-    EXPECT_EQ(countDark(render(view), view->offlineTitleRect()), 0);
+    EXPECT_EQ(countDark(render(view), below), 0);
 
     // Faded out: hidden and still; made ready again without turning.
     view->fadeOut();

@@ -147,6 +147,7 @@ TEST_F(QVPreferencesTest, CheckBoxesFollowTheSettingsWhateverTheirType)
 
     // The user's click stores a plain yes or no.
     defaults->setValue(false, onTop);
+    defaults->setValue(false, allSpaces);
     controller.prefsWindow()->show();
     controller.alwaysOnTopButton()->click();
     EXPECT_EQ(defaults->objectForKey(onTop).toBool(), true);

@@ -44,6 +44,7 @@ protected:
         cell->setBackgroundImage(QVImage());
         cell->setEndcapImage(QVImage());
         cell->setTextColor(Qt::transparent);
+        cell->setInactiveTextColor(Qt::transparent);
         cell->setShouldUseTextShadow(false);
     }
 
