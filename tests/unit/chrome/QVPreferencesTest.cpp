@@ -5,6 +5,7 @@
 #include "QVNavigationController.h"
 #include "QVNotificationCenter.h"
 #include "QVPrefView.h"
+#include "QVPushButtonTextCell.h"
 #include "QVPreferencesController.h"
 #include "QVTestDefaults.h"
 #include "QVTextPushButton.h"

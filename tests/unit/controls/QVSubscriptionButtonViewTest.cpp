@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QEnterEvent>
 #include <QImage>
 
