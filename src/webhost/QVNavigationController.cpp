@@ -139,7 +139,8 @@ QVNavigationController::QVNavigationController(Services services, QObject* paren
     _redirectSniffer
         = std::make_unique<QVURLRedirectSniffer>(_services.navigationService->networkListener(), this);
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, &QVNavigationController::closeChildWindows);
+        connect(
+            application, &QCoreApplication::aboutToQuit, this, &QVNavigationController::closeChildWindows);
 }
 
 QVNavigationController::~QVNavigationController()
@@ -522,7 +523,8 @@ QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEn
     return createWebViewWithRequest(profile, size);
 }
 
-QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEngineProfile* profile, QSize size)
+QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(
+    QWebEngineProfile* profile, QSize size)
 {
     QRect area;
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -535,8 +537,8 @@ QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEn
         size = size.boundedTo(area.size());
     QRect frame(QPoint(), size);
     if (area.isValid())
-        frame.moveTopLeft(QPoint(area.x() + (area.width() - size.width()) / 2,
-            area.y() + (area.height() - size.height()) / 2));
+        frame.moveTopLeft(QPoint(
+            area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2));
     auto* window = new QVWebContentChildWindow(frame, profile, this);
     _childWindows.removeAll(nullptr);
     _childWindows.append(window);

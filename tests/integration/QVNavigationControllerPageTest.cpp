@@ -17,9 +17,9 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
-#include <QWebEngineProfile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWebEngineProfile>
 
 namespace {
 
@@ -144,8 +144,9 @@ TEST_F(QVNavigationControllerPageTest, PopUpsNestStayPlainAndCloseThemselves)
     // The main profile, none of our objects, no channel.
     EXPECT_EQ(first->page()->profile(), view.page()->profile());
     ASSERT_TRUE(QVWaitUntil([&] { return !runIn(first->page(), "document.readyState").isEmpty(); }, 5000));
-    EXPECT_EQ(runIn(first->page(),
-                  "[typeof window.DesktopScriptObject, typeof window.PlayerScriptObject, typeof window.qt].join()"),
+    EXPECT_EQ(
+        runIn(first->page(),
+            "[typeof window.DesktopScriptObject, typeof window.PlayerScriptObject, typeof window.qt].join()"),
         "undefined,undefined,undefined");
 
     // A pop-up of the pop-up: as big as the first one's page, centred too.
@@ -156,7 +157,8 @@ TEST_F(QVNavigationControllerPageTest, PopUpsNestStayPlainAndCloseThemselves)
     expectCentredInScreen(second);
 
     // Its links that want a new window leave for http, https and mailto only.
-    for (const char* url : { "file:///etc/passwd", "javascript:alert(1)", "data:text/html,x", "quiv://downloads" })
+    for (const char* url :
+        { "file:///etc/passwd", "javascript:alert(1)", "data:text/html,x", "quiv://downloads" })
         second->decidePolicyForNewWindowAction(QUrl(url));
     EXPECT_TRUE(opened.isEmpty()) << qPrintable(opened.join(' '));
     second->decidePolicyForNewWindowAction(QUrl("mailto:help@quiv.example"));

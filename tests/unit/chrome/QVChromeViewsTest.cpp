@@ -89,7 +89,8 @@ TEST(QVLoadingWindowView, TheSpinnerTurnsOnlyWhileShownAndLoading)
     const QImage offline = render(view);
     EXPECT_EQ(count(offline, spinner, spoke, 3), 0);
     EXPECT_GT(count(offline, view->offlineTitleRect(), QVLoadingWindowView::offlineTextColor(), 30), 10);
-    EXPECT_GT(count(offline, view->offlineDescriptionRect(), QVLoadingWindowView::offlineTextColor(), 30), 10);
+    EXPECT_GT(
+        count(offline, view->offlineDescriptionRect(), QVLoadingWindowView::offlineTextColor(), 30), 10);
     EXPECT_GT(countDark(offline, below), 10);
     EXPECT_LT(view->offlineTitleRect().bottom(), view->offlineDescriptionRect().top());
 
