@@ -1,6 +1,8 @@
 #include "QVUserSignedInPrefView.h"
 
+#include "QVAbstractWebView.h"
 #include "QVLocalizedString.h"
+#include "QVTextValue.h"
 #include "QVUtils.h"
 #include "QVWebNavigationService.h"
 
@@ -73,12 +75,21 @@ QVUserSignedInPrefView::Texts QVUserSignedInPrefView::textsFor(
 
 void QVUserSignedInPrefView::updateProperties()
 {
-    const bool subscriber = _navigation->userIsSubscriber();
-    const int type = _navigation->userSubscriptionType();
-    const Texts texts = textsFor(
-        subscriber, type, _navigation->userSubscriptionTrialEndDate(), QDateTime::currentDateTimeUtc());
+    QVAbstractWebView* page = _navigation->webView();
+    if (!page)
+        return;
+    // One round trip, so the four values belong to one moment; the same
+    // expressions the navigation service reads one at a time.
+    const QStringList values = page->evaluateBatch({ QStringLiteral("Q.currentUser.get('subscription') != null"),
+        QStringLiteral("Q.currentUser.get('subscription_type')"), QStringLiteral("Q.currentUser.get('first_name')"),
+        QStringLiteral("Q.currentUser.get('last_name')") });
+    if (values.size() != 4)
+        return; // no answer: keep what shows
+    const Texts texts = textsFor(QVTextValue::boolValue(values[0]), QVTextValue::intValue(values[1]),
+        _navigation->userSubscriptionTrialEndDate(), QDateTime::currentDateTimeUtc());
     _subscriptionTypeTextField->setText(texts.plan);
     _subscriptionButton->setText(texts.button);
     _subscriptionButton->setAccessibleName(texts.button);
-    _accountNameTextField->setText(_navigation->userRealName().trimmed().left(kMaxNameLength));
+    const QString name = QStringLiteral("%1 %2").arg(values[2], values[3]).trimmed();
+    _accountNameTextField->setText(name.left(kMaxNameLength));
 }

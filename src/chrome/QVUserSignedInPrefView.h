@@ -22,7 +22,8 @@ public:
     QLabel* subscriptionTypeTextField() const { return _subscriptionTypeTextField; }
     QPushButton* subscriptionButton() const { return _subscriptionButton; }
 
-    // Reads the account from the page and fills the three controls.
+    // Reads the account from the page in one batch and fills the three
+    // controls; a page that does not answer leaves them as they are.
     void updateProperties();
 
     // The plan text and button title for an account; `now` for tests.

@@ -93,7 +93,9 @@ TEST_F(QVPreferencesTest, SigningInGrowsTheWindowDownwards)
     const QPoint topLeft = window->pos();
 
     setAccount(true, 2);
+    const int before = page.roundTrips;
     controller.onUserLoggedIn();
+    EXPECT_EQ(page.roundTrips, before + 1); // the account in one read
     EXPECT_TRUE(controller.isSignedInViewVisible());
     EXPECT_EQ(
         window->height(), QVPreferencesController::kBaseContentHeight + QVUserSignedInPrefView::kHeight);
@@ -108,6 +110,12 @@ TEST_F(QVPreferencesTest, SigningInGrowsTheWindowDownwards)
     controller.onUserSubscriptionTypeChanged();
     EXPECT_EQ(controller.signedInView()->subscriptionTypeTextField()->text(), "No Subscription");
     EXPECT_EQ(controller.signedInView()->subscriptionButton()->text(), "Subscribe to Quiv");
+    // A page that does not answer leaves the pane as it was.
+    page.responsive = false;
+    controller.onUserSubscriptionTypeChanged();
+    EXPECT_EQ(controller.signedInView()->subscriptionTypeTextField()->text(), "No Subscription");
+    EXPECT_EQ(controller.signedInView()->accountNameTextField()->text(), "Ann Lee");
+    page.responsive = true;
 
     controller.onUserLoggedOut();
     EXPECT_FALSE(controller.isSignedInViewVisible());
