@@ -49,6 +49,14 @@ protected:
         cell->setShouldUseTextShadow(false);
     }
 
+    // Laid out as the title bar places it, in no active window.
+    static void place(QWidget& view, int width)
+    {
+        view.setAttribute(Qt::WA_DontShowOnScreen);
+        view.resize(width, 19);
+        view.show();
+    }
+
     static QImage render(QWidget& view)
     {
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
@@ -104,8 +112,8 @@ TEST_F(QVSubscriptionButtonViewTest, TheBarShowsWhatRemainsWithinItsEnds)
         TestableSubscriptionButtonView view(nullptr, &navigation);
         view.percent = c.percent;
         flatten(view);
-        view.resize(160, 19);
         view.onUserFreeLimitedStatusUpdate();
+        place(view, 160);
         EXPECT_EQ(view.pushButton()->title(), c.title);
         const QRect bar = view.pushButton()->geometry();
         EXPECT_EQ(bar.right(), view.width() - 1); // right edge fixed
@@ -138,8 +146,8 @@ TEST_F(QVSubscriptionButtonViewTest, HoverTurnsBlueAndKeepsTheWidth)
     TestableSubscriptionButtonView view(nullptr, &navigation);
     view.percent = 10;
     flatten(view);
-    view.resize(200, 19);
     view.onUserFreeLimitedStatusUpdate();
+    place(view, 200);
     const QRect before = view.pushButton()->geometry();
 
     hover(view, true);
