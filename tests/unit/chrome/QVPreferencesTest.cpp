@@ -193,19 +193,6 @@ TEST(QVUserSignedInPrefView, PlanTexts)
     }
 }
 
-TEST(QVPrefView, DrawsAnEtchedLineAtItsFoot)
-{
-    QVPrefView view;
-    view.resize(200, 40);
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    view.render(&image);
-    EXPECT_EQ(image.pixelColor(100, 38), QVPrefView::separatorColor());
-    EXPECT_EQ(image.pixelColor(100, 39), QColor(Qt::white));
-    EXPECT_EQ(image.pixelColor(10, 38), QColor(Qt::black)); // 20-point margins
-    EXPECT_EQ(image.pixelColor(100, 20), QColor(Qt::black));
-}
-
 TEST_F(QVPreferencesTest, EveryWindowNamesItsControls)
 {
     setAccount(false, 0);
