@@ -2,10 +2,11 @@
 
 #include "QVWindow.h"
 
+#include "QVNavigationController.h"
+
 #include <QPointer>
 
 class QLabel;
-class QVNavigationController;
 class QVTextPushButton;
 
 // The about window: the program's icon, name and version, links to the
