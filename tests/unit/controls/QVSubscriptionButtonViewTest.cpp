@@ -61,7 +61,7 @@ protected:
     {
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
-        view.render(&image);
+        view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         return image;
     }
 
