@@ -40,6 +40,7 @@ QVInterfaceBuilder::~QVInterfaceBuilder()
     delete _matchCollectionWindow;
     delete _aboutWindow;
     delete _locationWindow;
+    delete _preferencesController;
 }
 
 void QVInterfaceBuilder::build()
@@ -62,6 +63,9 @@ void QVInterfaceBuilder::build()
     _navigationController = QVNavigationController::sharedInstance();
     _locationWindow = new QVLocationWindow();
     _navigationController->setLocationWindow(_locationWindow);
+    _aboutWindow->setNavigationController(_navigationController);
+    _preferencesController = new QVPreferencesController();
+    _preferencesController->awakeFromNib();
     QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
     _navigationController->setPlayingPages({ [playback] { return playback->playingTrackURL(); },
         [playback] { return playback->playingTrackArtistURL(); },
@@ -173,6 +177,8 @@ void QVInterfaceBuilder::_buildMenus()
     d->appMenuItem = app->menuAction();
     d->aboutMenuItem = app->addAction(QStringLiteral("About [product_name]"), d, &QVDesktopAppDelegate::showAboutDialog);
     d->checkForUpdatesMenuItem = app->addAction(QVLocalizedString("Check for Updates…"));
+    app->addAction(QVLocalizedString("Preferences…"), _preferencesController.data(),
+        &QVPreferencesController::showPreferences);
     app->addSeparator();
     d->matchCollectionMenuItem = app->addAction(QVLocalizedString("Match iTunes Collection…"), [d] {
         if (d->matchCollectionWindow)

@@ -8,6 +8,7 @@
 #include "QVMainPlayerWindow2.h"
 #include "QVNavigationController.h"
 #include "QVMiniPlayerWindow.h"
+#include "QVPreferencesController.h"
 #include "QVWindow.h"
 
 #include <QMenuBar>
@@ -41,6 +42,7 @@ public:
     // nullptr where the desktop has no tray.
     QSystemTrayIcon* trayIcon() const { return _trayIcon; }
     QVMainMenuController* mainMenuController() const { return _mainMenuController; }
+    QVPreferencesController* preferencesController() const { return _preferencesController; }
 
 private:
     void _buildMenus();
@@ -60,4 +62,5 @@ private:
     QPointer<QVMainMenuController> _mainMenuController;
     QVNavigationController* _navigationController = nullptr;
     QPointer<QVLocationWindow> _locationWindow;
+    QPointer<QVPreferencesController> _preferencesController;
 };

@@ -2,6 +2,7 @@
 
 #include "QVImage.h"
 #include "QVPushButton.h"
+#include "QVSubscriptionButtonView.h"
 #include "QVTrafficLightView.h"
 #include "QVUIConstantsService.h"
 #include "QVUtils.h"
@@ -42,6 +43,8 @@ QVTitlebarView::QVTitlebarView(QWidget* parent)
         if (QVWindow* window = _window())
             window->toggleFullScreen();
     });
+    // Hidden unless the window asks for the account's status.
+    setSubscriptionButtonView(new QVSubscriptionButtonView());
     _layoutButtons();
 }
 

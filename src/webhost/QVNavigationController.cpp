@@ -18,6 +18,7 @@
 #include "QVWindowService.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -28,6 +29,8 @@
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+
+#include <utility>
 
 namespace {
 QString latin1(const char* text)
@@ -135,6 +138,9 @@ QVNavigationController::QVNavigationController(Services services, QObject* paren
     _services.navigationService->addWebNavigationListener(this);
     _redirectSniffer
         = std::make_unique<QVURLRedirectSniffer>(_services.navigationService->networkListener(), this);
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(
+            application, &QCoreApplication::aboutToQuit, this, &QVNavigationController::closeChildWindows);
 }
 
 QVNavigationController::~QVNavigationController()
@@ -143,6 +149,7 @@ QVNavigationController::~QVNavigationController()
     _services.navigationService->removeWebNavigationListener(this);
     for (const QMetaObject::Connection& connection : std::as_const(_pageConnections))
         disconnect(connection);
+    closeChildWindows();
 }
 
 QVNavigationController* QVNavigationController::sharedInstance()
@@ -513,16 +520,48 @@ QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEn
     QSize size;
     if (auto* widget = dynamic_cast<QWidget*>(_webView))
         size = widget->size();
+    return createWebViewWithRequest(profile, size);
+}
+
+QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(
+    QWebEngineProfile* profile, QSize size)
+{
     QRect area;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
+    if (size.isEmpty())
+        size = kDefaultChildWindowSize;
+    // Never larger than the screen's free area, whose origin counts: panels
+    // on the top or left would otherwise cover the window.
+    if (area.isValid())
+        size = size.boundedTo(area.size());
     QRect frame(QPoint(), size);
-    frame.moveCenter(area.center());
+    if (area.isValid())
+        frame.moveTopLeft(QPoint(
+            area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2));
     auto* window = new QVWebContentChildWindow(frame, profile, this);
+    _childWindows.removeAll(nullptr);
+    _childWindows.append(window);
     window->show();
     window->raise();
     window->activateWindow();
     return window;
+}
+
+QList<QVWebContentChildWindow*> QVNavigationController::childWindows() const
+{
+    QList<QVWebContentChildWindow*> windows;
+    for (const QPointer<QVWebContentChildWindow>& window : _childWindows)
+        if (window)
+            windows.append(window);
+    return windows;
+}
+
+void QVNavigationController::closeChildWindows()
+{
+    const QList<QPointer<QVWebContentChildWindow>> windows = std::exchange(_childWindows, {});
+    for (const QPointer<QVWebContentChildWindow>& window : windows)
+        delete window.data();
 }
 
 QStringList QVNavigationController::runOpenPanelForFileButton(

@@ -5,6 +5,7 @@
 #include "QVWebNavigationListener.h"
 
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -110,8 +111,15 @@ public:
     // The engine's request: dialogs and windows become pop-ups, tabs follow
     // the new-window policy.
     void onNewWindowRequested(QWebEngineNewWindowRequest& request);
-    // A pop-up centred on the primary screen, the size of the web view.
+    // A pop-up the size of the main web view (or of `size` for one a pop-up
+    // asked for), centred in the primary screen's available area.
     QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile);
+    QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile, QSize size);
+    // The pop-ups still open, oldest first.
+    QList<QVWebContentChildWindow*> childWindows() const;
+    // Closes and deletes every pop-up: their pages must go before the profile
+    // they share, so this runs when the program is about to quit.
+    void closeChildWindows();
     // Files only, never folders; empty when cancelled.
     QStringList runOpenPanelForFileButton(
         QWebEnginePage::FileSelectionMode mode, const QStringList& oldFiles);
@@ -130,6 +138,8 @@ public:
     static constexpr char kPluginAboutURL[] = "http://www.adobe.com/software/flash/about/";
     // Longer addresses are refused.
     static constexpr int kMaxURLLength = 32 * 1024;
+    // A pop-up's size when the page asking for it has none.
+    static constexpr QSize kDefaultChildWindowSize { 800, 600 };
 
 private:
     void _onGlobalWebViewWillChange(QObject* object);
@@ -146,4 +156,5 @@ private:
     std::unique_ptr<QVURLRedirectSniffer> _redirectSniffer;
     PlayingPages _playingPages;
     QList<QMetaObject::Connection> _pageConnections;
+    QList<QPointer<QVWebContentChildWindow>> _childWindows;
 };

@@ -1,5 +1,6 @@
 #include "QVWebContentChildWindow.h"
 
+#include "QVEventQueue.h"
 #include "QVNavigationController.h"
 
 #include <QVBoxLayout>
@@ -14,15 +15,18 @@ QVWebContentChildWindow::QVWebContentChildWindow(
     , _navOwner(navOwner)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    // A plain page: none of our objects, no channel.
+    setObjectName(QString::fromLatin1(kGroupName));
+    _webView->setObjectName(QString::fromLatin1(kFrameName));
+    // A plain page: none of our objects, no channel, no bridge script.
     _webView->setPage(new QWebEnginePage(profile, _webView));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(_webView);
     setGeometry(contentRect);
     connect(page(), &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
+    connect(page(), &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
     connect(
-        page(), &QWebEnginePage::newWindowRequested, this, &QVWebContentChildWindow::_onNewWindowRequested);
+        page(), &QWebEnginePage::newWindowRequested, this, &QVWebContentChildWindow::onNewWindowRequested);
 }
 
 QVWebContentChildWindow::~QVWebContentChildWindow() = default;
@@ -32,8 +36,33 @@ QWebEnginePage* QVWebContentChildWindow::page() const
     return _webView->page();
 }
 
-void QVWebContentChildWindow::_onNewWindowRequested(QWebEngineNewWindowRequest& request)
+void QVWebContentChildWindow::onNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
+    if (!_navOwner)
+        return;
+    switch (request.destination()) {
+    case QWebEngineNewWindowRequest::InNewDialog:
+    case QWebEngineNewWindowRequest::InNewWindow: {
+        // A nested pop-up: the size of this one's page, owned like this one.
+        QVWebContentChildWindow* window
+            = _navOwner->createWebViewWithRequest(page()->profile(), _webView->size());
+        request.openIn(window->page());
+        return;
+    }
+    case QWebEngineNewWindowRequest::InNewTab:
+    case QWebEngineNewWindowRequest::InNewBackgroundTab: {
+        // Inside the engine's callback: decided once it returns.
+        const QUrl url = request.requestedUrl();
+        QVEventQueue::sharedInstance()->enqueue(this, [this, url] { decidePolicyForNewWindowAction(url); });
+        return;
+    }
+    }
+}
+
+void QVWebContentChildWindow::decidePolicyForNewWindowAction(const QUrl& url)
+{
+    // The owner's new-window policy: our own scheme is ours, http, https and
+    // mailto go to the desktop, anything else is dropped.
     if (_navOwner)
-        _navOwner->onNewWindowRequested(request);
+        _navOwner->decidePolicyForNewWindowAction(url, QStringLiteral("_blank"));
 }

@@ -10,8 +10,10 @@
 #include "QVMiniPlayerWindow.h"
 #include "QVMiniPlayerWindowButtonsView.h"
 #include "QVPushButton.h"
+#include "QVNavigationController.h"
 #include "QVNotificationCenter.h"
 #include "QVTestEnvironment.h"
+#include "QVWebContentChildWindow.h"
 #include "QVWindowService.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +23,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QPointer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -85,6 +88,12 @@ TEST(QVProgram, StartsSignsInAndQuits)
     EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_TRUE(window->isVisible());
 
+    // A pop-up left open goes before the web profile it shares at exit.
+    window->webView()->executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200')");
+    QVNavigationController* navigation = QVNavigationController::sharedInstance();
+    ASSERT_TRUE(QVWaitUntil([&] { return navigation->childWindows().size() == 1; }));
+    QPointer<QVWebContentChildWindow> popup = navigation->childWindows().first();
+
     // Quit from the main player: the page unloads, then the loop ends.
     QElapsedTimer clock;
     clock.start();
@@ -97,6 +106,7 @@ TEST(QVProgram, StartsSignsInAndQuits)
     EXPECT_EQ(status, 0);
     EXPECT_LT(clock.elapsed(), 6000); // the unload limit is 5 s
     EXPECT_EQ(window->webView()->url(), QUrl("about:blank"));
+    EXPECT_TRUE(popup.isNull());
     center->removeObserver(&posted);
 }
 

@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -312,7 +313,7 @@ TEST_F(QVNavigationControllerTest, TypedLocationsKeepTheirScheme)
         downloads = 0;
         window.showLocation(QString(), nullptr);
         window.locationTextField()->setText(c.url);
-        emit window.locationTextField()->returnPressed();
+        QTest::keyClick(window.locationTextField(), Qt::Key_Return);
         EXPECT_EQ(outcome(), c.expected);
         EXPECT_FALSE(window.isVisible());
     }
