@@ -19,7 +19,9 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+
 #include <QWebEngineProfile>
+#include <memory>
 
 namespace {
 
@@ -109,18 +111,22 @@ TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheService)
 }
 
 namespace {
-// A read from a plain page (pop-ups have none of our readers).
+// A read from a plain page (pop-ups have none of our readers). The answer may
+// come after the wait gives up: it must not write into a finished call.
 QString runIn(QWebEnginePage* page, const QString& script)
 {
-    QString result;
-    bool done = false;
+    struct Answer {
+        QString text;
+        bool done = false;
+    };
+    const auto answer = std::make_shared<Answer>();
     QPointer<QWebEnginePage> alive(page);
-    page->runJavaScript(script, [&](const QVariant& value) {
-        result = value.toString();
-        done = true;
+    page->runJavaScript(script, [answer](const QVariant& value) {
+        answer->text = value.toString();
+        answer->done = true;
     });
-    QVWaitUntil([&] { return done || !alive; }, 5000);
-    return result;
+    QVWaitUntil([&] { return answer->done || !alive; }, 5000);
+    return answer->text;
 }
 
 void expectCentredInScreen(QWidget* window)
@@ -158,8 +164,7 @@ TEST_F(QVNavigationControllerPageTest, DISABLED_PopUpsNestStayPlainAndCloseThems
     expectCentredInScreen(second);
 
     // Its links that want a new window leave for http, https and mailto only.
-    for (const char* url :
-        { "file:///etc/passwd", "javascript:alert(1)", "data:text/html,x" })
+    for (const char* url : { "file:///etc/passwd", "javascript:alert(1)", "data:text/html,x" })
         second->decidePolicyForNewWindowAction(QUrl(url));
     EXPECT_TRUE(opened.isEmpty()) << qPrintable(opened.join(' '));
     second->decidePolicyForNewWindowAction(QUrl("mailto:help@quiv.example"));
