@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -48,7 +49,12 @@ protected:
         windows->showCurrentWindow();
         ASSERT_TRUE(QVWaitUntil([&] { return playback->isPlaybackLoaded(); }, 20000));
 
+        // The sign-in page, once its load is over: the first page may show a
+        // sign-in form too, and a command sent while the second one loads is lost.
+        QSignalSpy loaded(page(), &QWebEngineView::loadFinished);
         page()->loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
+        ASSERT_TRUE(
+            QVWaitUntil([&] { return !loaded.isEmpty() && loaded.last().value(0).toBool(); }, 20000, 50));
         ASSERT_TRUE(QVWaitUntil(
             [&] { return page()->javascriptBoolValue("$('.Login_Form').length > 0"); }, 20000, 50));
         page()->executeJavascript(QVDemoService::signInScript());
