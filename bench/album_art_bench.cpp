@@ -5,8 +5,8 @@
 // suggestions ask; the property-list read alone is shown too.
 #include "QVAlbumArtHandler.h"
 #include "QVAudioOutputMonitor.h"
+#include "QVBenchPlayback.h"
 #include "QVBenchStats.h"
-#include "QVQuietPlatform.h"
 #include "QVDemoService.h"
 #include "QVFakeWebView.h"
 #include "QVNotificationCenter.h"
@@ -70,11 +70,8 @@ int main(int argc, char** argv)
     QVNotificationCenter center;
     QVUserDefaults defaults(dir.filePath("Quiv.conf"), &center);
     QVWebNavigationService navigation(&center);
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService playback(QVWebPlaybackService::Services {
-        &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
+    QVBenchPlayback quiet(QVWebPlaybackService::Services { &center, &defaults, &navigation });
+    QVWebPlaybackService& playback = quiet.service;
     // The page only has to name its image server.
     QVFakeWebView page;
     page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]

@@ -3,6 +3,7 @@
 // playing track; (2) measuring six of the header's click-through areas, one
 // page read per area against the title bar's one batched read, side by side;
 // (3) one repaint of the wide mini player.
+#include "QVBenchPlayback.h"
 #include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"
 #include "QVBenchStats.h"
@@ -10,7 +11,6 @@
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerView.h"
 #include "QVMiniPlayerWindow.h"
-#include "QVQuietPlatform.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
 #include "QVTextPushButton.h"
@@ -47,12 +47,8 @@ int main(int argc, char** argv)
     QVBenchServices services;
     if (!services.start())
         return 1;
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService playback(QVWebPlaybackService::Services { &services.center, services.defaults.get(),
-        services.navigation.get(), &signal, nullptr, &output, &sleep });
-    services.navigation->desktopScriptObject()->setPlaybackDelegate(&playback);
+    QVBenchPlayback quiet(services);
+    QVWebPlaybackService& playback = quiet.service;
 
     QVMainPlayerWindow2 main(nullptr, services.navigation.get(), services.defaults.get());
     QVMiniPlayerWindow mini(nullptr, services.defaults.get(), &playback, &services.center);

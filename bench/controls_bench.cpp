@@ -4,6 +4,7 @@
 // batch, side by side in one run; the page round trips each costs; one tick of
 // the loading stripes.
 #include "QVAudioOutputMonitor.h"
+#include "QVBenchPlayback.h"
 #include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"
 #include "QVBenchStats.h"
@@ -14,7 +15,6 @@
 #include "QVFaceplateSliderButtonCell.h"
 #include "QVFaceplateView.h"
 #include "QVMiniPlayerFaceplateController.h"
-#include "QVQuietPlatform.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
@@ -61,12 +61,8 @@ int main(int argc, char** argv)
     QVBenchServices services;
     if (!services.start())
         return 1;
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService playback(QVWebPlaybackService::Services { &services.center, services.defaults.get(),
-        services.navigation.get(), &signal, nullptr, &output, &sleep });
-    services.navigation->desktopScriptObject()->setPlaybackDelegate(&playback);
+    QVBenchPlayback pagePlayback(services);
+    QVWebPlaybackService& playback = pagePlayback.service;
     QVWebView view;
     if (!QVBenchStartPlaying(services, view, playback))
         return 1;
@@ -78,8 +74,9 @@ int main(int argc, char** argv)
     // The faceplates' own service reads the same page through a counter.
     QVCountingWebView counting(&view);
     QVNotificationCenter quiet;
-    QVWebPlaybackService controls(QVWebPlaybackService::Services {
-        &quiet, services.defaults.get(), services.navigation.get(), &signal, nullptr, &output, &sleep });
+    QVBenchPlayback faceplatePlayback(
+        QVWebPlaybackService::Services { &quiet, services.defaults.get(), services.navigation.get() });
+    QVWebPlaybackService& controls = faceplatePlayback.service;
     controls.setWebView(&counting);
     controls.webViewFinishedLoading();
     const QVFaceplateController::Services faceplateServices { &controls, services.navigation.get(), &quiet };

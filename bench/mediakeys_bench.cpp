@@ -4,6 +4,7 @@
 // (a receiver fed through a pipe), with MPRIS's PlayPause as the baseline.
 // Run it under dbus-run-session for the two bus roads.
 #include "QVAppleRemoteListener.h"
+#include "QVBenchPlayback.h"
 #include "QVBenchStats.h"
 #include "QVConstants.h"
 #include "QVDesktopAppDelegate.h"
@@ -11,7 +12,6 @@
 #include "QVFakeWebView.h"
 #include "QVMprisService.h"
 #include "QVNotificationCenter.h"
-#include "QVQuietPlatform.h"
 #include "QVTestEnvironment.h"
 #include "QVUserDefaults.h"
 #include "QVWebNavigationService.h"
@@ -116,17 +116,8 @@ int main(int argc, char** argv)
     QVNotificationCenter center;
     QVUserDefaults defaults(dir.filePath(QStringLiteral("Quiv.conf")), &center);
     QVWebNavigationService navigation(&center);
-    QVQuietSignal signal;
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVWebPlaybackService::Services services;
-    services.notificationCenter = &center;
-    services.userDefaults = &defaults;
-    services.navigationService = &navigation;
-    services.playStateSignal = &signal;
-    services.audioOutput = &output;
-    services.sleepMonitor = &sleep;
-    QVWebPlaybackService playback(services);
+    QVBenchPlayback quiet(QVWebPlaybackService::Services { &center, &defaults, &navigation });
+    QVWebPlaybackService& playback = quiet.service;
     TimingWebView page;
     playback.setWebView(&page);
     playback.webViewFinishedLoading();

@@ -1,7 +1,7 @@
 // The player mirror's full refresh against the demo page (round trips and
 // time), beside the same values read one at a time (the baseline), and how long a play/pause key press takes
 // to reach the listeners as the new state: page command, the page's report, the refresh, the fan-out.
-#include "QVAudioOutputMonitor.h"
+#include "QVBenchPlayback.h"
 #include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"
 #include "QVBenchStats.h"
@@ -10,15 +10,10 @@
 #include "QVDemoService.h"
 #include "QVNotificationCenter.h"
 #include "QVPageCommands.h"
-#include "QVPlayStateSignal.h"
-#include "QVQuietPlatform.h"
-#include "QVSleepMonitor.h"
 #include "QVTestEnvironment.h"
 #include "QVTestWait.h"
 #include "QVTrack.h"
 #include "QVUIConstantsService.h"
-#include "QVUserDefaults.h"
-#include "QVWebNavigationService.h"
 #include "QVWebPlaybackListener.h"
 #include "QVWebPlaybackService.h"
 #include "QVWebView.h"
@@ -64,14 +59,8 @@ int main(int argc, char** argv)
     if (!services.start())
         return 1;
     QVNotificationCenter& center = services.center;
-    QVUserDefaults& defaults = *services.defaults;
-    QVWebNavigationService& navigation = *services.navigation;
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService playback(QVWebPlaybackService::Services {
-        &center, &defaults, &navigation, &signal, nullptr, &output, &sleep });
-    navigation.desktopScriptObject()->setPlaybackDelegate(&playback);
+    QVBenchPlayback quiet(services);
+    QVWebPlaybackService& playback = quiet.service;
     QVWebView view;
     if (!QVBenchStartPlaying(services, view, playback))
         return 1;

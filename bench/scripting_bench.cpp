@@ -1,9 +1,9 @@
 // A property read over our scripting service against the same read over MPRIS,
 // in one run, from a second connection as another program reads them. Needs
 // a session bus: without one it says so and skips.
+#include "QVBenchPlayback.h"
 #include "QVBenchStats.h"
 #include "QVMprisService.h"
-#include "QVQuietPlatform.h"
 #include "QVScriptingService.h"
 #include "QVWebPlaybackService.h"
 
@@ -48,14 +48,8 @@ int main(int argc, char** argv)
         std::printf("skipped: no session bus (run under dbus-run-session)\n");
         return 0;
     }
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService::Services services;
-    services.audioOutput = &output;
-    services.sleepMonitor = &sleep;
-    services.playStateSignal = &signal;
-    QVWebPlaybackService playback(services);
+    QVBenchPlayback quiet;
+    QVWebPlaybackService& playback = quiet.service;
     QVScriptingService scripting(&playback);
     QVMprisService mpris(&playback);
     if (!scripting.registerOn(bus) || !mpris.registerOn(bus))

@@ -3,10 +3,10 @@
 // process (the baseline: everything but the second program's start), in one
 // run. This process is the running copy: it owns the bus name, exports the
 // scripting service and routes on the demo page. Needs a session bus.
+#include "QVBenchPlayback.h"
 #include "QVBenchServices.h"
 #include "QVBenchStats.h"
 #include "QVNavigationController.h"
-#include "QVQuietPlatform.h"
 #include "QVScriptingService.h"
 #include "QVSingleInstance.h"
 #include "QVTestWait.h"
@@ -63,14 +63,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    QVQuietOutput output;
-    QVQuietSleep sleep;
-    QVQuietSignal signal;
-    QVWebPlaybackService::Services playbackServices;
-    playbackServices.audioOutput = &output;
-    playbackServices.sleepMonitor = &sleep;
-    playbackServices.playStateSignal = &signal;
-    QVWebPlaybackService playback(playbackServices);
+    QVBenchPlayback quiet;
+    QVWebPlaybackService& playback = quiet.service;
     QVScriptingService scripting(&playback);
     if (!scripting.registerOn(bus))
         return 1;
@@ -78,7 +72,7 @@ int main(int argc, char** argv)
     QVWindowService windows(QVWindowService::Services {
         services.navigation.get(), &services.center, services.defaults.get(), services.constants.get() });
     QVNavigationController navigation(QVNavigationController::Services { &services.center,
-        services.navigation.get(), services.constants.get(), &windows, [](const QUrl&) { }, false });
+        services.navigation.get(), services.constants.get(), &windows, [](const QUrl&) {}, false });
     QObject::connect(&scripting, &QVScriptingService::openURLRequested, &navigation,
         &QVNavigationController::handleURLLoad);
 
@@ -108,8 +102,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < kRuns; ++i) {
         // Interleaved, so both see the same machine; a new path each time.
         const QString busPath = QStringLiteral("/album/a%1/").arg(1000 + 2 * i);
-        QDBusMessage open = QDBusMessage::createMethodCall(bus.baseService(), "/com/quiv/desktop",
-            "org.freedesktop.Application", "Open");
+        QDBusMessage open = QDBusMessage::createMethodCall(
+            bus.baseService(), "/com/quiv/desktop", "org.freedesktop.Application", "Open");
         open.setArguments({ QStringList { host + busPath }, QVariantMap() });
         clock.start();
         client.asyncCall(open, 5000);
