@@ -1,32 +1,23 @@
-#include "QVApplicationLauncher.h"
-#include "QVConstants.h"
 #include "QVDemoService.h"
-#include "QVTestWait.h"
-#include "QVDesktopAppDelegate.h"
-#include "QVDesktopApplication.h"
-#include "QVInterfaceBuilder.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerView.h"
 #include "QVMiniPlayerWindow.h"
 #include "QVMiniPlayerWindowButtonsView.h"
-#include "QVPushButton.h"
 #include "QVNavigationController.h"
-#include "QVNotificationCenter.h"
-#include "QVTestEnvironment.h"
+#include "QVProgramSession.h"
+#include "QVPushButton.h"
+#include "QVTestWait.h"
 #include "QVWebContentChildWindow.h"
+#include "QVWebView.h"
 #include "QVWindowService.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QPointer>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 
@@ -35,31 +26,15 @@
 // normal layout, and quitting from the main player after the page unloads.
 TEST(QVProgram, StartsSignsInAndQuits)
 {
-    QVDemoService demo;
-    ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-    qputenv("QUIV_USE_LOCALHOST", "1");
-
-    QStringList posted;
-    QVNotificationCenter* center = QVNotificationCenter::defaultCenter();
-    for (const char* name : {QVJavascriptContentInitializedNotification, QVUserDidSignInNotification,
-                             QVUserDidSignOutNotification})
-        center->addObserver(&posted, name, [&](const QVNotification& n) { posted << n.name; });
-
-    auto* application = QVDesktopApplication::instance();
-    QVApplicationLauncher launcher(application);
-    launcher.launch();
-    QVMainPlayerWindow2* window = launcher.builder()->mainPlayerWindow2();
-    ASSERT_TRUE(window);
+    QVProgramSession session;
+    ASSERT_TRUE(session.launchSignedOut());
+    QVMainPlayerWindow2* window = session.window;
     EXPECT_TRUE(window->isVisible());
-
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
-    EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
+    EXPECT_EQ(session.posted.first(), "Quiv_JavascriptContentInitialized");
     EXPECT_FALSE(window->windowCanResize());
     EXPECT_EQ(window->size(), QVMainPlayerWindow2::kLoginSize);
 
-    window->webView()->executeJavascript(QVDemoService::signInScript());
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    ASSERT_TRUE(session.signIn());
     EXPECT_TRUE(window->windowCanResize());
     EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());
     EXPECT_GE(window->height(), QVMainPlayerWindow2::kMinimumSize.height());
@@ -95,19 +70,11 @@ TEST(QVProgram, StartsSignsInAndQuits)
     QPointer<QVWebContentChildWindow> popup = navigation->childWindows().first();
 
     // Quit from the main player: the page unloads, then the loop ends.
-    QElapsedTimer clock;
-    clock.start();
-    QTimer::singleShot(0, application, &QVDesktopApplication::terminate);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, application, [] { QCoreApplication::exit(99); });
-    watchdog.start(15000);
-    const int status = QCoreApplication::exec();
-    EXPECT_EQ(status, 0);
-    EXPECT_LT(clock.elapsed(), 6000); // the unload limit is 5 s
+    qint64 elapsed = 0;
+    EXPECT_EQ(session.quit(&elapsed), 0);
+    EXPECT_LT(elapsed, 6000); // the unload limit is 5 s
     EXPECT_EQ(window->webView()->url(), QUrl("about:blank"));
     EXPECT_TRUE(popup.isNull());
-    center->removeObserver(&posted);
 }
 
 // The installed binary: it comes up against the demo service, its page
@@ -145,10 +112,5 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    QVPrepareTestEnvironment();
-    QVApplicationLauncher::setEngineFlags();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QVDesktopApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quiv"));
-    return RUN_ALL_TESTS();
+    return QVRunProgramTests(argc, argv);
 }

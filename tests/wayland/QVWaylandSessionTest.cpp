@@ -1,12 +1,6 @@
-#include "QVApplicationLauncher.h"
-#include "QVConstants.h"
-#include "QVDemoService.h"
-#include "QVDesktopApplication.h"
-#include "QVInterfaceBuilder.h"
 #include "QVLogCapture.h"
 #include "QVMainPlayerWindow2.h"
-#include "QVNotificationCenter.h"
-#include "QVTestEnvironment.h"
+#include "QVProgramSession.h"
 #include "QVTestWait.h"
 #include "QVWebContentChildWindow.h"
 #include "QVWebView.h"
@@ -16,14 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -60,28 +51,14 @@ bool isExpected(const QString& line)
 TEST(QVWaylandSession, SignsInSwapsOpensAPopUpAndQuits)
 {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
-    QVDemoService demo;
-    ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
-    qputenv("QUIV_DEVELOPER_HOST", demo.hostAndPort().toUtf8());
-    qputenv("QUIV_USE_LOCALHOST", "1");
+    QVProgramSession session;
     const QVLogCapture log;
     previousHandler = qInstallMessageHandler(recordWarnings);
-
-    QStringList posted;
-    QVNotificationCenter* center = QVNotificationCenter::defaultCenter();
-    for (const char* name : { QVJavascriptContentInitializedNotification, QVUserDidSignInNotification,
-             QVUserDidSignOutNotification })
-        center->addObserver(&posted, name, [&](const QVNotification& n) { posted << n.name; });
-
-    auto* application = QVDesktopApplication::instance();
-    QVApplicationLauncher launcher(application);
-    launcher.launch();
-    QVMainPlayerWindow2* window = launcher.builder()->mainPlayerWindow2();
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }, 20000));
+    ASSERT_TRUE(session.launchSignedOut());
+    QVMainPlayerWindow2* window = session.window;
+    QStringList& posted = session.posted;
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
-    window->webView()->executeJavascript(QVDemoService::signInScript());
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
+    ASSERT_TRUE(session.signIn());
 
     // To the mini player and back: one page throughout, still signed in.
     const qsizetype loads = posted.count("Quiv_JavascriptContentInitialized");
@@ -114,16 +91,9 @@ TEST(QVWaylandSession, SignsInSwapsOpensAPopUpAndQuits)
         5000));
 
     // Quit with the pop-up still open: the page unloads, then the loop ends.
-    QElapsedTimer clock;
-    clock.start();
-    QTimer::singleShot(0, application, &QVDesktopApplication::terminate);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, application, [] { QCoreApplication::exit(99); });
-    watchdog.start(15000);
-    EXPECT_EQ(QCoreApplication::exec(), 0);
-    EXPECT_LT(clock.elapsed(), 6000);
-    center->removeObserver(&posted);
+    qint64 elapsed = 0;
+    EXPECT_EQ(session.quit(&elapsed), 0);
+    EXPECT_LT(elapsed, 6000);
     qInstallMessageHandler(previousHandler);
 
     QStringList unexpected;
@@ -146,10 +116,5 @@ int main(int argc, char** argv)
         return 1;
     }
     weston.useForThisProcess();
-    QVPrepareTestEnvironment();
-    QVApplicationLauncher::setEngineFlags();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QVDesktopApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quiv"));
-    return RUN_ALL_TESTS();
+    return QVRunProgramTests(argc, argv);
 }
