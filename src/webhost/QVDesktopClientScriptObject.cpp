@@ -66,11 +66,6 @@ void QVDesktopClientScriptObject::onInitialize()
     _center->postNotificationName(QString::fromLatin1(QVJavascriptContentInitializedNotification));
 }
 
-QVPlayState QVDesktopClientScriptObject::playStateFromPageState(int state)
-{
-    return (state >= -1 && state <= 4) ? QVPlayState(state + 1) : QVPlayStateUnknown;
-}
-
 float QVDesktopClientScriptObject::positionFraction(float position, float duration)
 {
     if (!(duration > 0.0f) || !std::isfinite(duration) || !std::isfinite(position))
@@ -92,9 +87,11 @@ QStringList QVDesktopClientScriptObject::_playerValues(const QStringList& reads,
 
 void QVDesktopClientScriptObject::onPlayStateChanged()
 {
-    const QStringList v = _playerValues({ QStringLiteral("Q.player.playState()") });
-    if (!v.isEmpty() && _playbackDelegate)
-        _playbackDelegate->playbackPlayStateChanged(playStateFromPageState(QVTextValue::intValue(v[0])));
+    // Not read here: the service answers any report with one batched refresh
+    // that reads the state, and a read here would be a second round trip
+    // between a play/pause key and its listeners.
+    if (_playbackDelegate)
+        _playbackDelegate->playbackPlayStateChanged(QVPlayStateUnknown);
 }
 
 void QVDesktopClientScriptObject::onPlayingTrackChanged()

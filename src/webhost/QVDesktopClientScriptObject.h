@@ -58,8 +58,6 @@ public:
     QStringList ignoredDOMClasses();
     QStringList ignoredDOMIDs();
 
-    // The page's raw play state (-1 to 4) as a native one.
-    static QVPlayState playStateFromPageState(int state);
     // position / duration, kept within 0 to 1 (a zero duration gives 0).
     static float positionFraction(float position, float duration);
 

@@ -8,6 +8,7 @@ class QVDesktopPlaybackDelegate
 {
 public:
     virtual ~QVDesktopPlaybackDelegate() = default;
+    // A report only: the state comes as Unknown, the refresh reads it.
     virtual void playbackPlayStateChanged(QVPlayState state) = 0;
     virtual void playbackPlayingTrackChanged() = 0;
     virtual void playbackShuffleChanged(bool shuffle) = 0;
