@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <thread>
@@ -254,13 +253,11 @@ TEST(QVServerConnectionExitTest, DISABLED_SharedPoolAtQuit)
     // then queued for depth 0.
     QCoreApplication::sendPostedEvents();
     QVEventQueue::sharedInstance()->dispatchNow();
-    int cancelled = 0;
+    EXPECT_EQ(QVServerRequest::runningCount(), 0);
+    EXPECT_EQ(QVServerConnection::sharedInstance()->requestCount(), 0);
+    EXPECT_FALSE(QVServerConnection::sharedInstance()->isPumpRunning());
     for (const auto& delegate : delegates)
-        cancelled += delegate->count(Kind::Canceled);
-    std::printf("shared pool after quit: running=%d pool=%d pump=%d cancelled=%d\n",
-        QVServerRequest::runningCount(), QVServerConnection::sharedInstance()->requestCount(),
-        int(QVServerConnection::sharedInstance()->isPumpRunning()), cancelled);
-    std::fflush(stdout);
+        EXPECT_EQ(delegate->count(Kind::Canceled), 1);
 }
 
 TEST(QVServerConnectionExitTest, SharedPoolStopsItsThreadsWhenTheApplicationQuits)
@@ -274,9 +271,7 @@ TEST(QVServerConnectionExitTest, SharedPoolStopsItsThreadsWhenTheApplicationQuit
     const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << errors.toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString() << errors.toStdString();
-    EXPECT_TRUE(
-        output.contains(QStringLiteral("shared pool after quit: running=0 pool=0 pump=0 cancelled=7")))
-        << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
     EXPECT_FALSE(errors.contains(QStringLiteral("QThread: Destroyed while thread"))) << errors.toStdString();
 }
 

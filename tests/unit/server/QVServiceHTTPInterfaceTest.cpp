@@ -35,42 +35,19 @@ QJsonObject dataObject(const QVServiceHTTPInterface::FormCall& call)
     return QJsonDocument::fromJson(call.parameters.value(QStringLiteral("data")).toUtf8()).object();
 }
 
-// The calls as the program makes them: built here, sent by the request pool,
-// answered by the demo service.
-class QVServiceHTTPInterfaceDemoTest : public ::testing::Test
+// Sends one call through `pool`: the answer's body, expected with a 200.
+QByteArray send(QVServerConnection& pool, const QString& url,
+    const std::optional<QVServerRequestParams>& form = std::nullopt)
 {
-protected:
-    struct Answer {
-        int status = 0; // 0: the request failed
-        QByteArray body;
-    };
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(service.start()) << service.errorString().toStdString();
-        api = std::make_unique<QVServiceHTTPInterface>(service.baseUrl());
-    }
-
-    Answer send(const QString& url, const std::optional<QVServerRequestParams>& parameters = std::nullopt)
-    {
-        QVRecordingDelegate delegate;
-        const QVServerRequestIdentifier id = pool.addServerRequest(url, parameters, false, &delegate);
-        EXPECT_TRUE(QVWaitUntil([&] { return delegate.hasEnded(); })) << url.toStdString();
-        delegate.expectWellFormed(id);
-        Answer answer;
-        if (const auto* finished = delegate.first(QVRecordingDelegate::Finished)) {
-            answer.body = finished->data;
-            if (const auto* response = delegate.first(QVRecordingDelegate::Response))
-                answer.status = response->statusCode;
-        }
-        return answer;
-    }
-    Answer send(const QVServiceHTTPInterface::FormCall& call) { return send(call.url, call.parameters); }
-
-    QVDemoService service;
-    QVServerConnection pool;
-    std::unique_ptr<QVServiceHTTPInterface> api;
-};
+    QVRecordingDelegate delegate;
+    const QVServerRequestIdentifier id = pool.addServerRequest(url, form, false, &delegate);
+    EXPECT_TRUE(QVWaitUntil([&] { return delegate.hasEnded(); })) << url.toStdString();
+    delegate.expectWellFormed(id);
+    const auto* response = delegate.first(QVRecordingDelegate::Response);
+    const auto* finished = delegate.first(QVRecordingDelegate::Finished);
+    EXPECT_TRUE(finished && response && response->statusCode == 200) << url.toStdString();
+    return finished ? finished->data : QByteArray();
+}
 
 } // namespace
 
@@ -295,12 +272,18 @@ TEST(QVServiceHTTPInterfaceTest, BulkAddAnswerCountsAndIdentifiers)
     EXPECT_EQ(refused.albums.size(), 1);
 }
 
-TEST_F(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
+// The calls as the program makes them: built here, sent by the request pool,
+// answered by the demo service.
+TEST(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
 {
+    QVDemoService service;
+    ASSERT_TRUE(service.start()) << service.errorString().toStdString();
+    const QVServiceHTTPInterface api(service.baseUrl());
+    QVServerConnection pool;
+
     // An "&" in the query would cut it short if it were not escaped.
-    Answer answer = send(api->groupedSearchSuggestionsURL("Smoke & Brass"));
-    ASSERT_EQ(answer.status, 200);
-    const auto suggestions = QVServiceHTTPInterface::parseSearchSuggestions(answer.body);
+    const auto suggestions = QVServiceHTTPInterface::parseSearchSuggestions(
+        send(pool, api.groupedSearchSuggestionsURL("Smoke & Brass")));
     ASSERT_TRUE(suggestions.top);
     EXPECT_EQ(suggestions.top->value("id").toLongLong(), 108);
     EXPECT_EQ(suggestions.top->value("url"), "/track/t108/");
@@ -310,15 +293,14 @@ TEST_F(QVServiceHTTPInterfaceDemoTest, EveryCallReachesTheServiceIntact)
         = { "Lanterns on the Water", "Pier at Midnight", "Saltwind" };
     library["Mira Okafor"]["Blue Hour Sessions"] = { "Smoke & Brass" };
     library["Nobody; a=b&c+d %41"][QStringLiteral("Ünknown")] = { "x" };
-    answer = send(api->bulkAddToLibraryCall(library));
-    ASSERT_EQ(answer.status, 200) << answer.body.data();
-    const auto matched = QVServiceHTTPInterface::parseBulkAddToLibrary(answer.body);
+    const auto call = api.bulkAddToLibraryCall(library);
+    const auto matched = QVServiceHTTPInterface::parseBulkAddToLibrary(send(pool, call.url, call.parameters));
     EXPECT_TRUE(matched.isValid);
     EXPECT_EQ(matched.found, 4);
     EXPECT_EQ(matched.added, 4);
     EXPECT_EQ(matched.tracks, QVariantList({ qint64(101), qint64(102), qint64(103), qint64(108) }));
     EXPECT_EQ(matched.albums, QVariantList({ qint64(11) }));
 
-    answer = send(api->addToLibraryCompletedCall(matched.albums, matched.tracks));
-    EXPECT_EQ(answer.status, 200) << answer.body.data();
+    const auto done = api.addToLibraryCompletedCall(matched.albums, matched.tracks);
+    send(pool, done.url, done.parameters);
 }
