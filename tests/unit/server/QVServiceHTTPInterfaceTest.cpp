@@ -110,13 +110,10 @@ TEST(QVServiceHTTPInterfaceTest, LibraryNamesTravelAsJsonData)
     EXPECT_EQ(done.value("tracks").toArray().toVariantList(), QVariantList({ 101.0, "t&;=" }));
 }
 
-TEST(QVServiceHTTPInterfaceTest, CrashLogKeepsItsTextUpToTheLimit)
+// Two-byte characters across the limit: the cut falls between characters.
+TEST(QVServiceHTTPInterfaceTest, CrashLogIsCutBetweenCharacters)
 {
     const QVServiceHTTPInterface api(base);
-    const QString log = QStringLiteral("Signal 11 & more; a=b+c %20 ü\n\tframe #1");
-    EXPECT_EQ(api.submitAppLogCall(log).parameters.value("log"), log);
-
-    // Two-byte characters across the limit: the cut falls between characters.
     const QString big = "x" + QString(QVServiceHTTPInterface::maximumLogLength, u'é');
     const QString sent = api.submitAppLogCall(big).parameters.value("log");
     EXPECT_EQ(sent.toUtf8().size(), QVServiceHTTPInterface::maximumLogLength - 1);
