@@ -1,11 +1,13 @@
 #pragma once
 
+#include "QVServerConnection.h"
 #include "QVServerError.h"
 #include "QVServerRequestDelegate.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,19 @@ public:
                 EXPECT_EQ(event.identifier, identifier);
             }
         }
+    }
+
+    // Sends one request through `pool` and waits for its end: the finished
+    // body, or nothing when it failed.
+    static QByteArray fetch(QVServerConnection& pool, const QString& url,
+        const std::optional<QVServerRequestParams>& form = std::nullopt)
+    {
+        QVRecordingDelegate delegate;
+        const QVServerRequestIdentifier identifier = pool.addServerRequest(url, form, true, &delegate);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return delegate.hasEnded(); }, 10000)) << url.toStdString();
+        delegate.expectWellFormed(identifier);
+        const Event* finished = delegate.first(Finished);
+        return finished ? finished->data : QByteArray();
     }
 
 private:

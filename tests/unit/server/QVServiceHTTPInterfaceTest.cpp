@@ -263,16 +263,8 @@ TEST(QVServiceHTTPInterfaceDemoTest, AQueryWithAnAmpersandReachesTheServiceWhole
     QVDemoService service;
     ASSERT_TRUE(service.start()) << service.errorString().toStdString();
     QVServerConnection pool;
-    QVRecordingDelegate answer;
-    const QVServerRequestIdentifier id = pool.addServerRequest(
-        QVServiceHTTPInterface(service.baseUrl()).groupedSearchSuggestionsURL("Smoke & Brass"), std::nullopt,
-        false, &answer);
-    ASSERT_TRUE(QVWaitUntil([&] { return answer.hasEnded(); }));
-    answer.expectWellFormed(id);
-    ASSERT_EQ(answer.count(QVRecordingDelegate::Finished), 1);
-    EXPECT_EQ(answer.first(QVRecordingDelegate::Response)->statusCode, 200);
-    const auto suggestions
-        = QVServiceHTTPInterface::parseSearchSuggestions(answer.first(QVRecordingDelegate::Finished)->data);
+    const auto suggestions = QVServiceHTTPInterface::parseSearchSuggestions(QVRecordingDelegate::fetch(
+        pool, QVServiceHTTPInterface(service.baseUrl()).groupedSearchSuggestionsURL("Smoke & Brass")));
     ASSERT_TRUE(suggestions.top);
     EXPECT_EQ(suggestions.top->value("id").toLongLong(), 108);
     EXPECT_EQ(suggestions.top->value("url"), "/track/t108/");
