@@ -48,26 +48,18 @@ protected:
             return { -1, false };
         return { ended.first().at(0).toInt(), ended.first().at(1).toBool() };
     }
-    QByteArray send(const QString& path, const std::optional<QVServerRequestParams>& form = std::nullopt)
-    {
-        QVRecordingDelegate answer;
-        pool.addServerRequest(demo.baseUrl() + path, form, true, &answer);
-        EXPECT_TRUE(QVWaitUntil([&] { return answer.hasEnded(); }));
-        const auto* finished = answer.first(QVRecordingDelegate::Finished);
-        return finished ? finished->data : QByteArray();
-    }
     QStringList received()
     {
+        const QByteArray answer = QVRecordingDelegate::fetch(pool, demo.baseUrl() + "/api/demo/appLogs");
         QStringList logs;
-        for (const QJsonValue& entry :
-            QJsonDocument::fromJson(send("/api/demo/appLogs")).object().value("logs").toArray())
+        for (const QJsonValue& entry : QJsonDocument::fromJson(answer).object().value("logs").toArray())
             logs.append(entry.toObject().value("appName").toString() + ":"
                 + entry.toObject().value("log").toString());
         return logs;
     }
     void fault(const char* mode, int after = 0)
     {
-        send("/api/demo/control",
+        QVRecordingDelegate::fetch(pool, demo.baseUrl() + "/api/demo/control",
             QVServerRequestParams {
                 { "call", "submitAppLog" }, { "mode", mode }, { "after", QString::number(after) } });
     }

@@ -55,10 +55,8 @@ protected:
     // Makes the demo's probe target fail on purpose ("drop", "hang") or not ("ok").
     void reachability(const char* mode)
     {
-        QVRecordingDelegate answer;
-        pool.addServerRequest(demo.baseUrl() + "/api/demo/control",
-            QVServerRequestParams { { "call", "reachability" }, { "mode", mode } }, true, &answer);
-        ASSERT_TRUE(QVWaitUntil([&] { return answer.hasEnded(); }));
+        QVRecordingDelegate::fetch(pool, demo.baseUrl() + "/api/demo/control",
+            QVServerRequestParams { { "call", "reachability" }, { "mode", mode } });
     }
 
     QVDemoService demo;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "QVServerConnection.h"
 #include "QVServerError.h"
 #include "QVServerRequestDelegate.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -23,70 +25,44 @@ public:
     struct Event {
         Kind kind = Queued;
         QVServerRequestIdentifier identifier = 0;
-        bool onMainThread = false;
-        qint64 atNs = 0; // monotonic clock
         int statusCode = 0;
         qint64 length = 0; // expected length, or raw bytes
-        QString mimeType;
+        QString mimeType {};
         quint32 percentage = 0;
-        QByteArray data;
-        QVServerError error;
-        QVariantMap resumeDictionary;
+        QByteArray data {};
+        QVServerError error {};
+        QVariantMap resumeDictionary {};
+        bool onMainThread = false;
+        qint64 atNs = 0; // monotonic clock
     };
 
     QList<Event> events;
     std::function<void(const Event&)> onEvent;
 
-    void onConnectionQueued(QVServerRequestIdentifier identifier) override
-    {
-        _record(_event(Queued, identifier));
-    }
-    void onConnectionStarted(QVServerRequestIdentifier identifier) override
-    {
-        _record(_event(Started, identifier));
-    }
+    void onConnectionQueued(QVServerRequestIdentifier id) override { _record({ Queued, id }); }
+    void onConnectionStarted(QVServerRequestIdentifier id) override { _record({ Started, id }); }
     void onConnectionReceivedResponse(int statusCode, qint64 expectedLength, const QString& mimeType) override
     {
-        Event event = _event(Response);
-        event.statusCode = statusCode;
-        event.length = expectedLength;
-        event.mimeType = mimeType;
-        _record(event);
+        _record(
+            { .kind = Response, .statusCode = statusCode, .length = expectedLength, .mimeType = mimeType });
     }
     void onConnectionProgress(quint32 percentage) override
     {
-        Event event = _event(Progress);
-        event.percentage = percentage;
-        _record(event);
+        _record({ .kind = Progress, .percentage = percentage });
     }
-    void onConnectionRawProgress(qint64 bytesReceived) override
+    void onConnectionRawProgress(qint64 bytes) override { _record({ .kind = RawProgress, .length = bytes }); }
+    void onConnectionFinished(QVServerRequestIdentifier id, const QByteArray& data) override
     {
-        Event event = _event(RawProgress);
-        event.length = bytesReceived;
-        _record(event);
+        _record({ .kind = Finished, .identifier = id, .data = data });
     }
-    void onConnectionFinished(QVServerRequestIdentifier identifier, const QByteArray& data) override
+    void onConnectionFailed(QVServerRequestIdentifier id, const QVServerError& error) override
     {
-        Event event = _event(Finished, identifier);
-        event.data = data;
-        _record(event);
+        _record({ .kind = Failed, .identifier = id, .error = error });
     }
-    void onConnectionFailed(QVServerRequestIdentifier identifier, const QVServerError& error) override
+    void onConnectionCanceled(QVServerRequestIdentifier id) override { _record({ Canceled, id }); }
+    void onConnectionPaused(QVServerRequestIdentifier id, const QVariantMap& resume) override
     {
-        Event event = _event(Failed, identifier);
-        event.error = error;
-        _record(event);
-    }
-    void onConnectionCanceled(QVServerRequestIdentifier identifier) override
-    {
-        _record(_event(Canceled, identifier));
-    }
-    void onConnectionPaused(
-        QVServerRequestIdentifier identifier, const QVariantMap& resumeDictionary) override
-    {
-        Event event = _event(Paused, identifier);
-        event.resumeDictionary = resumeDictionary;
-        _record(event);
+        _record({ .kind = Paused, .identifier = id, .resumeDictionary = resume });
     }
 
     int count(Kind kind) const
@@ -96,11 +72,9 @@ public:
     }
     const Event* first(Kind kind) const
     {
-        for (const Event& event : events) {
-            if (event.kind == kind)
-                return &event;
-        }
-        return nullptr;
+        const auto found
+            = std::find_if(events.cbegin(), events.cend(), [kind](const Event& e) { return e.kind == kind; });
+        return found == events.cend() ? nullptr : &*found;
     }
     int finals() const { return count(Finished) + count(Failed) + count(Canceled) + count(Paused); }
     bool hasEnded() const { return finals() > 0; }
@@ -113,47 +87,42 @@ public:
     {
         ASSERT_FALSE(events.isEmpty());
         EXPECT_EQ(events.first().kind, Queued);
+        EXPECT_EQ(count(Queued), 1);
         EXPECT_EQ(finals(), 1);
-        int stage = 0; // 0 queued, 1 started, 2 response, 3 final
-        for (qsizetype i = 0; i < events.size(); ++i) {
-            const Event& event = events.at(i);
+        EXPECT_GE(events.last().kind, Finished) << "a callback after the final one";
+        EXPECT_LE(count(Response), count(Started)) << "a response before the start, or twice";
+        EXPECT_LE(count(Started), 1);
+        if (count(Progress) + count(RawProgress) > 0) {
+            EXPECT_EQ(count(Response), 1) << "progress outside the transfer";
+        }
+        int lastRank = 0; // queued, started, response, progress, final
+        for (const Event& event : events) {
+            const int rank = std::min<int>(event.kind, Progress) + (event.kind >= Finished ? 1 : 0);
+            EXPECT_GE(rank, lastRank) << "callback " << int(event.kind) << " out of order";
+            lastRank = rank;
             if (event.kind != Queued) { // the pushing thread's
                 EXPECT_TRUE(event.onMainThread) << "callback " << int(event.kind) << " off the main thread";
             }
-            if (event.kind != Response && event.kind != Progress && event.kind != RawProgress) {
+            if (event.kind < Response || event.kind >= Finished) { // those that carry one
                 EXPECT_EQ(event.identifier, identifier);
-            }
-            switch (event.kind) {
-            case Queued:
-                EXPECT_EQ(i, 0);
-                break;
-            case Started:
-                EXPECT_EQ(stage, 0) << "started twice or late";
-                stage = 1;
-                break;
-            case Response:
-                EXPECT_EQ(stage, 1) << "response before start, or twice";
-                stage = 2;
-                break;
-            case Progress:
-            case RawProgress:
-                EXPECT_EQ(stage, 2) << "progress outside the transfer";
-                break;
-            default:
-                EXPECT_EQ(i, events.size() - 1) << "a callback after the final one";
-                stage = 3;
             }
         }
     }
 
-private:
-    static Event _event(Kind kind, QVServerRequestIdentifier identifier = 0)
+    // Sends one request through `pool` and waits for its end: the finished
+    // body, or nothing when it failed.
+    static QByteArray fetch(QVServerConnection& pool, const QString& url,
+        const std::optional<QVServerRequestParams>& form = std::nullopt)
     {
-        Event event;
-        event.kind = kind;
-        event.identifier = identifier;
-        return event;
+        QVRecordingDelegate delegate;
+        const QVServerRequestIdentifier identifier = pool.addServerRequest(url, form, true, &delegate);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return delegate.hasEnded(); }, 10000)) << url.toStdString();
+        delegate.expectWellFormed(identifier);
+        const Event* finished = delegate.first(Finished);
+        return finished ? finished->data : QByteArray();
     }
+
+private:
     void _record(Event event)
     {
         event.onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();

@@ -1,38 +1,15 @@
 #include "QVTestHttpServer.h"
 
-#include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-constexpr qsizetype maximumHeaderBytes = 64 * 1024;
 constexpr qsizetype maximumRequestBody = 4 * 1024 * 1024;
 constexpr qsizetype maximumAnswerBody = 16 * 1024 * 1024;
-
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 206:
-        return "Partial Content";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 416:
-        return "Range Not Satisfiable";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
 
 } // namespace
 
@@ -40,50 +17,39 @@ struct QVTestHttpServer::Exchange {
     QTcpSocket* socket = nullptr;
     QTimer* timer = nullptr;
     QByteArray buffer;
-    bool parsed = false;
-    bool answering = false; // counted in _active until done
-    bool done = false;
+    qsizetype requestIndex = -1; // set once the request is whole
+    bool answering = false; // counted in _active until written or dropped
     QByteArray body;
     qsizetype sent = 0;
     qsizetype sendLimit = 0; // bytes of body to send before closing
     int chunk = 0;
     int interval = 0;
-    qsizetype requestIndex = -1;
 };
 
 QVTestHttpServer::QVTestHttpServer(QObject* parent)
     : QObject(parent)
 {
-    QObject::connect(&_server, &QTcpServer::newConnection, this, [this] { _accept(); });
+    connect(&_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = _server.nextPendingConnection()) {
+            auto* exchange = new Exchange;
+            exchange->socket = socket;
+            exchange->timer = new QTimer(socket);
+            exchange->timer->setSingleShot(true);
+            _exchanges.append(exchange);
+            connect(socket, &QTcpSocket::readyRead, this, [this, exchange] { _read(exchange); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, exchange] { _dropped(exchange); });
+        }
+    });
 }
 
 QVTestHttpServer::~QVTestHttpServer()
 {
-    const QList<Exchange*> exchanges = _exchanges;
-    _exchanges.clear();
-    for (Exchange* exchange : exchanges) {
+    for (Exchange* exchange : std::exchange(_exchanges, {})) {
         exchange->socket->disconnect(this);
-        exchange->timer->stop();
         exchange->socket->abort();
-        delete exchange->socket;
+        delete exchange->socket; // and its timer
         delete exchange;
     }
-}
-
-bool QVTestHttpServer::listen()
-{
-    return _server.listen(QHostAddress::LocalHost, 0);
-}
-
-QString QVTestHttpServer::url(const QString& pathAndQuery) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery);
-}
-
-int QVTestHttpServer::requestCountWithId(const QString& id) const
-{
-    return int(std::count_if(_requests.cbegin(), _requests.cend(),
-        [&](const Request& request) { return request.query.queryItemValue(QStringLiteral("id")) == id; }));
 }
 
 QByteArray QVTestHttpServer::pattern(qsizetype size)
@@ -98,35 +64,15 @@ quint16 QVTestHttpServer::closedPort()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
-void QVTestHttpServer::_accept()
-{
-    while (QTcpSocket* socket = _server.nextPendingConnection()) {
-        auto* exchange = new Exchange;
-        exchange->socket = socket;
-        exchange->timer = new QTimer(socket);
-        exchange->timer->setSingleShot(true);
-        _exchanges.append(exchange);
-        QObject::connect(socket, &QTcpSocket::readyRead, this, [this, exchange] { _read(exchange); });
-        QObject::connect(socket, &QTcpSocket::disconnected, this, [this, exchange] { _dropped(exchange); });
-    }
+    return probe.serverPort(); // released as it goes
 }
 
 void QVTestHttpServer::_read(Exchange* exchange)
 {
     exchange->buffer += exchange->socket->readAll();
-    if (exchange->parsed)
-        return;
     const qsizetype headerEnd = exchange->buffer.indexOf("\r\n\r\n");
-    if (headerEnd < 0) {
-        if (exchange->buffer.size() > maximumHeaderBytes)
-            exchange->socket->abort();
+    if (exchange->requestIndex >= 0 || headerEnd < 0)
         return;
-    }
     Request request;
     const QList<QByteArray> lines = exchange->buffer.left(headerEnd).split('\n');
     const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
@@ -136,11 +82,10 @@ void QVTestHttpServer::_read(Exchange* exchange)
     request.path = QString::fromLatin1(question < 0 ? target : target.left(question));
     if (question >= 0)
         request.query = QUrlQuery(QString::fromLatin1(target.mid(question + 1)));
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
+    for (const QByteArray& line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
         if (colon > 0)
-            request.headers.insert(
-                lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+            request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
     }
     const qsizetype bodyLength = request.headers.value("content-length", "0").toLongLong();
     if (bodyLength < 0 || bodyLength > maximumRequestBody) {
@@ -150,106 +95,73 @@ void QVTestHttpServer::_read(Exchange* exchange)
     if (exchange->buffer.size() < headerEnd + 4 + bodyLength)
         return; // the rest of the body is still on its way
     request.body = exchange->buffer.mid(headerEnd + 4, bodyLength);
-    exchange->parsed = true;
     _requests.append(request);
     exchange->requestIndex = _requests.size() - 1;
     exchange->answering = true;
     _peakActive = std::max(_peakActive, ++_active);
-
-    const int hold = request.query.queryItemValue(QStringLiteral("hold")).toInt();
-    if (hold > 0) {
-        QObject::connect(
-            exchange->timer, &QTimer::timeout, this, [this, exchange] { _answer(exchange); },
-            Qt::SingleShotConnection);
-        exchange->timer->start(hold);
-    } else {
-        _answer(exchange);
-    }
+    connect(
+        exchange->timer, &QTimer::timeout, this, [this, exchange] { _answer(exchange); },
+        Qt::SingleShotConnection);
+    exchange->timer->start(request.query.queryItemValue(QStringLiteral("hold")).toInt());
 }
 
 void QVTestHttpServer::_answer(Exchange* exchange)
 {
-    const Request request = _requests.at(exchange->requestIndex);
+    const Request& request = _requests.at(exchange->requestIndex);
     const auto option = [&](const char* name) { return request.query.queryItemValue(QLatin1String(name)); };
-
-    if (request.path == QLatin1String("/echo")) {
-        _startBody(exchange, 200, { "Content-Type: text/plain" }, request.body);
-        return;
+    if (request.path == "/echo")
+        return _send(exchange, 200, {}, request.body);
+    if (request.path == "/redirect" || request.path == "/loop") {
+        const QString to = request.path == "/loop"
+            ? request.path
+            : request.query.queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded);
+        return _send(exchange, 302, { "Location: " + to.toUtf8() }, "moved");
     }
-    if (request.path == QLatin1String("/redirect")) {
-        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: " + request.query.queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded).toUtf8() }, "moved");
-        return;
-    }
-    if (request.path == QLatin1String("/loop")) {
-        _startBody(exchange, 302, { "Content-Type: text/plain", "Location: /loop" }, "moved");
-        return;
-    }
-    if (request.path != QLatin1String("/bytes")) {
-        _startBody(exchange, 404, { "Content-Type: text/plain" }, "no such route");
-        return;
-    }
+    if (request.path != "/bytes")
+        return _send(exchange, 404, {}, "no such route");
 
     const qsizetype size = std::clamp<qsizetype>(option("size").toLongLong(), 0, maximumAnswerBody);
     const QByteArray all = pattern(size);
-    const int status = option("status").isEmpty() ? 200 : option("status").toInt();
-    const QByteArray type
-        = option("type").isEmpty() ? QByteArray("application/octet-stream") : option("type").toLatin1();
-    const bool ranges = option("ranges") == QLatin1String("1") || option("badresume") == QLatin1String("1")
-        || option("ignorerange") == QLatin1String("1");
     exchange->chunk = option("chunk").toInt();
     exchange->interval = option("interval").toInt();
-
-    QList<QByteArray> headers { "Content-Type: " + type };
-    if (ranges)
+    const bool badResume = option("badresume") == "1";
+    const bool ranges = badResume || option("ranges") == "1";
+    QList<QByteArray> headers { "Content-Type: application/octet-stream" };
+    if (ranges || option("ignorerange") == "1")
         headers << "Accept-Ranges: bytes";
-
     const QByteArray range = request.headers.value("range");
-    if (ranges && range.startsWith("bytes=") && option("ignorerange") != QLatin1String("1")) {
-        if (option("badresume") == QLatin1String("1")) {
-            headers << "Content-Length: " + QByteArray::number(size)
-                    << "Content-Range: bytes 0-" + QByteArray::number(size - 1) + "/"
-                    + QByteArray::number(size);
-            _startBody(exchange, 206, headers, all);
-            return;
-        }
+    if (ranges && range.startsWith("bytes=")) {
         const QList<QByteArray> bounds = range.mid(6).split('-');
-        bool ok = false;
-        const qsizetype first = bounds.value(0).toLongLong(&ok);
-        qsizetype last = bounds.value(1).isEmpty() ? size - 1 : bounds.value(1).toLongLong();
-        last = std::min(last, size - 1);
-        if (!ok || first < 0 || first > last) {
-            _startBody(exchange, 416, { "Content-Range: bytes */" + QByteArray::number(size) }, QByteArray());
-            return;
-        }
+        const qsizetype first = badResume ? 0 : bounds.value(0).toLongLong();
+        const qsizetype last = badResume || bounds.value(1).isEmpty()
+            ? size - 1
+            : std::min(bounds.value(1).toLongLong(), size - 1);
+        if (first < 0 || first > last)
+            return _send(exchange, 416, {}, {});
         headers << "Content-Length: " + QByteArray::number(last - first + 1)
                 << "Content-Range: bytes " + QByteArray::number(first) + "-" + QByteArray::number(last) + "/"
                 + QByteArray::number(size);
-        _startBody(exchange, 206, headers, all.mid(first, last - first + 1));
-        return;
+        return _send(exchange, 206, headers, all.mid(first, last - first + 1));
     }
-
-    if (option("nolength") != QLatin1String("1"))
+    if (option("nolength") != "1")
         headers << "Content-Length: " + QByteArray::number(size);
-    _startBody(exchange, status, headers, all);
+    _send(exchange, option("status").isEmpty() ? 200 : option("status").toInt(), headers, all);
     if (!option("cut").isEmpty())
         exchange->sendLimit = std::min<qsizetype>(option("cut").toLongLong(), size);
 }
 
-void QVTestHttpServer::_startBody(
+void QVTestHttpServer::_send(
     Exchange* exchange, int status, const QList<QByteArray>& headers, const QByteArray& body)
 {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " " + reasonPhrase(status) + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
     for (const QByteArray& header : headers)
         head += header + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    exchange->socket->write(head);
+    exchange->socket->write(head + "Connection: close\r\n\r\n");
     exchange->body = body;
     exchange->sendLimit = body.size();
-    exchange->sent = 0;
-    // The first piece goes out from the event loop, after the caller has had
-    // its say about the limit.
-    exchange->timer->disconnect(this);
-    QObject::connect(exchange->timer, &QTimer::timeout, this, [this, exchange] { _sendNextChunk(exchange); });
+    // The body goes out from the event loop, after the caller has had its say
+    // about the limit.
+    connect(exchange->timer, &QTimer::timeout, this, [this, exchange] { _sendNextChunk(exchange); });
     exchange->timer->start(0);
 }
 
@@ -257,27 +169,16 @@ void QVTestHttpServer::_sendNextChunk(Exchange* exchange)
 {
     const qsizetype remaining = exchange->sendLimit - exchange->sent;
     const qsizetype piece = exchange->chunk > 0 ? std::min<qsizetype>(exchange->chunk, remaining) : remaining;
-    if (piece > 0) {
-        exchange->socket->write(exchange->body.mid(exchange->sent, piece));
-        exchange->socket->flush();
-        exchange->sent += piece;
-    }
+    exchange->socket->write(exchange->body.mid(exchange->sent, piece));
+    exchange->socket->flush();
+    exchange->sent += piece;
     if (exchange->sent < exchange->sendLimit) {
         exchange->timer->start(exchange->interval);
         return;
     }
-    _endAnswer(exchange);
-}
-
-void QVTestHttpServer::_endAnswer(Exchange* exchange)
-{
-    exchange->done = true;
-    if (exchange->answering) {
-        exchange->answering = false;
-        --_active;
-    }
-    // Sends what is buffered, then closes; "disconnected" may come at once.
-    exchange->socket->disconnectFromHost();
+    exchange->answering = false;
+    --_active;
+    exchange->socket->disconnectFromHost(); // sends what is buffered; "disconnected" may come at once
 }
 
 void QVTestHttpServer::_dropped(Exchange* exchange)
@@ -285,7 +186,6 @@ void QVTestHttpServer::_dropped(Exchange* exchange)
     if (!_exchanges.removeOne(exchange))
         return;
     if (exchange->answering) {
-        exchange->answering = false;
         --_active;
         ++_clientAborts;
     }
