@@ -88,6 +88,9 @@ QVWebView::QVWebView(QWidget* parent, QWebEngineProfile* profile)
     _updateInjectedScript();
 
     connect(this, &QWebEngineView::loadFinished, this, &QVWebView::_enqueueLoadFinished);
+    // Once a load ends or commits, the document's own address tells again.
+    connect(this, &QWebEngineView::loadFinished, this, [this] { _leavingService = false; });
+    connect(this, &QWebEngineView::urlChanged, this, [this] { _leavingService = false; });
     // Alerts held back during a read are shown once every read has ended.
     connect(QVEventQueue::sharedInstance(), &QVEventQueue::waitsEnded, _page, &QVWebPage::showDeferredAlerts);
     connect(_page, &QWebEnginePage::renderProcessTerminated, this,
@@ -150,7 +153,7 @@ QString QVWebView::evaluate(const QString& script)
 void QVWebView::executeJavascript(const QString& script)
 {
     // Another document has none of the service's objects: nothing to command.
-    if (!isServiceURL(url()))
+    if (!isServiceURL(url()) || _leavingService)
         return;
     // No wait: a command needs no answer, and the engine keeps the order.
     _page->runJavaScript(script, QWebEngineScript::MainWorld);
@@ -182,7 +185,7 @@ QStringList QVWebView::evaluateBatch(const QStringList& expressions)
 
 QVariant QVWebView::_runAndWait(const QString& script)
 {
-    if (!isServiceURL(url()))
+    if (!isServiceURL(url()) || _leavingService)
         return {};
     if (_unresponsive) {
         // One cheap question at a time tells us when the page is back.
@@ -223,6 +226,7 @@ QVariant QVWebView::_runAndWait(const QString& script)
         limit.setSingleShot(true);
         limit.setTimerType(Qt::PreciseTimer);
         connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(this, &QVWebView::leavingServiceDocument, &loop, &QEventLoop::quit);
         limit.start(_evaluationTimeout);
         QVEventQueue::beginWait();
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -230,6 +234,9 @@ QVariant QVWebView::_runAndWait(const QString& script)
     }
     pending->loop = nullptr;
 
+    // Unloaded while we waited: no answer, and no fault of the page's.
+    if (!pending->done && self && self->_leavingService)
+        return {};
     if (!pending->done) {
         QVLog("[WARNING] Script did not answer within %d ms: %s", _evaluationTimeout,
             qPrintable(script.left(120)));
@@ -287,6 +294,11 @@ void QVWebView::setCustomUserAgent(const QString& userAgent)
 
 void QVWebView::loadURL(const QUrl& url)
 {
+    // The service's document is on its way out (the unload at quit): a read
+    // sent now may never be answered, and a command would reach the next one.
+    _leavingService = !isServiceURL(url);
+    if (_leavingService)
+        emit leavingServiceDocument();
     load(url);
 }
 

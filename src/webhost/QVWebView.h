@@ -74,6 +74,9 @@ signals:
     void pageLoadFinished(bool ok);
     // The renderer is gone (crash, out of memory, killed); the view is blank.
     void renderProcessDied();
+    // A native load is taking the view away from the service's document:
+    // reads still waiting on it end with no answer.
+    void leavingServiceDocument();
 
 private:
     friend class QVPageCallReceiver;
@@ -97,6 +100,7 @@ private:
     int _evaluationTimeout = 2000;
     bool _unresponsive = false;
     bool _probeOutstanding = false;
+    bool _leavingService = false;
     QUrl _serviceURL;
     QString _injectedOrigin;
     QString _defaultUserAgent;
