@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QPainter>
-#include <QTest>
 
 using namespace QVControlsTest;
 

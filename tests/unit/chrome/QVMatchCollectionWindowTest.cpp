@@ -6,13 +6,11 @@
 #include "QVTestDefaults.h"
 #include "QVTestWait.h"
 #include "QVTextPushButton.h"
-#include "QVUserDefaults.h"
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>

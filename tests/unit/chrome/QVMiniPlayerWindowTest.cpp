@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

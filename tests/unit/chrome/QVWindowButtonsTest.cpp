@@ -2,7 +2,6 @@
 #include "QVConstants.h"
 #include "QVFakeWebView.h"
 #include "QVFloatingTitlebarView.h"
-#include "QVImage.h"
 #include "QVMiniPlayerWindowButtonsView.h"
 #include "QVNotificationCenter.h"
 #include "QVPushButton.h"

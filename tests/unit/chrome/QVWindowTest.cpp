@@ -24,12 +24,6 @@ using namespace QVControlsTest;
 
 namespace {
 
-void button(QWidget* target, QEvent::Type type, Qt::MouseButton which)
-{
-    QMouseEvent event(type, QPointF(5, 5), QPointF(5, 5), which, which, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
 void scroll(QWidget* target, QPoint pixels, Qt::ScrollPhase phase)
 {
     QWheelEvent event(QPointF(50, 50), QPointF(50, 50), pixels, pixels * 8 / 15, Qt::NoButton, Qt::NoModifier,
@@ -245,26 +239,26 @@ TEST_F(QVWindowTest, BackAndForwardMouseButtonsNavigateTheWebView)
     auto* child = new QWidget(window->contentView());
     activate(window.get());
 
-    button(child, QEvent::MouseButtonPress, Qt::BackButton);
-    button(child, QEvent::MouseButtonRelease, Qt::BackButton);
-    button(view, QEvent::MouseButtonPress, Qt::ForwardButton);
-    button(view, QEvent::MouseButtonDblClick, Qt::ForwardButton);
+    mouse(child, QEvent::MouseButtonPress, QPointF(5, 5), Qt::BackButton);
+    mouse(child, QEvent::MouseButtonRelease, QPointF(5, 5), Qt::BackButton);
+    mouse(view, QEvent::MouseButtonPress, QPointF(5, 5), Qt::ForwardButton);
+    mouse(view, QEvent::MouseButtonDblClick, QPointF(5, 5), Qt::ForwardButton);
     EXPECT_EQ(page->actions,
         QList<QWebEnginePage::WebAction>(
             { QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Forward }));
 
     // Other buttons and other windows are left alone; so is a window that does not navigate.
     QWidget elsewhere;
-    button(&elsewhere, QEvent::MouseButtonPress, Qt::BackButton);
-    button(child, QEvent::MouseButtonPress, Qt::MiddleButton);
+    mouse(&elsewhere, QEvent::MouseButtonPress, QPointF(5, 5), Qt::BackButton);
+    mouse(child, QEvent::MouseButtonPress, QPointF(5, 5), Qt::MiddleButton);
     window->navigates = false;
-    button(child, QEvent::MouseButtonPress, Qt::BackButton);
+    mouse(child, QEvent::MouseButtonPress, QPointF(5, 5), Qt::BackButton);
     EXPECT_EQ(page->actions.size(), 3);
 
     // The view going away leaves navigation a no-op.
     window->navigates = true;
     delete view;
-    button(child, QEvent::MouseButtonPress, Qt::BackButton);
+    mouse(child, QEvent::MouseButtonPress, QPointF(5, 5), Qt::BackButton);
     EXPECT_EQ(window->backs, 2);
 }
 
