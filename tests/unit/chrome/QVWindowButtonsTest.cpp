@@ -5,6 +5,7 @@
 #include "QVMiniPlayerWindowButtonsView.h"
 #include "QVNotificationCenter.h"
 #include "QVPushButton.h"
+#include "QVTitlebarVisorView.h"
 #include "QVTrafficLightView.h"
 
 #include <gtest/gtest.h>
@@ -226,4 +227,19 @@ TEST(QVFloatingTitlebarParseTest, AnswersAreReadStrictly)
     EXPECT_EQ(QVFloatingTitlebarView::parseIgnoredWebRects(hundreds, 1, bounds).size(),
         QVFloatingTitlebarView::kMaxIgnoredRects);
     EXPECT_TRUE(QVFloatingTitlebarView::parseIgnoredWebRects(QString(100000, '['), 1, bounds).isEmpty());
+}
+
+// The page's header colour while loading, in rounded top corners; a colour the
+// page did not give (or gave unparsable) draws nothing.
+TEST(QVTitlebarVisorViewTest, DrawsThePageColourWhileLoadingAndNothingWithoutOne)
+{
+    QVTitlebarVisorView visor;
+    visor.resize(200, QVTitlebarVisorView::kHeight);
+    visor.setShouldDrawLoadingImage(true);
+    visor.setColor(QColor(0x12, 0x34, 0x56));
+    const QImage image = snapshot(&visor);
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+    EXPECT_TRUE(sameRgb(image.pixelColor(100, 2), QColor(0x12, 0x34, 0x56)));
+    visor.setColor(QColor());
+    EXPECT_EQ(pixel(&visor, QPoint(100, 2)).alpha(), 0);
 }
