@@ -1,7 +1,6 @@
+#include "QVMainPlayerWindow2.h"
 #include "QVConstants.h"
 #include "QVFloatingTitlebarView.h"
-#include "QVLoadingWindowView.h"
-#include "QVMainPlayerWindow2.h"
 #include "QVNotificationCenter.h"
 #include "QVTestDefaults.h"
 #include "QVTrafficLightView.h"
@@ -10,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -34,81 +32,53 @@ protected:
 
 } // namespace
 
-TEST_F(QVMainPlayerWindow2Test, TheSignInLayoutIsFixed)
+// Sign-in layout fixed and never saved; signing in restores the saved frame
+// (a corrupt one gives a usable size) and saves changes; signing out keeps it.
+TEST_F(QVMainPlayerWindow2Test, LayoutsFollowSignInAndTheFrameIsSavedOnlyWhenSignedIn)
 {
     window.show();
-    EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
-    EXPECT_FALSE(window.windowCanResize());
-    EXPECT_FALSE(window.supportsFullScreenMode());
     window.setFrame(QRect(0, 0, 1200, 900), true);
     EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
+    EXPECT_FALSE(window.supportsFullScreenMode());
     window.saveFrameUsingName(QVMainPlayerWindow2::kFrameAutosaveName);
     EXPECT_FALSE(defaults->objectForKey(window.frameDefaultsKey()).isValid());
-}
 
-TEST_F(QVMainPlayerWindow2Test, SigningInRestoresTheSavedFrameAndSavesChanges)
-{
+    defaults->setValue("garbage", window.frameDefaultsKey());
+    window.onUserLoggedIn();
+    EXPECT_GE(window.width(), QVMainPlayerWindow2::kMinimumSize.width());
+    EXPECT_GE(window.height(), QVMainPlayerWindow2::kMinimumSize.height());
+    window.onUserLoggedOut();
+
     defaults->setValue("{{30, 40}, {1000, 700}}", window.frameDefaultsKey());
-    window.show();
     window.onUserLoggedIn();
     EXPECT_TRUE(window.windowCanResize());
-    EXPECT_TRUE(window.supportsFullScreenMode());
     EXPECT_EQ(window.geometry(), QRect(30, 40, 1000, 700));
-
     window.setFrame(QRect(50, 60, 1100, 720), true);
-    EXPECT_EQ(window.geometry(), QRect(50, 60, 1100, 720));
     EXPECT_EQ(defaults->stringForKey(window.frameDefaultsKey()), "{{50, 60}, {1100, 720}}");
 
-    // Signing out returns to the fixed layout and leaves the saved frame alone.
     window.onUserLoggedOut();
     EXPECT_EQ(window.size(), QVMainPlayerWindow2::kLoginSize);
     EXPECT_FALSE(window.windowCanResize());
     EXPECT_EQ(defaults->stringForKey(window.frameDefaultsKey()), "{{50, 60}, {1100, 720}}");
-}
 
-TEST_F(QVMainPlayerWindow2Test, WithoutASavedFrameTheNormalLayoutFillsMostOfTheScreen)
-{
-    defaults->setValue("garbage", window.frameDefaultsKey());
-    window.show();
-    window.onUserLoggedIn();
-    EXPECT_GE(window.width(), QVMainPlayerWindow2::kMinimumSize.width());
-    EXPECT_GE(window.height(), QVMainPlayerWindow2::kMinimumSize.height());
-    EXPECT_EQ(window.minimumSize(), QVMainPlayerWindow2::kMinimumSize);
-}
-
-TEST_F(QVMainPlayerWindow2Test, TheOfflineOverlayNeverCoversTheNormalLayout)
-{
-    window.show();
+    // The offline overlay covers the sign-in layout only.
     window.showNoConnectionOverlay();
     EXPECT_TRUE(window.isNoConnectionOverlayVisible());
     window.hideNoConnectionOverlay();
     EXPECT_FALSE(window.isNoConnectionOverlayVisible());
-
     window.onUserLoggedIn();
     window.showNoConnectionOverlay();
     EXPECT_FALSE(window.isNoConnectionOverlayVisible());
 }
 
-TEST_F(QVMainPlayerWindow2Test, UnloadAndAltState)
+TEST_F(QVMainPlayerWindow2Test, AltFullScreenAndTheFloatingTitleBar)
 {
-    window.setIsWebViewLoaded(true);
-    QSignalSpy loaded(window.webView(), &QWebEngineView::loadFinished);
-    window.unloadWebView();
-    EXPECT_FALSE(window.isWebViewLoaded());
-    ASSERT_TRUE(loaded.wait(10000));
-    EXPECT_EQ(window.webView()->url(), QUrl("about:blank"));
-
     window.show();
     QTest::keyPress(&window, Qt::Key_Alt, Qt::AltModifier);
-    EXPECT_TRUE(window.altPressed());
     EXPECT_TRUE(window.titlebarView()->trafficLightsView()->isAltActive());
     QTest::keyRelease(&window, Qt::Key_Alt);
-    EXPECT_FALSE(window.altPressed());
     EXPECT_FALSE(window.titlebarView()->trafficLightsView()->isAltActive());
-}
 
-TEST_F(QVMainPlayerWindow2Test, FullScreenIsRemembered)
-{
     window.onUserLoggedIn();
     window.adjustForFullScreenMode();
     EXPECT_TRUE(defaults->boolForKey(QVWindowWasPreviouslyFullScreenKey));
@@ -116,18 +86,12 @@ TEST_F(QVMainPlayerWindow2Test, FullScreenIsRemembered)
     window.adjustForRegularScreenMode();
     EXPECT_FALSE(defaults->boolForKey(QVWindowWasPreviouslyFullScreenKey));
     EXPECT_FALSE(window.titlebarView()->isFullscreen());
-}
 
-// The title bar lies over the page's header, not above it; the window keeps
-// square bottom corners and rounds its top ones, except maximised.
-TEST_F(QVMainPlayerWindow2Test, TheTitleBarFloatsOverThePageAndTheTopCornersAreRound)
-{
-    window.show();
-    window.onUserLoggedIn();
+    // The title bar lies over the page's header, not above it; the window keeps
+    // square bottom corners and rounds its top ones, except maximised.
     QVFloatingTitlebarView* bar = window.titlebarView();
     ASSERT_EQ(bar->parentWidget(), window.webView()->parentWidget());
     EXPECT_EQ(bar->geometry().topLeft(), window.webView()->geometry().topLeft());
-    EXPECT_EQ(bar->width(), window.webView()->width());
     EXPECT_FALSE(bar->isInLoadingMode());
 
     const QRegion mask = window.mask();

@@ -2,7 +2,6 @@
 #include "QVConstants.h"
 #include "QVFakeWebView.h"
 #include "QVFloatingTitlebarView.h"
-#include "QVImage.h"
 #include "QVMiniPlayerWindowButtonsView.h"
 #include "QVNotificationCenter.h"
 #include "QVPushButton.h"
@@ -45,34 +44,39 @@ QString flat(const char* kind, const char* state)
 
 } // namespace
 
-// What the three buttons show under hover, Alt, full screen, in the mini
-// player and in a background window (the flat look, colour tint).
-TEST(QVTrafficLightViewTest, ButtonImagesFollowHoverAltFullScreenMiniPlayerAndActivity)
+// What the three buttons show and say under hover, Alt, full screen, in the
+// mini player and in a background window (the flat look, colour tint).
+TEST(QVTrafficLightViewTest, ButtonsFollowHoverAltFullScreenMiniPlayerAndActivity)
 {
     const QString inactive = QStringLiteral("window_control_inactive_yosemite");
+    const char* over = "rollover";
     struct Case {
         const char* what;
         bool mini, hover, alt, fullscreen, active;
         QString close, minimize, zoom;
+        const char* zoomName;
     };
     const Case cases[] = {
         { "plain", false, false, false, false, true, flat("close", "active"), flat("minimize", "active"),
-            flat("fullscreen", "active") },
-        { "hover", false, true, false, false, true, flat("close", "rollover"), flat("minimize", "rollover"),
-            flat("fullscreen", "rollover") },
-        { "hover, Alt", false, true, true, false, true, flat("close", "rollover"),
-            flat("minimize", "rollover"), flat("zoom", "rollover") },
-        { "full screen, Alt", false, true, true, true, true, flat("close", "rollover"), inactive,
-            flat("fullscreen", "rollover") },
-        { "mini player", true, true, false, false, true, flat("close", "rollover"),
-            flat("minimize", "rollover"), flat("zoom", "rollover") },
-        { "background", false, false, false, false, false, inactive, inactive, inactive },
-        { "background, hover", false, true, false, false, false, flat("close", "rollover"),
-            flat("minimize", "rollover"), flat("fullscreen", "rollover") },
+            flat("fullscreen", "active"), "Full Screen" },
+        { "hover", false, true, false, false, true, flat("close", over), flat("minimize", over),
+            flat("fullscreen", over), "Full Screen" },
+        { "hover, Alt", false, true, true, false, true, flat("close", over), flat("minimize", over),
+            flat("zoom", over), "Maximize" },
+        { "full screen", false, true, false, true, true, flat("close", over), inactive,
+            flat("fullscreen", over), "Exit Full Screen" },
+        { "full screen, Alt", false, true, true, true, true, flat("close", over), inactive,
+            flat("fullscreen", over), "Maximize" },
+        { "mini player", true, true, false, false, true, flat("close", over), flat("minimize", over),
+            flat("zoom", over), "Switch to Main Player" },
+        { "background", false, false, false, false, false, inactive, inactive, inactive, "Full Screen" },
+        { "background, hover", false, true, false, false, false, flat("close", over), flat("minimize", over),
+            flat("fullscreen", over), "Full Screen" },
     };
     // Hover comes from the test alone, never from where the pointer happens to be.
     QCursor::setPos(1500, 1000);
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         QVNotificationCenter center;
         QWidget window;
         window.resize(100, 80);
@@ -85,29 +89,17 @@ TEST(QVTrafficLightViewTest, ButtonImagesFollowHoverAltFullScreenMiniPlayerAndAc
             deactivateAll();
         if (c.hover)
             enter(view);
-        EXPECT_TRUE(shows(view->closeButton(), c.close)) << c.what;
-        EXPECT_TRUE(shows(view->minButton(), c.minimize)) << c.what;
-        EXPECT_TRUE(shows(view->zoomButton(), c.zoom)) << c.what;
+        EXPECT_TRUE(shows(view->closeButton(), c.close));
+        EXPECT_TRUE(shows(view->minButton(), c.minimize));
+        EXPECT_TRUE(shows(view->zoomButton(), c.zoom));
+        EXPECT_EQ(view->zoomButton()->accessibleName(), c.zoomName);
         EXPECT_EQ(view->closeButton()->focusPolicy(), Qt::NoFocus);
 
         // A switch of window forgets the hover.
         center.postNotificationName(QString::fromLatin1(QVWindowServiceWindowChangedNotification));
         EXPECT_FALSE(view->isMouseOver());
-        EXPECT_TRUE(shows(view->closeButton(), c.active ? flat("close", "active") : inactive)) << c.what;
+        EXPECT_TRUE(shows(view->closeButton(), c.active ? flat("close", "active") : inactive));
     }
-}
-
-TEST(QVTrafficLightViewTest, AccessibleNamesSayWhatTheZoomButtonDoes)
-{
-    QVNotificationCenter center;
-    QVTrafficLightView view(nullptr, &center);
-    EXPECT_EQ(view.closeButton()->accessibleName(), "Close");
-    EXPECT_EQ(view.zoomButton()->accessibleName(), "Full Screen");
-    view.setAltState(true);
-    EXPECT_EQ(view.zoomButton()->accessibleName(), "Maximize");
-    view.setAltState(false);
-    view.setFullscreen(true);
-    EXPECT_EQ(view.zoomButton()->accessibleName(), "Exit Full Screen");
 }
 
 namespace {
@@ -237,7 +229,9 @@ TEST(QVFloatingTitlebarParseTest, AnswersAreReadStrictly)
     EXPECT_TRUE(QVFloatingTitlebarView::parseIgnoredWebRects(QString(100000, '['), 1, bounds).isEmpty());
 }
 
-TEST(QVTitlebarVisorViewTest, RoundTopCornersInTheHeaderColourWhileLoading)
+// The page's header colour while loading, in rounded top corners; a colour the
+// page did not give (or gave unparsable) draws nothing.
+TEST(QVTitlebarVisorViewTest, DrawsThePageColourWhileLoadingAndNothingWithoutOne)
 {
     QVTitlebarVisorView visor;
     visor.resize(200, QVTitlebarVisorView::kHeight);
@@ -245,13 +239,7 @@ TEST(QVTitlebarVisorViewTest, RoundTopCornersInTheHeaderColourWhileLoading)
     visor.setColor(QColor(0x12, 0x34, 0x56));
     const QImage image = snapshot(&visor);
     EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
-    EXPECT_EQ(image.pixelColor(199, 0).alpha(), 0);
     EXPECT_TRUE(sameRgb(image.pixelColor(100, 2), QColor(0x12, 0x34, 0x56)));
-    EXPECT_EQ(image.pixelColor(0, 4).alpha(), 255); // square bottom corners
-    // No colour from the page: clear.
     visor.setColor(QColor());
     EXPECT_EQ(pixel(&visor, QPoint(100, 2)).alpha(), 0);
-    // Loaded: the header gradient.
-    visor.setShouldDrawLoadingImage(false);
-    EXPECT_EQ(pixel(&visor, QPoint(100, 2)).alpha(), 255);
 }

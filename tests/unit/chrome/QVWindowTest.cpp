@@ -1,21 +1,18 @@
 #include "QVWindow.h"
+#include "../controls/QVControlsTestSupport.h"
 #include "QVConstants.h"
-#include "QVImage.h"
-#include "QVNavigationBarView.h"
 #include "QVNotificationCenter.h"
 #include "QVPushButton.h"
-#include "QVPushButtonCell.h"
 #include "QVTitlebarView.h"
 #include "QVTrafficLightView.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDialog>
 #include <QLineEdit>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QPushButton>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWheelEvent>
@@ -23,32 +20,9 @@
 
 #include <memory>
 
+using namespace QVControlsTest;
+
 namespace {
-
-void activate(QWidget* window)
-{
-    window->show();
-    QApplication::setActiveWindow(window);
-    QCoreApplication::processEvents();
-}
-
-void deactivateAll()
-{
-    QApplication::setActiveWindow(nullptr);
-    QCoreApplication::processEvents();
-}
-
-void mouse(QObject* target, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
-    QPointF global = QPointF(-1, -1))
-{
-    const QPointF globalAt = global == QPointF(-1, -1) ? at : global;
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
-        : type == QEvent::MouseMove                                  ? Qt::MouseButtons(button)
-                                                                     : Qt::MouseButtons(button);
-    QMouseEvent event(
-        type, at, globalAt, type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
 
 void scroll(QWidget* target, QPoint pixels, Qt::ScrollPhase phase)
 {
@@ -66,34 +40,18 @@ void swipe(QWidget* target, QPoint pixels, int steps = 5)
     scroll(target, QPoint(), Qt::ScrollEnd);
 }
 
-void pan(QVWindow* window, Qt::NativeGestureType type, QPointF delta = QPointF())
+void gesture(QVWindow* window, Qt::NativeGestureType type, QPointF delta = QPointF(), qreal angle = 0)
 {
     QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 3, QPointF(50, 50),
-        QPointF(50, 50), QPointF(50, 50), 0, delta);
+        QPointF(50, 50), QPointF(50, 50), angle, delta);
     QApplication::sendEvent(window->windowHandle(), &event);
 }
 
-// A window with every feature switch open to the test.
 class TestWindow : public QVWindow
 {
 public:
-    bool shouldUseCustomTitlebar() const override { return customTitlebar; }
-    bool shouldUseUnifiedBackground() const override { return unified; }
     bool shouldUseSubscriptionBadging() const override { return badging; }
     bool supportsNavigationSwipeGestures() const override { return navigates; }
-
-    bool customTitlebar = true;
-    bool unified = false;
-    bool badging = false;
-    bool navigates = false;
-
-    QStringList activations;
-    int fullScreenAdjustments = 0;
-    int regularAdjustments = 0;
-    int backs = 0;
-    int forwards = 0;
-
-    // Navigation through the base class, counted on the way.
     void goBack() override
     {
         ++backs;
@@ -115,31 +73,43 @@ public:
         QVWindow::adjustForRegularScreenMode();
     }
 
-protected:
-    void becomeKeyWindow() override { activations.append(QStringLiteral("becomeKey")); }
-    void resignKeyWindow() override { activations.append(QStringLiteral("resignKey")); }
-    void becomeMainWindow() override { activations.append(QStringLiteral("becomeMain")); }
-    void resignMainWindow() override { activations.append(QStringLiteral("resignMain")); }
+    bool badging = false;
+    bool navigates = false;
+    int fullScreenAdjustments = 0;
+    int regularAdjustments = 0;
+    int backs = 0;
+    int forwards = 0;
+};
+
+// Records the navigation the window asks of its web view.
+class RecordingPage : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+    void triggerAction(WebAction action, bool checked = false) override
+    {
+        if (action == Back || action == Forward)
+            actions.append(action);
+        else
+            QWebEnginePage::triggerAction(action, checked);
+    }
+    QList<WebAction> actions;
 };
 
 class QVWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        window = std::make_unique<TestWindow>();
-        window->resize(400, 300);
-    }
+    void SetUp() override { window->resize(400, 300); }
     void TearDown() override
     {
         QVNotificationCenter::defaultCenter()->removeObserver(this);
         deactivateAll();
     }
 
-    std::unique_ptr<TestWindow> window;
+    std::unique_ptr<TestWindow> window = std::make_unique<TestWindow>();
 };
 
-TEST_F(QVWindowTest, FullScreenAndAccountButtonsFollowTheHooks)
+TEST_F(QVWindowTest, FullScreenButtonAndAccountButtonFollowTheHooks)
 {
     window->badging = true;
     activate(window.get());
@@ -147,49 +117,33 @@ TEST_F(QVWindowTest, FullScreenAndAccountButtonsFollowTheHooks)
     auto* account = new QPushButton(QStringLiteral("Account"));
     bar->setSubscriptionButtonView(account);
     EXPECT_TRUE(bar->fullScreenButton()->isHidden());
-    const int accountLeft = account->geometry().left();
 
     // Full-screen primary together with another flag does not count.
     window->setCollectionBehavior(
         QVWindow::CollectionBehaviorFullScreenPrimary | QVWindow::CollectionBehaviorFullScreenAuxiliary);
     EXPECT_FALSE(window->supportsFullScreenMode());
-    EXPECT_TRUE(bar->fullScreenButton()->isHidden());
-
     window->setCollectionBehavior(QVWindow::CollectionBehaviorFullScreenPrimary);
     bar->updateSubscriptionButtonLocation();
     EXPECT_FALSE(bar->fullScreenButton()->isHidden());
-    EXPECT_LT(account->geometry().right(), bar->fullScreenButton()->geometry().left());
-    EXPECT_LT(account->geometry().left(), accountLeft);
+    EXPECT_LT(account->geometry().right(), bar->fullScreenButton()->geometry().left()) << "no overlap";
 
     window->badging = false;
     bar->updateSubscriptionButtonLocation();
     EXPECT_TRUE(account->isHidden());
-}
 
-TEST_F(QVWindowTest, FullScreenShrinksTheTitleBarWhoeverAsks)
-{
-    window->setCollectionBehavior(QVWindow::CollectionBehaviorFullScreenPrimary);
-    activate(window.get());
-    QVTitlebarView* bar = window->_titleBarView();
-
-    // The full-screen button toggles; the layout is adjusted once, beforehand.
+    // The layout is adjusted once per change, whether the button or the window manager asks.
+    const int regularHeight = bar->height();
     bar->fullScreenButton()->click();
     EXPECT_TRUE(window->isInFullScreenMode());
-    EXPECT_EQ(window->fullScreenAdjustments, 1);
-    EXPECT_EQ(bar->height(), 1);
     EXPECT_FALSE(bar->shouldDrawWindowTitle());
     window->toggleFullScreen();
     EXPECT_FALSE(window->isInFullScreenMode());
-    EXPECT_EQ(window->regularAdjustments, 1);
-    EXPECT_EQ(bar->height(), 22);
-
-    // The window manager changing the state on its own is followed too.
     window->setWindowState(window->windowState() | Qt::WindowFullScreen);
-    EXPECT_EQ(window->fullScreenAdjustments, 2);
-    EXPECT_EQ(bar->height(), 1);
+    EXPECT_LT(bar->height(), regularHeight);
     window->setWindowState(window->windowState() & ~Qt::WindowFullScreen);
+    EXPECT_EQ(window->fullScreenAdjustments, 2);
     EXPECT_EQ(window->regularAdjustments, 2);
-    EXPECT_EQ(window->contentView()->geometry().top(), 22);
+    EXPECT_EQ(window->contentView()->geometry().top(), regularHeight);
 }
 
 TEST_F(QVWindowTest, TitleBarMovesAndZoomsTheWindow)
@@ -198,22 +152,19 @@ TEST_F(QVWindowTest, TitleBarMovesAndZoomsTheWindow)
     window->move(100, 100);
     QVTitlebarView* bar = window->_titleBarView();
     // Offscreen there is no window manager to move it: the bar moves it by hand.
-    const QPointF start(200, 110);
-    mouse(bar, QEvent::MouseButtonPress, QPointF(100, 10), Qt::LeftButton, start);
-    mouse(bar, QEvent::MouseMove, QPointF(100, 10), Qt::LeftButton, start + QPointF(30, 20));
-    mouse(bar, QEvent::MouseMove, QPointF(100, 10), Qt::LeftButton, start + QPointF(40, 25));
-    mouse(bar, QEvent::MouseButtonRelease, QPointF(100, 10), Qt::LeftButton, start + QPointF(40, 25));
-    EXPECT_EQ(window->pos(), QPoint(140, 125));
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
+    QTest::mouseMove(bar, QPoint(140, 25));
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
+    EXPECT_EQ(window->pos(), QPoint(140, 115));
 
-    mouse(bar, QEvent::MouseButtonDblClick, QPointF(100, 10));
+    QTest::mouseDClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
-    mouse(bar, QEvent::MouseButtonDblClick, QPointF(100, 10));
+    QTest::mouseDClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 10));
     EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
 
-    // The window buttons. Closing the only window must not end the test run.
+    // Flat look: zoom is full screen; with Alt it maximises. Close hides.
     QApplication::setQuitOnLastWindowClosed(false);
     QVTrafficLightView* lights = bar->trafficLightsView();
-    // Flat look: zoom is full screen; with Alt it maximises.
     lights->zoomButton()->click();
     EXPECT_TRUE(window->windowState() & Qt::WindowFullScreen);
     lights->zoomButton()->click();
@@ -238,6 +189,7 @@ TEST_F(QVWindowTest, ResizeEdges)
     for (const auto& [at, edges] : cases)
         EXPECT_EQ(window->resizeEdgesAt(at), edges) << at.x() << "," << at.y();
 
+    // A fixed width leaves only the height; fixed or maximised, no edge.
     window->setFixedWidth(200);
     EXPECT_EQ(window->resizeEdgesAt(QPoint(0, 0)), Qt::TopEdge);
     window->setFixedSize(200, 100);
@@ -248,60 +200,34 @@ TEST_F(QVWindowTest, ResizeEdges)
     EXPECT_EQ(window->resizeEdgesAt(QPoint(0, 0)), Qt::Edges());
 }
 
-TEST_F(QVWindowTest, TextFieldLosingFocusIsAnnounced)
+TEST_F(QVWindowTest, TextFieldLosingFocusIsAnnouncedForThisWindowOnly)
 {
     QList<QObject*> senders;
     QVNotificationCenter::defaultCenter()->addObserver(this,
         QString::fromLatin1(QVTextFieldDidResignFirstResponderNotification),
         [&](const QVNotification& notification) { senders.append(notification.object); });
-    auto* field = new QLineEdit(window->contentView());
-    auto* other = new QPushButton(window->contentView());
-    other->setFocusPolicy(Qt::StrongFocus);
-    activate(window.get());
-
-    field->setFocus(Qt::MouseFocusReason);
-    other->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(senders.size(), 1);
-    EXPECT_EQ(senders.first(), window.get());
-
-    // Another window taking the input does not end the editing; a button losing focus is no text field.
-    field->setFocus(Qt::MouseFocusReason);
-    senders.clear();
-    QWidget elsewhere;
-    activate(&elsewhere);
-    EXPECT_TRUE(senders.isEmpty());
-    activate(window.get());
-    field->setFocus(Qt::MouseFocusReason);
-    other->setFocus(Qt::TabFocusReason);
-    other->clearFocus();
-    EXPECT_EQ(senders.size(), 1);
-
-    // A field in another window is that window's business.
-    senders.clear();
     QWidget foreign;
-    auto* foreignField = new QLineEdit(&foreign);
-    auto* foreignOther = new QPushButton(&foreign);
-    foreignOther->setFocusPolicy(Qt::StrongFocus);
+    for (QWidget* parent : { window->contentView(), &foreign }) {
+        SCOPED_TRACE(parent == &foreign ? "another window" : "this window");
+        senders.clear();
+        auto* field = new QLineEdit(parent);
+        auto* other = new QPushButton(parent);
+        other->setFocusPolicy(Qt::StrongFocus);
+        activate(parent->window());
+        field->setFocus(Qt::MouseFocusReason);
+        other->setFocus(Qt::TabFocusReason);
+        // A button losing focus is no text field.
+        other->clearFocus();
+        EXPECT_EQ(senders, parent == &foreign ? QList<QObject*>() : QList<QObject*>({ window.get() }));
+    }
+
+    // Another window taking the input does not end the editing.
+    activate(window.get());
+    window->contentView()->findChild<QLineEdit*>()->setFocus(Qt::MouseFocusReason);
+    senders.clear();
     activate(&foreign);
-    foreignField->setFocus(Qt::MouseFocusReason);
-    foreignOther->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(senders.isEmpty());
 }
-
-// Records the navigation the window asks of its web view.
-class RecordingPage : public QWebEnginePage
-{
-public:
-    using QWebEnginePage::QWebEnginePage;
-    void triggerAction(WebAction action, bool checked = false) override
-    {
-        if (action == Back || action == Forward)
-            actions.append(action);
-        else
-            QWebEnginePage::triggerAction(action, checked);
-    }
-    QList<WebAction> actions;
-};
 
 TEST_F(QVWindowTest, BackAndForwardMouseButtonsNavigateTheWebView)
 {
@@ -343,10 +269,7 @@ TEST_F(QVWindowTest, TouchpadSwipesNavigate)
 
     // Two fingers sideways, past the distance: scrolling toward the left goes back.
     swipe(window.get(), QPoint(30, 2));
-    EXPECT_EQ(window->backs, 1);
     swipe(window.get(), QPoint(-30, 0));
-    EXPECT_EQ(window->forwards, 1);
-
     // Too short, or begun vertically, or a mouse wheel: nothing.
     swipe(window.get(), QPoint(60, 0), 1);
     scroll(window.get(), QPoint(), Qt::ScrollBegin);
@@ -361,26 +284,20 @@ TEST_F(QVWindowTest, TouchpadSwipesNavigate)
 
     // Three fingers moving together: to the right is back, to the left forward, steeply neither.
     for (const QPointF delta : { QPointF(150, 5), QPointF(-150, 0), QPointF(100, 160) }) {
-        pan(window.get(), Qt::BeginNativeGesture);
-        pan(window.get(), Qt::PanNativeGesture, delta);
-        pan(window.get(), Qt::EndNativeGesture);
+        gesture(window.get(), Qt::BeginNativeGesture);
+        gesture(window.get(), Qt::PanNativeGesture, delta);
+        gesture(window.get(), Qt::EndNativeGesture);
     }
-    EXPECT_EQ(window->backs, 2);
-    EXPECT_EQ(window->forwards, 2);
-
     // A swipe's angle: mostly sideways navigates, a small sideways part does not.
-    pan(window.get(), Qt::SwipeNativeGesture);
-    EXPECT_EQ(window->backs, 3);
-    QNativeGestureEvent steep(Qt::SwipeNativeGesture, QPointingDevice::primaryPointingDevice(), 3, QPointF(),
-        QPointF(), QPointF(), 70, QPointF());
-    QApplication::sendEvent(window->windowHandle(), &steep);
+    gesture(window.get(), Qt::SwipeNativeGesture);
+    gesture(window.get(), Qt::SwipeNativeGesture, QPointF(), 70);
     EXPECT_EQ(window->backs, 3);
     EXPECT_EQ(window->forwards, 2);
 
     // Windows that do not navigate ignore it all.
     window->navigates = false;
     swipe(window.get(), QPoint(30, 0));
-    pan(window.get(), Qt::SwipeNativeGesture);
+    gesture(window.get(), Qt::SwipeNativeGesture);
     EXPECT_EQ(window->backs, 3);
 }
 
