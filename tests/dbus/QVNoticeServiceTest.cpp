@@ -35,7 +35,8 @@ public:
         config.open(QIODevice::WriteOnly);
         config.write(QString("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
                              "<servicedir>%1/services</servicedir><policy context=\"default\">"
-                             "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>\n")
+                             "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                             "<allow own=\"*\"/></policy></busconfig>\n")
                          .arg(folder.path())
                          .toUtf8());
         config.close();
