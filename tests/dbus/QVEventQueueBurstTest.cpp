@@ -52,12 +52,17 @@ public:
     int failed = 0;
 };
 
+// The playback service's fakes around a real page of the demo service.
+class QVEventQueueBurstTest : public PlaybackServiceTest
+{
+};
+
 } // namespace
 
 // Page calls answered with reads, while pool replies, MPRIS calls and output
 // changes arrive inside those reads' waits: every one runs once, in order, and
 // no read ever starts inside another.
-TEST(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
+TEST_F(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
 {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
     QVDemoService demo;
@@ -70,21 +75,11 @@ TEST(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
     view.load(QUrl(demo.baseUrl() + "/test/bridge.html"));
     ASSERT_TRUE(loaded.wait(15000));
 
-    QStringList log;
-    QVNotificationCenter center;
-    QVTestDefaults defaults;
     defaults->setValue(true, QVPauseOnDeviceUnplugKey);
-    QVWebNavigationService navigation(&center);
-    RecordingPlayStateSignal signal(&log);
-    FakeSystemVolume volume;
-    FakeAudioOutput output;
-    FakeSleepMonitor sleep(&log);
-    QVWebPlaybackService playback(QVWebPlaybackService::Services {
-        &center, defaults.get(), &navigation, &signal, &volume, &output, &sleep });
-    playback.setWebView(&view);
-    playback.webViewFinishedLoading();
-    ASSERT_EQ(playback.playingTrackKey(), "t1");
-    QVMprisService mpris(&playback);
+    service.setWebView(&view);
+    service.webViewFinishedLoading();
+    ASSERT_EQ(service.playingTrackKey(), "t1");
+    QVMprisService mpris(&service);
     ASSERT_TRUE(mpris.registerOn(QDBusConnection::sessionBus()));
     ASSERT_TRUE(QVWaitUntil([&] { return !mpris.serviceName().isEmpty(); }, 5000));
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "burst-client");

@@ -8,7 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QSignalSpy>
-#include <QTimer>
+#include <QTest>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -69,13 +69,6 @@ public slots:
         return handedOut;
     }
 };
-
-void settle(int ms = 200)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 } // namespace
 
 TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
@@ -112,14 +105,14 @@ TEST(QVLogindSleepMonitorTest, PausesUnderTheDelayLockAndTakesItAgainOnWake)
                    "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep")
         << true);
     logind.prepareForSleep(true);
-    settle();
+    QTest::qWait(200);
     EXPECT_EQ(log, QStringList { "paused under the lock" });
     EXPECT_FALSE(monitor.holdsInhibitor());
     EXPECT_FALSE(logind.lockHeld());
 
     // Awake: the next sleep waits for us again.
     logind.prepareForSleep(false);
-    settle();
+    QTest::qWait(200);
     EXPECT_TRUE(monitor.holdsInhibitor());
     EXPECT_EQ(logind.requests.size(), 2);
     EXPECT_TRUE(logind.lockHeld());

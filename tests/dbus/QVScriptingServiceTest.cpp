@@ -15,7 +15,6 @@
 #include <QDBusVariant>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTimer>
 
 namespace {
 const QString kPath = "/com/quiv/desktop";
@@ -236,16 +235,11 @@ TEST_F(QVScriptingServiceTest, ACallDuringAReadIsAnsweredAfterIt)
     QVEventQueue::beginWait(); // a read of the page waits
     QDBusPendingCallWatcher watcher(send(kPath, kInterface, "NextTrack"));
     // The call arrives while the read waits: nothing runs, nothing answers.
-    QEventLoop loop;
-    QTimer::singleShot(300, &loop, &QEventLoop::quit);
-    loop.exec();
+    QTest::qWait(300);
     EXPECT_FALSE(watcher.isFinished());
     EXPECT_TRUE(page.scripts.isEmpty());
     // A property read is still answered at once, from the mirror.
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QDBusConnection::sessionBus().baseService(), kPath, kProperties, "Get");
-    get.setArguments({ kInterface, "PlayerState" });
-    QDBusPendingCallWatcher getWatcher(client.asyncCall(get, 5000));
+    QDBusPendingCallWatcher getWatcher(send(kPath, kProperties, "Get", { kInterface, "PlayerState" }));
     ASSERT_TRUE(QVWaitUntil([&] { return getWatcher.isFinished(); }, 5000));
     EXPECT_FALSE(watcher.isFinished());
 

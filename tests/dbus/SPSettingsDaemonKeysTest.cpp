@@ -43,20 +43,20 @@ std::unique_ptr<SPMediaKeyTap> startTap(RecordingDelegate* delegate, SPMediaKeyT
 }
 } // namespace
 
-TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
+TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNotAndARestartIsGrabbedAgain)
 {
-    QVFakeSettingsDaemon daemon(kGnome, kGnomePath, QStringLiteral("gsd"));
+    auto daemon = std::make_unique<QVFakeSettingsDaemon>(kGnome, kGnomePath, QStringLiteral("gsd"));
     RecordingDelegate delegate;
     auto tap = startTap(&delegate, SPMediaKeyTap::Backend::SettingsDaemon);
-    EXPECT_EQ(daemon.calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
+    EXPECT_EQ(daemon->calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
     EXPECT_TRUE(SPMediaKeyTap::usesGlobalMediaKeyTap());
 
     for (const char* key :
         { "Play", "Pause", "Next", "Previous", "FastForward", "Rewind", "Stop", "Eject", "" })
-        daemon.press(kOurs, QString::fromLatin1(key));
-    daemon.press(QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Play"));
-    daemon.press(QString(kOurs) + QStringLiteral("x"), QStringLiteral("Next"));
-    daemon.press(kOurs, QStringLiteral("Play"));
+        daemon->press(kOurs, QString::fromLatin1(key));
+    daemon->press(QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Play"));
+    daemon->press(QString(kOurs) + QStringLiteral("x"), QStringLiteral("Next"));
+    daemon->press(kOurs, QStringLiteral("Play"));
     ASSERT_TRUE(QVWaitUntil([&] { return delegate.codes.size() >= 7; }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(delegate.codes, (QList<int> { 16, 16, 17, 18, 19, 20, 16 }));
@@ -68,30 +68,26 @@ TEST(SPSettingsDaemonKeysTest, OursAreTakenOthersAndUnknownNamesAreNot)
     QTest::qWait(200);
     EXPECT_EQ(delegate.codes.size(), 7);
 
-    tap->stopWatchingMediaKeys();
-    EXPECT_TRUE(QVWaitUntil(
-        [&] { return daemon.calls.last() == QStringLiteral("ReleaseMediaPlayerKeys(com.quiv.desktop)"); },
-        5000));
-}
-
-TEST(SPSettingsDaemonKeysTest, ARestartedDaemonIsGrabbedAgain)
-{
-    RecordingDelegate delegate;
-    auto first = std::make_unique<QVFakeSettingsDaemon>(kGnome, kGnomePath, QStringLiteral("gsd-1"));
-    auto tap = startTap(&delegate, SPMediaKeyTap::Backend::SettingsDaemon);
-    first.reset();
-    QVFakeSettingsDaemon second(kGnome, kGnomePath, QStringLiteral("gsd-2"));
-    ASSERT_TRUE(QVWaitUntil([&] { return !second.calls.isEmpty(); }, 5000));
-    EXPECT_EQ(second.calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
-    // Keys count only once the grab's answer has named the new owner.
+    // The daemon restarts: grabbed again, and its keys count once the grab's
+    // answer has named the new owner.
+    daemon.reset();
+    daemon = std::make_unique<QVFakeSettingsDaemon>(kGnome, kGnomePath, QStringLiteral("gsd-2"));
+    ASSERT_TRUE(QVWaitUntil([&] { return !daemon->calls.isEmpty(); }, 5000));
+    EXPECT_EQ(daemon->calls, QStringList { QStringLiteral("GrabMediaPlayerKeys(com.quiv.desktop)") });
+    delegate.codes.clear();
     ASSERT_TRUE(QVWaitUntil(
         [&] {
-            second.press(kOurs, QStringLiteral("Next"));
+            daemon->press(kOurs, QStringLiteral("Next"));
             QTest::qWait(20);
             return !delegate.codes.isEmpty();
         },
         5000));
     EXPECT_EQ(delegate.codes.first(), 17);
+
+    tap->stopWatchingMediaKeys();
+    EXPECT_TRUE(QVWaitUntil(
+        [&] { return daemon->calls.last() == QStringLiteral("ReleaseMediaPlayerKeys(com.quiv.desktop)"); },
+        5000));
 }
 
 TEST(SPSettingsDaemonKeysTest, TheFirstDaemonThatTakesTheGrabWins)

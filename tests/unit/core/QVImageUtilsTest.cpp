@@ -15,14 +15,9 @@ namespace {
 
 TEST(QVUtilsColors, HexStrings)
 {
-    const std::optional<QColor> orange = colorFromRGBHexString(QStringLiteral("#ff8000"));
-    EXPECT_EQ(orange, QColor(255, 128, 0));
-
-    // Extra characters after six digits are ignored (seven bare ones read as six digits);
-    // a pair that is not hex reads as 0, though a leading digit still counts.
+    // Extra characters after six digits are ignored; a pair that is not hex reads as 0.
     const std::pair<const char16_t*, std::optional<QColor>> cases[] = { { u"#FFaa01", QColor(255, 170, 1) },
-        { u"#102030ff", QColor(16, 32, 48) }, { u"1020304", QColor(16, 32, 48) },
-        { u"#zz8000", QColor(0, 128, 0) }, { u"#f?8000", QColor(15, 128, 0) },
+        { u"#102030ff", QColor(16, 32, 48) }, { u"#zz8000", QColor(0, 128, 0) },
         { u"#\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9", QColor(0, 0, 0) }, { u"ff8000", std::nullopt },
         { u"#ff800", std::nullopt }, { u"", std::nullopt } };
     for (const auto& [text, color] : cases)
@@ -30,20 +25,11 @@ TEST(QVUtilsColors, HexStrings)
             << QString::fromUtf16(text).toStdString();
 }
 
-QImage stripe(QImage::Format format = QImage::Format_ARGB32)
-{
-    QImage image(3, 2, format);
-    for (int y = 0; y < 2; ++y) {
-        image.setPixelColor(0, y, Qt::red);
-        image.setPixelColor(1, y, Qt::green);
-        image.setPixelColor(2, y, QColor(0, 0, 255, 128));
-    }
-    return image;
-}
-
 TEST(QVUtilsImages, AlphaLevelScalesOpacity)
 {
-    QImage source = stripe();
+    QImage source(3, 2, QImage::Format_ARGB32);
+    source.fill(Qt::red);
+    source.setPixelColor(2, 1, QColor(0, 0, 255, 128));
     source.setDevicePixelRatio(2.0);
     const QImage half = imageWithAlphaLevel(source, 0.5f);
     ASSERT_EQ(half.size(), source.size());
@@ -52,25 +38,18 @@ TEST(QVUtilsImages, AlphaLevelScalesOpacity)
     EXPECT_EQ(half.pixelColor(0, 1).red(), 255);
     EXPECT_NEAR(half.pixelColor(2, 1).alpha(), 64, 1);
 
-    const QImage clear = imageWithAlphaLevel(source, 0.0f);
-    EXPECT_EQ(clear.pixelColor(1, 1).alpha(), 0);
-    const QImage full = imageWithAlphaLevel(source, 3.0f);
-    EXPECT_EQ(full.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(imageWithAlphaLevel(source, 0.0f).pixelColor(1, 1).alpha(), 0);
+    EXPECT_EQ(imageWithAlphaLevel(source, 3.0f).pixelColor(0, 0), QColor(Qt::red));
     EXPECT_TRUE(imageWithAlphaLevel(QImage(), 0.5f).isNull());
 }
 
 class QVUtilsTruncate : public ::testing::Test
 {
 protected:
-    QVUtilsTruncate()
-        : font(QStringLiteral("DejaVu Sans"), 12)
-        , metrics(font)
-    {
-    }
     qreal width(const QString& s) const { return metrics.horizontalAdvance(s); }
 
-    QFont font;
-    QFontMetricsF metrics;
+    QFont font { QStringLiteral("DejaVu Sans"), 12 };
+    QFontMetricsF metrics { font };
     const QString ellipsis = QString(QChar(0x2026));
 };
 
@@ -80,12 +59,9 @@ TEST_F(QVUtilsTruncate, NeverWiderThanTheLimitAndLongestPrefix)
         = QStringLiteral("The Quick Brown Fox Jumps Over The Lazy Dog (Remastered Live Version)");
     const int full = int(std::ceil(width(title)));
     ASSERT_GT(full, 100);
-    for (int limit = 0; limit <= full + 2; ++limit) {
+    EXPECT_EQ(truncateForWidth(title, font, full), title);
+    for (int limit = -5; limit < full; ++limit) {
         const QString result = truncateForWidth(title, font, limit);
-        if (result == title) {
-            EXPECT_LE(width(title), limit);
-            continue;
-        }
         ASSERT_TRUE(result.endsWith(ellipsis)) << limit;
         if (result == ellipsis)
             continue;
@@ -98,20 +74,9 @@ TEST_F(QVUtilsTruncate, NeverWiderThanTheLimitAndLongestPrefix)
             EXPECT_GT(width(title.left(kept + 1) + ellipsis), limit) << limit;
         }
     }
-    // Room for the ellipsis only.
     EXPECT_EQ(truncateForWidth(title, font, int(std::ceil(width(ellipsis)))), ellipsis);
-}
-
-TEST_F(QVUtilsTruncate, Extremes)
-{
-    EXPECT_EQ(truncateForWidth(QStringLiteral("Play"), font, int(std::ceil(width(QStringLiteral("Play"))))),
-        QStringLiteral("Play"));
+    EXPECT_EQ(truncateForWidth(QStringLiteral("W"), font, 0), ellipsis);
     EXPECT_EQ(truncateForWidth(QString(), font, -1), QString());
-    // Nothing fits: the ellipsis alone, however narrow the room.
-    for (const QString& text : { QStringLiteral("W"), QStringLiteral("Wide") }) {
-        for (int limit : { 1, 0, -5 })
-            EXPECT_EQ(truncateForWidth(text, font, limit), ellipsis);
-    }
 }
 
 TEST_F(QVUtilsTruncate, SurrogatePairsStayWhole)

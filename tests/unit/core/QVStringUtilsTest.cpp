@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 
 #include <climits>
@@ -29,7 +28,6 @@ void expectTexts(F function, std::initializer_list<std::pair<In, const char*>> c
 TEST(QVUtilsSHA1, BytesAndUTF16CodeUnits)
 {
     EXPECT_EQ(SHA1String(QByteArray("abc")), QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
-    EXPECT_EQ(SHA1String(QByteArray()), QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
 
     // The UTF-16 code units, not the UTF-8 bytes: album-art cache names made earlier must still be found.
     const QString accented = QString::fromUtf16(u"Beyonc\u00e9 \u2013 \U0001D11E");
@@ -40,10 +38,6 @@ TEST(QVUtilsSHA1, BytesAndUTF16CodeUnits)
             QByteArray(reinterpret_cast<const char*>(longer.utf16()), longer.size() * 2),
             QCryptographicHash::Sha1)
                                 .toHex()));
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    EXPECT_EQ(SHA1String(QStringLiteral("abc")), QStringLiteral("9f04f41a848514162050e3d68c1a7abb441dc2b5"));
-    EXPECT_EQ(SHA1String(accented), QStringLiteral("8b0421dba3d282d74877cfc9a87e491c4c2cfd77"));
-#endif
 }
 
 TEST(QVUtilsStrings, SecondsEscapesAndReplacements)
@@ -83,99 +77,72 @@ TEST(QVUtilsStrings, SingleQuoteEscapeKeepsTheLiteralClosed)
 
 TEST(QVUtilsStrings, PluralRulesByFirstPreferredLanguage)
 {
-    auto forms = [](const char* language) {
-        const QStringList languages { QString::fromLatin1(language), QStringLiteral("en") };
-        return QList<int> { pluralForm(0, languages), pluralForm(1, languages), pluralForm(2, languages) };
-    };
-    for (const char* language : { "en-US", "de", "pl", "" })
-        EXPECT_EQ(forms(language), (QList<int> { 1, 0, 1 })) << language;
-    for (const char* language : { "fr", "fr-FR", "FR", "pt_BR", "pt" })
-        EXPECT_EQ(forms(language), (QList<int> { 0, 0, 1 })) << language;
-    EXPECT_EQ(pluralForm(0, QStringList()), 1);
-
     const QString song = QStringLiteral("song"), songs = QStringLiteral("songs");
-    EXPECT_EQ(pluralize(0, song, songs, { QStringLiteral("en") }), songs);
-    EXPECT_EQ(pluralize(0, song, songs, { QStringLiteral("fr") }), song);
-    EXPECT_EQ(pluralize(1234, song, songs, { QStringLiteral("pt") }), songs);
+    const struct {
+        const char* language;
+        int count;
+        const QString& expected;
+    } cases[] = { { "en-US", 0, songs }, { "en", 1, song }, { "", 0, songs }, { "pl", 0, songs },
+        { "fr-FR", 0, song }, { "FR", 1, song }, { "pt_BR", 2, songs }, { "pt", 1234, songs } };
+    for (const auto& c : cases)
+        EXPECT_EQ(pluralize(c.count, song, songs, { QString::fromLatin1(c.language), QStringLiteral("en") }),
+            c.expected)
+            << c.language << " " << c.count;
+    EXPECT_EQ(pluralForm(0, QStringList()), 1);
 }
 
 TEST(QVUtilsNumbers, FileSizesAndFuzzyTimes)
 {
     const double GB = 1073741824.0;
     expectTexts<double>(stringWithFileSize,
-        { { 0, "0.0 " }, { 512, "512.0 " }, { 1023, "1023.0 " }, { 1024, "1.0 KB" }, { 1536, "1.5 KB" },
-            { 1048575, "1024.0 KB" }, { 1048576, "1.0 MB" }, { GB - 1, "1024.0 MB" }, { GB, "1.0 GB" },
-            { 5.5 * GB, "5.5 GB" }, { 2048 * GB, "2048.0 GB" } });
+        { { 0, "0.0 " }, { 1023, "1023.0 " }, { 1024, "1.0 KB" }, { 1536, "1.5 KB" },
+            { 1048575, "1024.0 KB" }, { 1048576, "1.0 MB" }, { GB, "1.0 GB" }, { 2048 * GB, "2048.0 GB" } });
     // A span in the past counts as none.
     expectTexts<qint64>(stringWithFuzzyTimeFromSeconds,
         { { 0, "1 seconds" }, { 59, "60 seconds" }, { 60, "1 minutes" }, { 3599, "59 minutes" },
-            { 3600, "1 hours" }, { 7199, "1 hours" }, { 360000000, "100000 hours" }, { -1, "1 seconds" },
-            { -7200, "1 seconds" } });
+            { 7199, "1 hours" }, { -7200, "1 seconds" } });
 }
 
 // Dates read in a zone away from UTC, so local and UTC readings differ.
-class QVUtilsDates : public ::testing::Test
+TEST(QVUtilsDates, ZonesLocalTimeAndUnparsableText)
 {
-protected:
-    void SetUp() override
-    {
-        _saved = qgetenv("TZ");
-        _wasSet = qEnvironmentVariableIsSet("TZ");
-        // Central European time without needing tzdata: UTC+1, summer UTC+2.
-        qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
-        tzset();
-    }
-    void TearDown() override
-    {
-        _wasSet ? qputenv("TZ", _saved) : qunsetenv("TZ");
-        tzset();
-    }
+    const bool wasSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray saved = qgetenv("TZ");
+    // Central European time without needing tzdata: UTC+1, summer UTC+2.
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    tzset();
 
-private:
-    QByteArray _saved;
-    bool _wasSet = false;
-};
-
-TEST_F(QVUtilsDates, ZonesAndLocalTime)
-{
     const QDateTime expected(QDate(2024, 2, 29), QTime(13, 45, 30), Qt::UTC);
     for (const char* text : { "2024-02-29T13:45:30Z", "2024-02-29T13:45:30GMT", "2024-02-29T13:45:30 GMT",
              "2024-02-29T15:45:30+02:00", "2024-02-29T08:15:30-0530" })
         EXPECT_EQ(dateWithISOString(QString::fromLatin1(text)).toUTC(), expected) << text;
     EXPECT_EQ(dateWithISOString(QStringLiteral("2024-02-29T13:45:30.25Z")).toUTC(), expected.addMSecs(250));
-
     // No zone: the local one, summer time included.
     EXPECT_EQ(dateWithISOString(QStringLiteral("2031-07-04T09:30:00")).toUTC(),
         QDateTime(QDate(2031, 7, 4), QTime(7, 30), Qt::UTC));
     EXPECT_EQ(dateWithISOString(QStringLiteral("2031-01-04T09:30:00")).toUTC(),
         QDateTime(QDate(2031, 1, 4), QTime(8, 30), Qt::UTC));
-}
 
-TEST_F(QVUtilsDates, UnparsableIsInvalid)
-{
     for (const char* text : { "", "garbage", "2024-02-30T00:00:00Z", "2023-02-29T00:00:00Z",
              "2024-13-01T00:00:00", "2024-01-01T24:00:00Z", "2024-01-01T12:60:00Z", "2024-01-01 12:00:00",
              "2024-01-01", "2024-01-01T12:00:00ZZ", "2024-01-01T12:00:00+25:00", "2024-01-01T12:00:00EST",
              " 2024-01-01T12:00:00Z" })
         EXPECT_FALSE(dateWithISOString(QString::fromLatin1(text)).isValid()) << text;
     EXPECT_FALSE(dateWithISOString(QStringLiteral("2024-01-01T12:00:00") + QString(100000, u'0')).isValid());
+
+    wasSet ? qputenv("TZ", saved) : qunsetenv("TZ");
+    tzset();
 }
 
-TEST(QVUtilsFrames, RoundTripAndLeniency)
+TEST(QVUtilsFrames, RoundTripLeniencyAndGarbage)
 {
-    EXPECT_EQ(QVStringFromRect(QRectF()), QStringLiteral("{{0, 0}, {0, 0}}"));
     EXPECT_EQ(QVStringFromRect(QRectF(12.5, -3, 800, 600)), QStringLiteral("{{12.5, -3}, {800, 600}}"));
     for (const QRectF& rect :
         { QRectF(12.5, -3, 800, 600), QRectF(-1920.25, 1080, 350, 62), QRectF(1e6, 0.125, 2.5e7, 3) })
         EXPECT_EQ(QVRectFromString(QVStringFromRect(rect)), rect) << QVStringFromRect(rect).toStdString();
-
-    EXPECT_EQ(QVRectFromString(QStringLiteral("{{1,2},{3,4}}")), QRectF(1, 2, 3, 4));
     EXPECT_EQ(QVRectFromString(QStringLiteral("  { { 1 , 2 } ,{3 ,  4}}\n")), QRectF(1, 2, 3, 4));
     EXPECT_EQ(QVRectFromString(QStringLiteral("{{.5, +2.}, {3e2, -4}}")), QRectF(0.5, 2, 300, -4));
-}
 
-TEST(QVUtilsFrames, GarbageIsANullRect)
-{
     for (const char* text : { "", "garbage", "{{1, 2}, {3}}", "{{1, 2}, {3, 4, 5}}", "{{a, b}, {c, d}}",
              "{{1, 2}, {3, 4}} x", "{1, 2, 3, 4}", "{{nan, 0}, {1, 1}}", "{{1e999, 0}, {1, 1}}",
              "{{1 2}, {3 4}}", "{{0x10, 0}, {1, 1}}" })
