@@ -280,8 +280,11 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     EXPECT_EQ(handler->currentAlbumArtImage(), playing);
     EXPECT_EQ(heard.events.size(), 1);
 
-    // A requester that goes away before the answer is not called (no crash).
+    // A requester that goes away before the answer is not called; nothing to ask for is no request.
     setImageServer(demo->baseUrl() + "/images/art");
+    handler->requestAlbumArt("", &third);
+    handler->requestAlbumArt("a11", nullptr);
+    EXPECT_EQ(third.events.size(), 1);
     auto gone = std::make_unique<ArtRecorder>();
     handler->requestAlbumArt("a14", gone.get());
     gone.reset();
@@ -318,6 +321,8 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequestsOfAListenerAreWithdrawnFromThePool)
     runQueuedEvents();
     EXPECT_TRUE(stale.events.isEmpty()); // no failure told for a withdrawn request
     EXPECT_TRUE(kept.events.isEmpty());
+    handler->cancelAlbumArtRequests(nullptr);
+    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
 }
 
 TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
