@@ -121,7 +121,6 @@ struct URLCase {
 TEST_F(QVNavigationControllerTest, HandleURLLoadRoutesEachAddressOneWay)
 {
     const QString longURL = "http://www.quiv.example/" + QString(64 * 1024, 'a');
-    const QString hostile = "http://www.quiv.example/x');alert(1);//\"</script><script>alert(2)</script>";
     const URLCase cases[] = {
         // The service's pages go to the router with the rest of the address as written.
         { "http://www.quiv.example/album/1/", { "route", "/album/1/" } },
@@ -174,10 +173,6 @@ TEST_F(QVNavigationControllerTest, HandleURLLoadRoutesEachAddressOneWay)
         EXPECT_FALSE(constants.shouldUseLocalhost());
     }
 
-    // Hostile text reaches the router as the same text, inside one string.
-    page.scripts.clear();
-    controller->handleURLLoad(hostile);
-    EXPECT_EQ(routedPaths(), QStringList { hostile.mid(QString("http://www.quiv.example").size()) });
     // Oversized text is refused whole.
     page.scripts.clear();
     controller->handleURLLoad(longURL);
