@@ -65,6 +65,15 @@ TEST_F(QVAlbumArtCacheControllerTest, EntriesAreBinaryPropertyListsNamedByTheBas
     EXPECT_EQ(entries().size(), 1);
     EXPECT_EQ(cache.albumArtDataFromCache("al/3.png"), other);
 
+    // Sizes are bounded; nothing to store or no name is no entry.
+    const qsizetype largest = QVAlbumArtCacheController::kMaximumImageDataLength;
+    EXPECT_FALSE(cache.cacheAlbumArt(QByteArray(largest + 1, 'x'), "big"));
+    EXPECT_FALSE(cache.isBaseIconInCache("big"));
+    ASSERT_TRUE(cache.cacheAlbumArt(QByteArray(largest, 'x'), "largest"));
+    EXPECT_EQ(cache.albumArtDataFromCache("largest")->size(), largest);
+    EXPECT_FALSE(cache.cacheAlbumArt(QByteArray(), "empty"));
+    EXPECT_FALSE(cache.cacheAlbumArt(image, QString()));
+
     // Dates keep their meaning across the format's 2001 epoch.
     const QDateTime old = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 30), Qt::UTC);
     const auto oldEntry = QVAlbumArtCacheController::entryFromPropertyListData(
@@ -90,7 +99,6 @@ TEST_F(QVAlbumArtCacheControllerTest, DamagedFilesAreMissesAndRemoved)
         { "empty", QByteArray() },
         { "cut in half", valid.left(valid.size() / 2) },
         { "cut before the trailer", valid.left(valid.size() - 8) },
-        { "only the magic", QByteArray("bplist00") },
         { "not a property list", QByteArray("GIF89a not a plist at all") },
         { "an XML property list",
             QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
@@ -156,7 +164,6 @@ TEST_F(QVAlbumArtCacheControllerTest, CleanupRemovesEntriesOlderThanThirtyDays)
 
     cache.cleanupOldCache();
     cache.waitForCleanup();
-    EXPECT_FALSE(cache.isCleanupRunning());
 
     EXPECT_FALSE(QFile::exists(pathFor("31 days")));
     EXPECT_TRUE(QFile::exists(pathFor("29 days")));
@@ -165,27 +172,11 @@ TEST_F(QVAlbumArtCacheControllerTest, CleanupRemovesEntriesOlderThanThirtyDays)
     EXPECT_TRUE(QFile::exists(folder.path() + "/cache/.partial.abc123"));
     EXPECT_TRUE(QFile::exists(art.toLocalFile()));
 
-    // A second run finds nothing more to do; a missing folder is no error.
-    cache.cleanupOldCache();
-    cache.waitForCleanup();
-    EXPECT_EQ(entries().size(), 4);
+    // A missing folder is no error, and is not made.
     QVAlbumArtCacheController missing(folder.path() + "/nowhere");
     missing.cleanupOldCache();
     missing.waitForCleanup();
     EXPECT_FALSE(QDir(folder.path() + "/nowhere").exists());
-}
-
-TEST_F(QVAlbumArtCacheControllerTest, SizesAreBounded)
-{
-    EXPECT_FALSE(
-        cache.cacheAlbumArt(QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength + 1, 'x'), "big"));
-    EXPECT_FALSE(cache.isBaseIconInCache("big"));
-    EXPECT_TRUE(
-        cache.cacheAlbumArt(QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength, 'x'), "largest"));
-    EXPECT_EQ(
-        cache.albumArtDataFromCache("largest")->size(), QVAlbumArtCacheController::kMaximumImageDataLength);
-    EXPECT_FALSE(cache.cacheAlbumArt(QByteArray(), "empty"));
-    EXPECT_FALSE(cache.cacheAlbumArt(image, QString()));
 }
 
 TEST_F(QVAlbumArtCacheControllerTest, ArtFilesForTheDesktopKeepOnlyTheLatestTwo)
@@ -195,9 +186,6 @@ TEST_F(QVAlbumArtCacheControllerTest, ArtFilesForTheDesktopKeepOnlyTheLatestTwo)
     const QUrl second = cache.writeArtFile(image + "2", "jpeg", "a12");
     QTest::qWait(20);
     const QUrl third = cache.writeArtFile(image + "3", "", "a13");
-    EXPECT_EQ(first.fileName(), QVUtils::SHA1String(QStringLiteral("a11")) + ".png");
-    EXPECT_EQ(second.fileName(), QVUtils::SHA1String(QStringLiteral("a12")) + ".jpeg");
-    EXPECT_EQ(third.fileName(), QVUtils::SHA1String(QStringLiteral("a13")));
     EXPECT_FALSE(QFile::exists(first.toLocalFile()));
     EXPECT_TRUE(QFile::exists(second.toLocalFile()));
     QFile file(third.toLocalFile());

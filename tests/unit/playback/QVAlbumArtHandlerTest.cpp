@@ -7,7 +7,6 @@
 #include "QVUtils.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -39,13 +38,12 @@ public:
     QList<QImage> images;
 };
 
-quint16 closedPort()
+// An image server address where nothing listens.
+QString closedServer()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return QString("http://127.0.0.1:%1/images/art").arg(probe.serverPort());
 }
 
 // A handler over a fake page whose image server is the demo service, with a
@@ -88,10 +86,7 @@ protected:
         page.answers["Q.player.playingTrack().get('name')"] = name;
         page.answers["Q.player.playingTrack().get('baseIcon')"] = baseIcon;
     }
-    void setImageServer(const QString& address)
-    {
-        page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = address;
-    }
+    void setImageServer(const QString& address) { page.answers[kImageServer] = address; }
     // The page reports a new track (after a full refresh of the mirror).
     void changeTrack(const QString& name, const QString& baseIcon)
     {
@@ -99,9 +94,9 @@ protected:
         service.playbackPlayingTrackChanged();
         runQueuedEvents();
     }
-    int artRequests() const
+    QString cachePath(const QString& baseIcon) const
     {
-        return page.scripts.count("window.Q && Q.serverInfo && Q.serverInfo.get('is_address')");
+        return folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(baseIcon);
     }
     bool waitForEvents(qsizetype count)
     {
@@ -116,6 +111,7 @@ protected:
         return one.images.value(0);
     }
 
+    static inline const QString kImageServer = "window.Q && Q.serverInfo && Q.serverInfo.get('is_address')";
     static QVDemoService* demo;
     QTemporaryDir folder;
     QVServerConnection pool;
@@ -136,25 +132,19 @@ TEST_F(QVAlbumArtHandlerTest, ThePlayingTracksArtIsFetchedOnceThenComesFromTheCa
     EXPECT_NE(art, stub());
     EXPECT_EQ(handler->currentAlbumArtImage(), art);
     EXPECT_EQ(handler->currentBaseIcon(), "a11");
-    EXPECT_TRUE(handler->cacheController()->isBaseIconInCache("a11"));
-    EXPECT_TRUE(
-        QFile::exists(folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11"))));
-
+    EXPECT_TRUE(QFile::exists(cachePath("a11")));
     // The desktop gets the same picture as a file.
-    const QUrl file = handler->currentAlbumArtFileURL();
-    ASSERT_TRUE(file.isLocalFile());
-    EXPECT_TRUE(file.fileName().endsWith(".png"));
-    EXPECT_EQ(QImage(file.toLocalFile()), art);
+    EXPECT_EQ(QImage(handler->currentAlbumArtFileURL().toLocalFile()), art);
 
     // Another track of the album asks for nothing.
-    const int requests = artRequests();
+    const qsizetype requests = page.scripts.count(kImageServer);
     changeTrack("Pier at Midnight", "a11");
     QTest::qWait(50);
-    EXPECT_EQ(artRequests(), requests);
+    EXPECT_EQ(page.scripts.count(kImageServer), requests);
     EXPECT_EQ(heard.events.size(), 1);
 
     // A new handler (the next start) finds it on disk, with the server gone.
-    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    setImageServer(closedServer());
     ArtRecorder later;
     auto next = makeHandler();
     next->addAlbumArtListener(&later);
@@ -164,43 +154,29 @@ TEST_F(QVAlbumArtHandlerTest, ThePlayingTracksArtIsFetchedOnceThenComesFromTheCa
     next->removeAlbumArtListener(&later);
 }
 
-TEST_F(QVAlbumArtHandlerTest, ACorruptCacheFileIsFetchedAgain)
+TEST_F(QVAlbumArtHandlerTest, ACacheEntryThatIsNoImageIsFetchedAgain)
 {
     service.webViewFinishedLoading();
     ASSERT_TRUE(waitForEvents(1));
     const QImage art = heard.images.first();
-    const QString path = folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11"));
-
-    // Cut short as by a crash, and then replaced by something that is no image at all.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray whole = file.readAll();
+    // Whole and matching its hash, so the cache hands it out: only decoding can tell.
+    QFile file(cachePath("a11"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(
+        QVAlbumArtCacheController::propertyListData("<html>x</html>", QDateTime::currentDateTimeUtc()));
     file.close();
-    const QList<QByteArray> damaged {
-        whole.left(whole.size() / 3),
-        QVAlbumArtCacheController::propertyListData(
-            "<html>not an image</html>", QDateTime::currentDateTimeUtc()),
-    };
-    for (const QByteArray& bytes : damaged) {
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
-        heard.events.clear();
-        heard.images.clear();
-        auto next = makeHandler();
-        next->addAlbumArtListener(&heard);
-        service.webViewFinishedLoading();
-        EXPECT_TRUE(heard.events.isEmpty()); // a miss: fetched, not answered at once
-        ASSERT_TRUE(waitForEvents(1));
-        EXPECT_EQ(heard.images.first(), art);
-        next->removeAlbumArtListener(&heard);
-        // Whole again.
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const auto entry = QVAlbumArtCacheController::entryFromPropertyListData(file.readAll());
-        ASSERT_TRUE(entry);
-        EXPECT_EQ(entry->imageData, QVAlbumArtCacheController::entryFromPropertyListData(whole)->imageData);
-        file.close();
-    }
+
+    ArtRecorder later;
+    auto next = makeHandler();
+    next->addAlbumArtListener(&later);
+    service.webViewFinishedLoading();
+    EXPECT_TRUE(later.events.isEmpty()); // a miss: fetched, not answered at once
+    ASSERT_TRUE(QVWaitUntil([&] { return !later.events.isEmpty(); }));
+    EXPECT_EQ(later.images.first(), art);
+    EXPECT_EQ(
+        QVAlbumArtHandler::imageFromData(next->cacheController()->albumArtDataFromCache("a11").value_or("")),
+        art);
+    next->removeAlbumArtListener(&later);
 }
 
 TEST_F(QVAlbumArtHandlerTest, AnAnswerForATrackThatHasGoneIsCachedButNotShown)
@@ -241,7 +217,7 @@ TEST_F(QVAlbumArtHandlerTest, AnAnswerForATrackThatHasGoneIsCachedButNotShown)
 TEST_F(QVAlbumArtHandlerTest, FailuresShowTheStubAndTheNextTrackAsksAgain)
 {
     // Nothing listens on the image server's port.
-    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    setImageServer(closedServer());
     service.webViewFinishedLoading();
     ASSERT_TRUE(waitForEvents(1));
     EXPECT_EQ(heard.images.first(), stub());
@@ -297,7 +273,7 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     handler->requestAlbumArt("a99", &failing);
     ASSERT_TRUE(QVWaitUntil([&] { return !failing.events.isEmpty(); }));
     EXPECT_EQ(failing.events, QStringList { "failed a99" });
-    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(closedPort()));
+    setImageServer(closedServer());
     handler->requestAlbumArt("a14", &failing);
     ASSERT_TRUE(QVWaitUntil([&] { return failing.events.size() == 2; }));
     EXPECT_EQ(failing.events.last(), "failed a14");

@@ -124,21 +124,14 @@ TEST_F(QVAppleRemoteListenerTest, KeysBecomePressesHoldsAndReleases)
         { "volume up is a hold from its key-down to its key-up",
             { { KEY_VOLUMEUP, 1 }, { KEY_VOLUMEUP, 2 }, { KEY_VOLUMEUP, 2 }, { KEY_VOLUMEUP, 0 } },
             { "press 0 hold", "release 0" } },
-        { "volume down tapped", { { KEY_VOLUMEDOWN, 1 }, { KEY_VOLUMEDOWN, 0 } },
-            { "press 1 hold", "release 1" } },
         { "play acts at key-down, once however long it is held",
             { { KEY_PLAYPAUSE, 1 }, { KEY_PLAYPAUSE, 2 }, { KEY_PLAYPAUSE, 2 }, { KEY_PLAYPAUSE, 0 } },
             { "press 3" } },
-        { "KEY_PLAY is play too", { { KEY_PLAY, 1 }, { KEY_PLAY, 0 } }, { "press 3" } },
-        { "menu", { { KEY_MENU, 1 }, { KEY_MENU, 0 } }, { "press 2" } },
         { "next tapped acts at key-up", { { KEY_NEXTSONG, 1 }, { KEY_NEXTSONG, 0 } }, { "press 4" } },
         { "next held acts once at the first repeat and ends at key-up",
             { { KEY_FORWARD, 1 }, { KEY_FORWARD, 2 }, { KEY_FORWARD, 2 }, { KEY_FORWARD, 0 } },
             { "press 4 hold", "release 4" } },
-        { "previous by any of its names",
-            { { KEY_BACK, 1 }, { KEY_BACK, 0 }, { KEY_PREVIOUSSONG, 1 }, { KEY_PREVIOUSSONG, 0 },
-                { KEY_PREVIOUS, 1 }, { KEY_PREVIOUS, 0 } },
-            { "press 5", "press 5", "press 5" } },
+        { "previous", { { KEY_PREVIOUSSONG, 1 }, { KEY_PREVIOUSSONG, 0 } }, { "press 5" } },
         { "a hold ends only on its own key's release",
             { { KEY_VOLUMEUP, 1 }, { KEY_NEXT, 1 }, { KEY_NEXT, 0 }, { KEY_VOLUMEUP, 2 }, { KEY_VOLUMEUP, 0 },
                 { KEY_VOLUMEUP, 1 }, { KEY_VOLUMEUP, 0 } },
@@ -201,10 +194,9 @@ TEST(QVAppleRemoteListenerReceivers, OnlyInfraredReceiversAreTaken)
         bool receiver;
     };
     const Case cases[] = {
-        { 0x05ac, 0x8242, false, true }, { 0x05ac, 0x1440, false, true }, { 0x05ac, 0x8240, false, true },
-        { 0x05ac, 0x8243, false, true }, { 0x05ac, 0x8244, false, false },
+        { 0x05ac, 0x8242, false, true }, { 0x05ac, 0x8244, false, false },
         { 0x05ac, 0x0250, false, false }, // an Apple keyboard
-        { 0x046d, 0xc52b, false, false }, { 0x0000, 0x0000, true, true }, // a TV card's rc-core receiver
+        { 0x0000, 0x0000, true, true }, // a TV card's rc-core receiver
     };
     for (const Case& c : cases)
         EXPECT_EQ(QVAppleRemoteListener::isReceiver({ QString(), c.vendor, c.product, c.belowRemoteControl }),

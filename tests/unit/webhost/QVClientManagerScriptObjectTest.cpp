@@ -75,10 +75,9 @@ protected:
 
 } // namespace
 
-TEST_F(QVClientManagerScriptObjectTest, RefreshReadsTheSnapshotInOneTrip)
+TEST_F(QVClientManagerScriptObjectTest, OneTripPerSnapshotAndAbsentMembersKeepOrReset)
 {
     object.forceRefreshProperties();
-
     EXPECT_EQ(page.roundTrips, 1);
     EXPECT_EQ(object.userID(), 42);
     EXPECT_EQ(object.subscriptionType(), 3);
@@ -90,11 +89,6 @@ TEST_F(QVClientManagerScriptObjectTest, RefreshReadsTheSnapshotInOneTrip)
     EXPECT_TRUE(object.isFreeLimitedAccount());
     EXPECT_EQ(object.freeLimitedPercentRemaining(), 40);
     EXPECT_TRUE(object.isUsingQuiv2());
-}
-
-TEST_F(QVClientManagerScriptObjectTest, AbsentMembersKeepOrResetAsTheyShould)
-{
-    object.forceRefreshProperties();
 
     // The same user without the optional members, and with empty names.
     for (const char* member :

@@ -70,7 +70,8 @@ TEST_F(QVDesktopClientScriptObjectTest, PlayerReportsReadTheirValueWithTheGuardI
     page.answers["Q.player.volume()"] = "0.5";
     page.roundTrips = 0;
     playback.events.clear();
-    for (const char* call : { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
+    for (const char* call :
+        { "onPlayStateChanged", "onShuffleChanged", "onRepeatChanged", "onVolumeChanged" })
         object.invokeScriptMethod(call, {});
     EXPECT_EQ(playback.events, (QStringList { "state 0", "shuffle 1", "repeat 2", "volume 0.5" }));
     EXPECT_EQ(page.roundTrips, 3);
@@ -110,9 +111,7 @@ TEST_F(QVDesktopClientScriptObjectTest, InitialisationFollowsEachLoad)
     EXPECT_FALSE(object.isInitialized());
     page.answers["typeof Q == 'object'"] = "true";
     page.answers["Q.Models.Desktop.IS_USING_WHITE_QUIV"] = "false";
-    EXPECT_TRUE(object.isUsingWhiteQuiv()); // until the new page initialises
-    EXPECT_EQ(object.headerBackgroundColor(), QColor(Qt::white));
-    EXPECT_TRUE(object.ignoredDOMClasses().isEmpty());
+    EXPECT_TRUE(object.isUsingWhiteQuiv()); // the half-loaded page is not asked
 
     // A page that initialised before our object was there.
     object.onContentDidReload();
