@@ -87,15 +87,17 @@ TEST_F(QVLinkTargetPageTest, ANamedServiceLinkIsRoutedInTheProgramAndOthersLeave
         const QPoint centre = centreOf(c.selector);
         ASSERT_TRUE(view.rect().contains(centre)) << centre.x() << "," << centre.y();
         if (c.button == Qt::NoButton) {
-            view.evaluate(QString("document.querySelector(%1).focus(); 1").arg(QVScriptValue::literal(c.selector)));
+            view.evaluate(
+                QString("document.querySelector(%1).focus(); 1").arg(QVScriptValue::literal(c.selector)));
             QTest::keyClick(input(), Qt::Key_Return);
         } else {
             QTest::mouseClick(input(), c.button, {}, centre);
         }
-        ASSERT_TRUE(QVWaitUntil([&] { return !opened.isEmpty() || view.evaluate("routed.length") != "0"; }, 5000));
+        ASSERT_TRUE(
+            QVWaitUntil([&] { return !opened.isEmpty() || view.evaluate("routed.length") != "0"; }, 5000));
         QTest::qWait(100); // nothing more follows
-        EXPECT_EQ(view.evaluate("routed.join(' ')"), c.routed);
-        EXPECT_EQ(opened.join(' '), c.opened);
+        EXPECT_EQ(view.evaluate("routed.join(' ')").toStdString(), c.routed.toStdString());
+        EXPECT_EQ(opened.join(' ').toStdString(), c.opened.toStdString());
     }
     // The page stayed where it was.
     EXPECT_EQ(view.evaluate("window.sameDocument"), "true");
