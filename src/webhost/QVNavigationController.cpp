@@ -506,10 +506,13 @@ void QVNavigationController::onNewWindowRequested(QWebEngineNewWindowRequest& re
     }
     case QWebEngineNewWindowRequest::InNewTab:
     case QWebEngineNewWindowRequest::InNewBackgroundTab: {
-        // The engine does not tell us the link's target name.
+        // The engine does not tell us the link's target name: the page's
+        // bridge reported it on the click, looked up once the callback returns.
         const QUrl url = request.requestedUrl();
-        QVEventQueue::sharedInstance()->enqueue(
-            this, [this, url] { decidePolicyForNewWindowAction(url, QStringLiteral("_blank")); });
+        QVEventQueue::sharedInstance()->enqueue(this, [this, url] {
+            auto* view = dynamic_cast<QVWebView*>(_webView);
+            decidePolicyForNewWindowAction(url, view ? view->linkTargetFor(url) : QStringLiteral("_blank"));
+        });
         return;
     }
     }

@@ -1,5 +1,7 @@
 #include "QVPageBridgeScript.h"
 
+#include "QVLinkTargetTracker.h"
+#include "QVNavigationController.h"
 #include "QVScriptValue.h"
 
 #include <QFile>
@@ -56,6 +58,30 @@ const char kBridge[] = R"JS(
     }
   }
   connect(2000);
+  // The engine asks us for a new window without the link's target name:
+  // report it on the click, before the engine acts on the link.
+  function reportTarget(event) {
+    if (event.type === 'auxclick' && event.button !== 1) return;
+    var path = event.composedPath();
+    var link = null;
+    for (var i = 0; i < path.length && !link; ++i) {
+      var node = path[i];
+      if ((node.localName === 'a' || node.localName === 'area') && node.hasAttribute('href')) link = node;
+    }
+    if (!link) return;
+    var name = link.getAttribute('target');
+    if (name === null) {
+      var base = document.querySelector('base[target]');
+      name = base ? base.getAttribute('target') : '';
+    }
+    var lower = String(name).toLowerCase();
+    var href = link.href;
+    if (!name || lower === '_self' || lower === '_parent' || lower === '_top' || lower === '_blank'
+        || typeof href !== 'string' || name.length > %7 || href.length > %8) return;
+    send(%5, %6, [name, href]);
+  }
+  window.addEventListener('click', reportTarget, true);
+  window.addEventListener('auxclick', reportTarget, true);
 })();
 )JS";
 } // namespace
@@ -66,8 +92,11 @@ QString source(const QMap<QString, QStringList>& objects, const QString& origin)
     for (auto it = objects.begin(); it != objects.end(); ++it)
         table.insert(it.key(), QJsonArray::fromStringList(it.value()));
     const QString json = QString::fromUtf8(QJsonDocument(table).toJson(QJsonDocument::Compact));
-    return QString::fromLatin1(kBridge).arg(
-        channelLibrary(), json, QString::fromLatin1(kHostObjectName), QVScriptValue::literal(origin));
+    return QString::fromLatin1(kBridge).arg(channelLibrary(), json, QString::fromLatin1(kHostObjectName),
+        QVScriptValue::literal(origin), QVScriptValue::literal(QString::fromLatin1(kInternalObjectName)),
+        QVScriptValue::literal(QString::fromLatin1(kLinkTargetMethod)),
+        QString::number(QVLinkTargetTracker::kMaxNameLength),
+        QString::number(QVNavigationController::kMaxURLLength));
 }
 
 } // namespace QVPageBridgeScript

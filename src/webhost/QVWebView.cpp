@@ -351,6 +351,15 @@ void QVWebView::_enqueueCall(const QString& object, const QString& method, const
         QVLog("[WARNING] Dropped an oversized page call to %s", qPrintable(named()));
         return;
     }
+    if (object == QLatin1String(QVPageBridgeScript::kInternalObjectName)) {
+        // Kept at once, not queued: it is only remembered, and the engine's
+        // new-window request that follows the click must find it.
+        if (method == QLatin1String(QVPageBridgeScript::kLinkTargetMethod))
+            _linkTargets.report(arguments);
+        else
+            QVLog("[WARNING] Dropped page call to unknown method %s", qPrintable(named()));
+        return;
+    }
     if (_pendingCalls >= kMaxQueuedCalls) {
         QVLog(
             "[WARNING] Dropped page call %s: %d calls already waiting", qPrintable(named()), kMaxQueuedCalls);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QVAbstractWebView.h"
+#include "QVLinkTargetTracker.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -57,6 +58,10 @@ public:
     static int maxWaitDepth();
     static void resetMaxWaitDepth();
 
+    // The target name of a link just followed to `url`, "_blank" when the
+    // page named none.
+    QString linkTargetFor(const QUrl& url) const { return _linkTargets.targetFor(url); }
+
     // Page calls waiting for dispatch.
     int pendingCallCount() const { return _pendingCalls; }
 
@@ -96,6 +101,7 @@ private:
     QWebChannel* _channel;
     QVPageCallReceiver* _receiver;
     QMap<QString, QVScriptObject*> _scriptObjects;
+    QVLinkTargetTracker _linkTargets;
     int _pendingCalls = 0;
     int _evaluationTimeout = 2000;
     bool _unresponsive = false;

@@ -285,10 +285,13 @@
     }
 
     function wireNavigation() {
-        // Links inside the application are routed here instead of reloading.
+        // Links inside the application are routed here instead of reloading;
+        // those that name another window open there.
         $(document).on('click', 'a[href]', function (event) {
             var href = $(this).attr('href');
-            if (event.button !== 0 || event.metaKey || event.ctrlKey || event.shiftKey || !sameOriginPath(href)) {
+            var target = ($(this).attr('target') || '_self').toLowerCase();
+            if (event.button !== 0 || event.metaKey || event.ctrlKey || event.shiftKey || !sameOriginPath(href) ||
+                (target !== '_self' && target !== '_top' && target !== '_parent')) {
                 return;
             }
             event.preventDefault();
