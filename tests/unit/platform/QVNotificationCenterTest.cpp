@@ -12,7 +12,8 @@ TEST(QVNotificationCenter, DeliversInRegistrationOrderAndFiltersBySender)
     int a = 0, b = 0, c = 0;
     const auto record = [&](const char* who) {
         return [&calls, who](const QVNotification& n) {
-            calls.append(QStringLiteral("%1:%2").arg(who, n.object ? n.object->objectName() : "-"));
+            calls.append(QStringLiteral("%1:%2").arg(
+                QString::fromLatin1(who), n.object ? n.object->objectName() : "-"));
         };
     };
     sender.setObjectName("s");
