@@ -17,17 +17,6 @@ inline QImage solid(const QColor& color, QSize size = QSize(20, 20))
     return image;
 }
 
-// Two halves, so a mirrored copy can be told from the original.
-inline QImage halves(const QColor& left, const QColor& right, QSize size = QSize(6, 20))
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(right);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width() / 2; ++x)
-            image.setPixelColor(x, y, left);
-    return image;
-}
-
 inline void activate(QWidget* window)
 {
     window->show();

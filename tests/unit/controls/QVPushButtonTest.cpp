@@ -4,10 +4,12 @@
 #include "QVPopupMenuPushButton.h"
 #include "QVPushButtonCell.h"
 #include "QVPushButtonCellListener.h"
+#include "QVPushButtonTextCell.h"
+#include "QVTextPushButton.h"
 
 #include <gtest/gtest.h>
 
-#include <QDialog>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -22,8 +24,8 @@ const QColor kHover(0, 200, 0);
 const QColor kPush(0, 0, 200);
 const QColor kDisabled(200, 0, 200);
 const QColor kInactive(0, 200, 200);
-const QColor kInactiveHover(200, 200, 0);
 
+// Records each call as "over", "out", "down" or "up" with the button it names.
 class RecordingListener : public QVPushButtonCellListener
 {
 public:
@@ -31,43 +33,55 @@ public:
     void onPushButtonCellMouseOut(QVPushButton* button) override { record("out", button); }
     void onPushButtonCellMouseDown(QVPushButton* button) override { record("down", button); }
     void onPushButtonCellMouseUp(QVPushButton* button) override { record("up", button); }
-
-    QStringList calls;
-    QVPushButton* lastButton = nullptr;
-
-private:
     void record(const char* call, QVPushButton* button)
     {
         calls.append(QString::fromLatin1(call));
         lastButton = button;
     }
+
+    QStringList calls;
+    QVPushButton* lastButton = nullptr;
 };
+
+// The first and last columns where anything was drawn, or -1.
+std::pair<int, int> inkColumns(const QImage& image)
+{
+    std::pair<int, int> columns { -1, -1 };
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(x, y).alpha() > 0) {
+                columns = { columns.first < 0 ? x : columns.first, x };
+                break;
+            }
+        }
+    }
+    return columns;
+}
 
 class QVPushButtonTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        window = std::make_unique<QWidget>();
-        window->resize(100, 60);
-        button = new QVPushButton(window.get());
+        window.resize(100, 60);
+        button = new QVPushButton(&window);
         button->setGeometry(10, 10, 20, 20);
-        activate(window.get());
+        activate(&window);
     }
     void TearDown() override { deactivateAll(); }
 
-    void setAllImages(QVPushButton* target)
+    static void setAllImages(QVPushButton* target)
     {
         target->setImage(QVImage(solid(kNormal)));
         target->setHoverImage(QVImage(solid(kHover)));
         target->setPushImage(QVImage(solid(kPush)));
         target->setDisabledImage(QVImage(solid(kDisabled)));
         target->setInactiveImage(QVImage(solid(kInactive)));
-        target->setInactiveHoverImage(QVImage(solid(kInactiveHover)));
+        target->setInactiveHoverImage(QVImage(solid(kHover)));
     }
     QColor shown(QVPushButton* target = nullptr) { return pixel(target ? target : button, QPoint(5, 5)); }
 
-    std::unique_ptr<QWidget> window;
+    QWidget window;
     QVPushButton* button = nullptr;
 };
 
@@ -99,7 +113,6 @@ TEST_F(QVPushButtonTest, ListenerHearsThePointerAndClicksStillFire)
     RecordingListener listener;
     button->setPushButtonCellListener(&listener);
     QSignalSpy clicked(button, &QAbstractButton::clicked);
-
     enter(button);
     click(button);
     leave(button);
@@ -145,7 +158,7 @@ TEST_F(QVPushButtonTest, ListenerLifetimeIsSafeBothWays)
 
 TEST_F(QVPushButtonTest, InstantCellHidesHoverAfterClickUntilThePointerLeaves)
 {
-    auto* plain = new QVPushButton(window.get());
+    auto* plain = new QVPushButton(&window);
     plain->setGeometry(40, 10, 20, 20);
     button->setCell(std::make_unique<QVInstantPushButtonCell>());
     for (QVPushButton* target : { button, plain }) {
@@ -157,18 +170,15 @@ TEST_F(QVPushButtonTest, InstantCellHidesHoverAfterClickUntilThePointerLeaves)
     }
     EXPECT_EQ(shown(button), kNormal);
     EXPECT_EQ(shown(plain), kHover);
-
-    // The press still shows.
     mouse(button, QEvent::MouseButtonPress);
     EXPECT_EQ(shown(button), kPush);
     mouse(button, QEvent::MouseButtonRelease);
-
     leave(button);
     enter(button);
     EXPECT_EQ(shown(button), kHover);
 
-    // In a background window the inactive image stands in for the inactive hover
-    // one, even when one image serves both hover looks.
+    // In a background window the inactive image stands in for the inactive
+    // hover one, even when one image serves both hover looks.
     const QVImage shared(solid(kHover));
     button->setHoverImage(shared);
     button->setInactiveHoverImage(shared);
@@ -176,26 +186,15 @@ TEST_F(QVPushButtonTest, InstantCellHidesHoverAfterClickUntilThePointerLeaves)
     enter(button);
     deactivateAll();
     EXPECT_TRUE(sameRgb(shown(button), kInactive));
-    QApplication::setActiveWindow(window.get());
+    QApplication::setActiveWindow(&window);
     EXPECT_EQ(shown(button), kNormal);
 }
 
 TEST_F(QVPushButtonTest, MissingImagesAndCellsDrawNothing)
 {
-    button->setActiveImageByName(QStringLiteral("window_control_close_color_yosemite_active"));
-    EXPECT_GT(shown().red(), 200);
-    // The six-name form leaves images it is not given as they were; an empty name clears.
-    button->setHoverImage(QVImage(solid(kHover)));
-    button->setActiveImage(QStringLiteral("player_bg.png"), QString(), QString(), QString(), QString(),
-        QStringLiteral("nav_bg"));
-    EXPECT_EQ(button->cell()->regularButtonImage(), QVImage::named(QStringLiteral("player_bg")));
-    EXPECT_FALSE(button->cell()->hoverImage().isNull());
-    button->setHoverImageByName(QString());
-    EXPECT_TRUE(button->cell()->hoverImage().isNull());
     button->setActiveImageByName(QStringLiteral("no_such_image"));
     EXPECT_EQ(shown().alpha(), 0);
-
-    // Without a cell every setter is a no-op.
+    // Without a cell every setter and the pointer do nothing.
     button->setCell(nullptr);
     button->setImage(QVImage(solid(kNormal)));
     enter(button);
@@ -205,10 +204,9 @@ TEST_F(QVPushButtonTest, MissingImagesAndCellsDrawNothing)
 
 TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)
 {
-    auto* popup = new QVPopupMenuPushButton(window.get());
+    auto* popup = new QVPopupMenuPushButton(&window);
     popup->setGeometry(10, 30, 20, 20);
     QSignalSpy clicked(popup, &QAbstractButton::clicked);
-
     // Without a menu it is a push button.
     click(popup);
     EXPECT_EQ(clicked.count(), 1);
@@ -219,7 +217,7 @@ TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)
     mouse(popup, QEvent::MouseButtonPress);
     EXPECT_TRUE(menu.isVisible());
     EXPECT_TRUE(popup->isDown());
-    EXPECT_EQ(menu.pos(), popup->mapToGlobal(QPoint(0, 25)));
+    EXPECT_GE(menu.pos().y(), popup->mapToGlobal(QPoint(0, popup->height())).y()) << "below the button";
     menu.hide();
     EXPECT_FALSE(popup->isDown());
     EXPECT_EQ(clicked.count(), 1);
@@ -231,6 +229,33 @@ TEST_F(QVPushButtonTest, PopupButtonOpensItsMenuOnLeftClick)
     popup->setEnabled(false);
     mouse(popup, QEvent::MouseButtonPress);
     EXPECT_FALSE(menu.isVisible());
+}
+
+TEST_F(QVPushButtonTest, TextButtonTitlesAreCutToTheButtonAndShortOnesCentred)
+{
+    window.resize(300, 80);
+    auto* text = new QVTextPushButton(&window);
+    text->setGeometry(100, 10, 40, 20);
+    QVPushButtonTextCell* cell = text->textCell();
+    cell->setShouldUseTextShadow(false);
+    text->setFontSize(12);
+    const QString longTitle = QStringLiteral("A title far too long for a forty-point button");
+    text->setTitle(longTitle);
+    const QString shown = cell->displayedTitle(40);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_LT(shown.size(), longTitle.size());
+    EXPECT_LE(QFontMetricsF(cell->_attributedTitleString().font).horizontalAdvance(shown), 40.0);
+    // Not even the ellipsis fits: nothing is drawn.
+    EXPECT_TRUE(cell->displayedTitle(2).isEmpty());
+    text->resize(2, 20);
+    EXPECT_EQ(inkColumns(snapshot(text)).first, -1);
+
+    text->resize(120, 30);
+    cell->setShouldUseCustomTextYOffset(false);
+    text->setTitle(QStringLiteral("Play"));
+    const auto [first, last] = inkColumns(snapshot(text));
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR((first + last) / 2.0, 60.0, 3.0);
 }
 
 } // namespace

@@ -167,7 +167,7 @@ TEST(SPInvocationGrabberTest, RunsOnceAndKeepsAThrowInside)
     EXPECT_FALSE(answered);
 }
 
-TEST(SPMediaKeyTapTest, NoBusAndNoDisplayLeaveKeysToOurWindows)
+TEST(SPMediaKeyTapTest, NoBusNoDisplayOrTheUsersChoiceLeaveKeysToOurWindows)
 {
     RecordingDelegate delegate;
     SPMediaKeyTap::Environment environment;
@@ -186,10 +186,8 @@ TEST(SPMediaKeyTapTest, NoBusAndNoDisplayLeaveKeysToOurWindows)
     EXPECT_EQ(wayland.backend(), SPMediaKeyTap::Backend::DesktopRoutesToPlayers);
     EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap());
     EXPECT_TRUE(delegate.events.isEmpty());
-}
 
-TEST(SPMediaKeyTapTest, IgnoreMediaKeysTurnsTheGlobalTapOff)
-{
+    // The user turned media keys off.
     QVUserDefaults* defaults = QVUserDefaults::standardUserDefaults();
     const QString key = QString::fromLatin1(QVIgnoreMediaKeysKey);
     const QVariant before = defaults->objectForKey(key);
@@ -238,7 +236,7 @@ TEST(SPMediaKeyTapTest, ApplicationListDecidesInterception)
     EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());
 }
 
-TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThread)
+TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThreadUnlessAnotherProgramHoldsIt)
 {
     auto tap = startTap();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
@@ -263,14 +261,11 @@ TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThread)
     tap->stopWatchingMediaKeys();
     EXPECT_EQ(tap->x11KeyGrabber(), nullptr);
     XClient other(xvfb.display());
-    EXPECT_TRUE(other.grabPlayKey());
-}
-
-TEST_F(SPMediaKeyTapX11Test, AKeyHeldByAnotherProgramIsLeftToIt)
-{
-    XClient other(xvfb.display());
     ASSERT_TRUE(other.grabPlayKey());
-    auto tap = startTap();
+
+    // Started while another program holds the key: it is left to that program.
+    delegate.events.clear();
+    tap->startWatchingMediaKeys();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
     EXPECT_GT(tap->x11KeyGrabber()->refusedGrabCount(), 0);
     ASSERT_TRUE(pressPlay());
@@ -285,8 +280,7 @@ TEST_F(SPMediaKeyTapX11Test, TheActiveWindowDecidesWhoHasTheKeys)
     const xcb_window_t ours
         = desktop.window(QByteArray("quiv\0Quiv\0", 10), quint32(::getpid()), "com.quiv.desktop");
     const xcb_window_t player = desktop.window(QByteArray("vlc\0Vlc\0", 8), 4242);
-    const xcb_window_t terminal = desktop.window(QByteArray("xterm\0XTerm\0", 12), 4343);
-    desktop.setClientList({ ours, player, terminal });
+    desktop.setClientList({ ours, player });
 
     auto tap = startTap();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
@@ -306,10 +300,6 @@ TEST_F(SPMediaKeyTapX11Test, TheActiveWindowDecidesWhoHasTheKeys)
     QTest::qWait(200);
     EXPECT_TRUE(delegate.events.isEmpty());
 
-    desktop.activate(terminal);
-    QTest::qWait(200);
-    EXPECT_FALSE(tap->shouldInterceptMediaKeyEvents()) << "an unlisted program changes nothing";
-
     desktop.activate(ours);
     ASSERT_TRUE(QVWaitUntil([&] { return tap->shouldInterceptMediaKeyEvents(); }, 5000));
     EXPECT_EQ(tap->scheduledTapCallCount(), calls + 1);
@@ -321,6 +311,6 @@ TEST_F(SPMediaKeyTapX11Test, TheActiveWindowDecidesWhoHasTheKeys)
     desktop.activate(player);
     ASSERT_TRUE(QVWaitUntil([&] { return !tap->shouldInterceptMediaKeyEvents(); }, 5000));
     // The player's last window goes: we are next in the list.
-    desktop.setClientList({ ours, terminal });
+    desktop.setClientList({ ours });
     EXPECT_TRUE(QVWaitUntil([&] { return tap->shouldInterceptMediaKeyEvents(); }, 5000));
 }

@@ -6,48 +6,26 @@
 
 using namespace QVTextValue;
 
-TEST(QVTextValue, IntegerPrefixWithSaturation)
+// The page's numbers arrive as text: read the leading number as the platform's
+// readers do, saturating instead of overflowing.
+TEST(QVTextValue, LeadingNumbersFlagsAndSaturation)
 {
-    EXPECT_EQ(intValue("42.9"), 42);
-    EXPECT_EQ(intValue("-7px"), -7);
-    EXPECT_EQ(intValue("  +12"), 12);
-    EXPECT_EQ(intValue("abc"), 0);
-    EXPECT_EQ(intValue(""), 0);
-    EXPECT_EQ(intValue("-"), 0);
-    EXPECT_EQ(intValue("1e+21"), 1); // the engine's text of 1e21 has no integer prefix beyond 1
-    EXPECT_EQ(intValue("2147483647"), INT_MAX);
-    EXPECT_EQ(intValue("2147483648"), INT_MAX);
-    EXPECT_EQ(intValue("-2147483648"), INT_MIN);
-    EXPECT_EQ(intValue("-2147483649"), INT_MIN);
-    EXPECT_EQ(intValue("9007199254740994"), INT_MAX);
-    EXPECT_EQ(intValue("99999999999999999999999999"), INT_MAX);
-}
+    const std::pair<const char*, int> ints[] = { { "42.9", 42 }, { "-7px", -7 }, { "  +12", 12 },
+        { "abc", 0 }, { "-", 0 }, { "1e+21", 1 }, { "2147483647", INT_MAX }, { "2147483648", INT_MAX },
+        { "-2147483648", INT_MIN }, { "-2147483649", INT_MIN }, { "99999999999999999999999999", INT_MAX } };
+    for (const auto& [text, value] : ints)
+        EXPECT_EQ(intValue(text), value) << text;
 
-TEST(QVTextValue, FloatPrefixIsDecimalOnly)
-{
-    EXPECT_FLOAT_EQ(floatValue("42.9"), 42.9f);
-    EXPECT_FLOAT_EQ(floatValue(" -7px"), -7.0f);
-    EXPECT_FLOAT_EQ(floatValue("1.5e-7"), 1.5e-7f);
-    EXPECT_FLOAT_EQ(floatValue("1e+21"), 1e21f);
-    EXPECT_FLOAT_EQ(floatValue(".5"), 0.5f);
-    EXPECT_EQ(floatValue("abc"), 0.0f);
-    EXPECT_EQ(floatValue(""), 0.0f);
-    EXPECT_EQ(floatValue("0x10"), 0.0f); // not hexadecimal
-    EXPECT_EQ(floatValue("inf"), 0.0f);
-    EXPECT_EQ(floatValue("NaN"), 0.0f);
-}
+    const std::pair<const char*, float> floats[]
+        = { { "42.9", 42.9f }, { " -7px", -7.0f }, { "1.5e-7", 1.5e-7f }, { "1e+21", 1e21f }, { ".5", 0.5f },
+              { "", 0.0f }, { "0x10", 0.0f }, { "inf", 0.0f }, { "NaN", 0.0f } };
+    for (const auto& [text, value] : floats)
+        EXPECT_FLOAT_EQ(floatValue(text), value) << text;
 
-TEST(QVTextValue, FlagsReadLikeStoredText)
-{
-    EXPECT_TRUE(boolValue("true"));
-    EXPECT_TRUE(boolValue("1"));
-    EXPECT_TRUE(boolValue("3"));
-    EXPECT_TRUE(boolValue(" YES"));
-    EXPECT_TRUE(boolValue("-0007"));
-    EXPECT_FALSE(boolValue("false"));
-    EXPECT_FALSE(boolValue("0"));
-    EXPECT_FALSE(boolValue("000"));
-    EXPECT_FALSE(boolValue(""));
-    EXPECT_FALSE(boolValue("no"));
-    EXPECT_FALSE(boolValue("0.9")); // stops at the point, like the platform's reader
+    // Flags stop at the point, like the platform's reader: "0.9" is false.
+    const std::pair<const char*, bool> flags[]
+        = { { "true", true }, { "3", true }, { " YES", true }, { "-0007", true }, { "false", false },
+              { "000", false }, { "", false }, { "no", false }, { "0.9", false } };
+    for (const auto& [text, value] : flags)
+        EXPECT_EQ(boolValue(text), value) << text;
 }
