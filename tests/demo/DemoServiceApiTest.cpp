@@ -164,9 +164,6 @@ TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)
         { "POST", log, formType, "appName=&log=x", 400, "" },
         { "POST", log, formType, "appName=mac%20os&log=x", 400, "" },
         { "POST", log, formType, "appName=" + QByteArray(33, 'm') + "&log=x", 400, "" },
-        { "POST", log, formType, "appName=mac&log=" + QByteArray(1024 * 1024 + 1, 'l'), 400, "" },
-        { "POST", log, formType, "appName=mac&log=%C3%28", 400, "UTF-8" },
-        { "POST", log, formType, "appName=mac&log=%4", 400, "percent-escape" },
         { "POST", log, "application/json", "{\"log\":\"x\"}", 415, "" },
     };
     for (const Case& c : cases) {
