@@ -1,62 +1,23 @@
-#include "DemoHttpClient.h"
-#include "QVDemoService.h"
-
-#include <gtest/gtest.h>
+#include "DemoServiceSuite.h"
 
 #include <QElapsedTimer>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 
-#include <memory>
-
 namespace {
 
 const QByteArray formType = "application/x-www-form-urlencoded";
-
-QJsonObject json(const DemoHttpResponse& response)
-{
-    return QJsonDocument::fromJson(response.body).object();
-}
-
-QString errorOf(const DemoHttpResponse& response)
-{
-    return json(response).value(QStringLiteral("error")).toString();
-}
-
-QList<int> ids(const QJsonValue& value)
-{
-    QList<int> out;
-    for (const auto& id : value.toArray())
-        out.append(id.toInt());
-    return out;
-}
 
 QByteArray data(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// A fresh service per test: collections and the crash logs kept are its own.
-class DemoServiceApiTest : public ::testing::Test
+class DemoServiceApiTest : public DemoServiceFreshTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(service.start()) << service.errorString().toStdString();
-        client = std::make_unique<DemoHttpClient>(service.port());
-        const QJsonObject catalogue = json(client->get("/api/demo/catalogue"));
-        for (const char* kind : { "artists", "albums", "tracks" }) {
-            for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
-                byKey.insert(item.toObject().value(QStringLiteral("key")).toString(), item.toObject());
-        }
-        ASSERT_EQ(byKey.size(), 3 + 4 + 12);
-    }
-
     DemoHttpResponse suggest(const QString& query)
     {
         return client->get("/api/json/groupedSearchSuggestions/?query=" + QUrl::toPercentEncoding(query));
@@ -69,87 +30,28 @@ protected:
     {
         return post("bulkAddToLibrary/", { { "data", QString::fromUtf8(data(grouped)) } });
     }
-    void signIn()
+    QList<int> collection() { return ids(sessionUser().value(QStringLiteral("collection"))); }
+    int control(const QString& call, const QString& mode, const QString& after = {})
     {
-        ASSERT_EQ(
-            client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "demo" } }).status,
-            200);
+        QList<QPair<QString, QString>> fields { { "call", call }, { "mode", mode } };
+        if (!after.isEmpty())
+            fields.append({ "after", after });
+        return client->postForm("/api/demo/control", fields).status;
     }
-    QList<int> collection()
-    {
-        return ids(json(client->get("/api/demo/session"))
-                       .value(QStringLiteral("user"))
-                       .toObject()
-                       .value(QStringLiteral("collection")));
-    }
-
-    // Every suggestion must name a real catalogue item of its group's kind.
-    void expectFromCatalogue(const QJsonObject& suggestion, const QString& kind)
-    {
-        SCOPED_TRACE(QJsonDocument(suggestion).toJson().toStdString());
-        EXPECT_EQ(suggestion.value(QStringLiteral("type")).toString(), kind);
-        const QString url = suggestion.value(QStringLiteral("url")).toString();
-        const QString key = url.section(u'/', 2, 2);
-        ASSERT_TRUE(byKey.contains(key)) << url.toStdString();
-        const QJsonObject item = byKey.value(key);
-        EXPECT_EQ(url, item.value(QStringLiteral("url")).toString());
-        EXPECT_EQ(suggestion.value(QStringLiteral("id")).toInt(), item.value(QStringLiteral("id")).toInt());
-        EXPECT_EQ(suggestion.value(QStringLiteral("name")), item.value(QStringLiteral("name")));
-        if (kind != QLatin1String("r")) {
-            EXPECT_EQ(suggestion.value(QStringLiteral("artist")), item.value(QStringLiteral("artist")));
-        }
-        if (kind == QLatin1String("a")) {
-            EXPECT_EQ(suggestion.value(QStringLiteral("baseIcon")).toString(), key);
-        }
-    }
-
-    QVDemoService service;
-    std::unique_ptr<DemoHttpClient> client;
-    QMap<QString, QJsonObject> byKey;
 };
 
-TEST_F(DemoServiceApiTest, SuggestionsAreGroupedByKindWithATopHit)
+TEST_F(DemoServiceApiTest, SuggestionsNameCatalogueItemsInFiveGroupsWithATopHit)
 {
-    // "blue": an album and a song both begin with it; the album wins the tie.
-    DemoHttpResponse response = suggest(QStringLiteral("BLUE"));
-    ASSERT_EQ(response.status, 200);
-    QJsonObject answer = json(response);
-    expectFromCatalogue(answer.value(QStringLiteral("top")).toObject(), QStringLiteral("a"));
-    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("id")).toInt(), 13);
-    EXPECT_FALSE(answer.contains(QStringLiteral("a"))) << "the top hit is not listed twice";
-    ASSERT_EQ(answer.value(QStringLiteral("t")).toArray().size(), 1);
-    expectFromCatalogue(answer.value(QStringLiteral("t")).toArray().at(0).toObject(), QStringLiteral("t"));
-
-    // An exact name beats a prefix; the rest stay in their groups.
-    answer = json(suggest(QStringLiteral("  the paper lanterns ")));
-    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")),
-        QStringLiteral("/artist/r1/"));
-
-    // "a" is in nearly every name: each group is cut to five, every entry real.
-    answer = json(suggest(QStringLiteral("a")));
-    int listed = 0;
-    for (const QString& kind : { QStringLiteral("r"), QStringLiteral("a"), QStringLiteral("t") }) {
-        const QJsonArray group = answer.value(kind).toArray();
-        EXPECT_LE(group.size(), 5);
-        listed += group.size();
-        for (const auto& item : group)
-            expectFromCatalogue(item.toObject(), kind);
+    QMap<QString, QJsonObject> byKey;
+    const QJsonObject catalogue = json(client->get("/api/demo/catalogue"));
+    for (const char* kind : { "artists", "albums", "tracks" }) {
+        for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
+            byKey.insert(item.toObject().value(QStringLiteral("key")).toString(), item.toObject());
     }
-    EXPECT_GT(listed, 8);
+    ASSERT_EQ(byKey.size(), 3 + 4 + 12);
 
-    // Characters that would end a query value arrive as part of it.
-    answer = json(suggest(QStringLiteral("smoke & brass")));
-    EXPECT_EQ(answer.value(QStringLiteral("top")).toObject().value(QStringLiteral("id")).toInt(), 108);
-    for (const QString& nothing : { QStringLiteral("#?&=%"), QStringLiteral("   ") }) {
-        response = suggest(nothing);
-        EXPECT_EQ(response.status, 200) << nothing.toStdString();
-        EXPECT_EQ(json(response), QJsonObject()) << nothing.toStdString();
-    }
-}
-
-TEST_F(DemoServiceApiTest, SuggestionsFillAllFiveGroupsWithPathsTheRouterKnows)
-{
-    // The web application's routes for the pages a suggestion can name.
+    // "a" is in nearly every name: each group is cut to five, every entry a page the router knows and,
+    // for artists, albums and songs, a real catalogue item.
     const QRegularExpression known(
         QStringLiteral("^/(artist/r\\d+|album/a\\d+|track/t\\d+|playlist/p\\d+|people/[^/]+)/$"));
     const QJsonObject answer = json(suggest(QStringLiteral("a")));
@@ -161,40 +63,75 @@ TEST_F(DemoServiceApiTest, SuggestionsFillAllFiveGroupsWithPathsTheRouterKnows)
         EXPECT_LE(group.size(), 5);
         for (const auto& item : group) {
             const QJsonObject suggestion = item.toObject();
+            SCOPED_TRACE(QJsonDocument(suggestion).toJson().toStdString());
             EXPECT_EQ(suggestion.value(QStringLiteral("type")).toString(), kind);
-            EXPECT_TRUE(known.match(suggestion.value(QStringLiteral("url")).toString()).hasMatch())
-                << suggestion.value(QStringLiteral("url")).toString().toStdString();
+            const QString url = suggestion.value(QStringLiteral("url")).toString();
+            EXPECT_TRUE(known.match(url).hasMatch());
+            if (kind == "p" || kind == "s")
+                continue;
+            const QString key = url.section(u'/', 2, 2);
+            ASSERT_TRUE(byKey.contains(key));
+            EXPECT_EQ(url, byKey[key].value(QStringLiteral("url")).toString());
+            EXPECT_EQ(suggestion.value(QStringLiteral("id")).toInt(),
+                byKey[key].value(QStringLiteral("id")).toInt());
+            EXPECT_EQ(suggestion.value(QStringLiteral("name")), byKey[key].value(QStringLiteral("name")));
+            if (kind != "r") {
+                EXPECT_EQ(
+                    suggestion.value(QStringLiteral("artist")), byKey[key].value(QStringLiteral("artist")));
+            }
+            if (kind == "a") {
+                EXPECT_EQ(suggestion.value(QStringLiteral("baseIcon")).toString(), key);
+            }
         }
     }
     EXPECT_EQ(groups, (QStringList { "r", "a", "t", "p", "s" }));
 
+    // The top hit, found without case; on a tie the album wins over the song, an exact name beats a
+    // prefix; it is not listed twice. Characters that would end a query value arrive as part of it.
+    struct Case {
+        QString query;
+        QString top;
+    };
+    const Case cases[] = {
+        { "BLUE", "/album/a13/" },
+        { "  the paper lanterns ", "/artist/r1/" },
+        { "smoke & brass", "/track/t108/" },
+        { "lena", "/people/lenab/" },
+        { "static &", "/playlist/p2/" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        const QJsonObject found = json(suggest(c.query));
+        EXPECT_EQ(
+            found.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")).toString(), c.top);
+    }
+    const QJsonObject blue = json(suggest(QStringLiteral("blue")));
+    EXPECT_FALSE(blue.contains(QStringLiteral("a"))) << "the top hit is not listed twice";
+    EXPECT_EQ(blue.value(QStringLiteral("t")).toArray().size(), 1);
     // People carry a display name and whether the demo account follows them.
     const QJsonObject lena = json(suggest(QStringLiteral("lena"))).value(QStringLiteral("top")).toObject();
-    EXPECT_EQ(lena.value(QStringLiteral("type")).toString(), "s");
     EXPECT_EQ(lena.value(QStringLiteral("displayName")).toString(), "Lena Brandt");
     EXPECT_EQ(lena.value(QStringLiteral("canUnfollow")).toBool(), true);
-    EXPECT_EQ(lena.value(QStringLiteral("url")).toString(), "/people/lenab/");
-    const QJsonObject playlist
-        = json(suggest(QStringLiteral("static &"))).value(QStringLiteral("top")).toObject();
-    EXPECT_EQ(playlist.value(QStringLiteral("url")).toString(), "/playlist/p2/");
+    for (const QString& nothing : { QStringLiteral("#?&=%"), QStringLiteral("   ") }) {
+        const DemoHttpResponse response = suggest(nothing);
+        EXPECT_EQ(response.status, 200) << nothing.toStdString();
+        EXPECT_EQ(json(response), QJsonObject()) << nothing.toStdString();
+    }
 }
 
 TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
 {
-    const auto control = [this](const QString& mode) {
-        return client->postForm(
-            "/api/demo/control", { { "call", "groupedSearchSuggestions" }, { "mode", mode } });
-    };
-    ASSERT_EQ(control("delay:300").status, 200);
+    const QString call = QStringLiteral("groupedSearchSuggestions");
+    ASSERT_EQ(control(call, "delay:300"), 200);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
     EXPECT_GE(clock.elapsed(), 300);
     for (const QString mode : { "delay:10001", "delay:", "delay:-5", "delay:1e3", "delay:300ms" }) {
         SCOPED_TRACE(mode.toStdString());
-        EXPECT_EQ(control(mode).status, 400);
+        EXPECT_EQ(control(call, mode), 400);
     }
-    ASSERT_EQ(control("ok").status, 200);
+    ASSERT_EQ(control(call, "ok"), 200);
     clock.restart();
     EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
     EXPECT_LT(clock.elapsed(), 300);
@@ -227,9 +164,6 @@ TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)
         { "POST", log, formType, "appName=&log=x", 400, "" },
         { "POST", log, formType, "appName=mac%20os&log=x", 400, "" },
         { "POST", log, formType, "appName=" + QByteArray(33, 'm') + "&log=x", 400, "" },
-        { "POST", log, formType, "appName=mac&log=" + QByteArray(1024 * 1024 + 1, 'l'), 400, "" },
-        { "POST", log, formType, "appName=mac&log=%C3%28", 400, "UTF-8" },
-        { "POST", log, formType, "appName=mac&log=%4", 400, "percent-escape" },
         { "POST", log, "application/json", "{\"log\":\"x\"}", 415, "" },
     };
     for (const Case& c : cases) {
@@ -371,86 +305,49 @@ TEST_F(DemoServiceApiTest, CompletionAddsToTheSignedInCollectionOnly)
         << "refused calls change nothing";
 }
 
-TEST_F(DemoServiceApiTest, CrashLogsArriveWholeAndOnlyTheLastFewAreKept)
+// A log of 1 MiB, the client's bound, is taken whole; only the last eight are kept.
+TEST_F(DemoServiceApiTest, CrashLogsAreBounded)
 {
-    const QString log = QStringLiteral("Signal 11 (SIGSEGV) & more; a=b+c %41\n#0 0x1 in main ü 🎸\r\n");
-    DemoHttpResponse response = post("submitAppLog/", { { "appName", "mac" }, { "log", log } });
-    ASSERT_EQ(response.status, 200) << response.body.data();
-    QJsonArray logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
-    ASSERT_EQ(logs.size(), 1);
-    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")), log);
+    const auto submit = [this](const QString& log) {
+        return post("submitAppLog/", { { "appName", "mac" }, { "log", log } }).status;
+    };
+    const auto logs
+        = [this] { return json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray(); };
+    const QString whole = QString(1 << 20, QLatin1Char('&'));
+    EXPECT_EQ(submit(whole), 200) << "3 MiB encoded, under the 4 MiB body bound";
+    EXPECT_EQ(submit(whole + "x"), 400);
+    ASSERT_EQ(logs().size(), 1);
+    EXPECT_EQ(logs()[0].toObject().value(QStringLiteral("log")).toString(), whole);
 
     for (int i = 0; i < 10; ++i)
-        ASSERT_EQ(post("submitAppLog/", { { "appName", "mac" }, { "log", QStringLiteral("log %1").arg(i) } })
-                      .status,
-            200);
-    logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
-    ASSERT_EQ(logs.size(), 8);
-    EXPECT_EQ(logs.first().toObject().value(QStringLiteral("log")), QStringLiteral("log 2"));
-    EXPECT_EQ(logs.last().toObject().value(QStringLiteral("log")), QStringLiteral("log 9"));
+        ASSERT_EQ(submit(QStringLiteral("log %1").arg(i)), 200);
+    ASSERT_EQ(logs().size(), 8);
+    EXPECT_EQ(logs().first().toObject().value(QStringLiteral("log")), QStringLiteral("log 2"));
+    EXPECT_EQ(logs().last().toObject().value(QStringLiteral("log")), QStringLiteral("log 9"));
 }
 
-// The crash reporter's tests make uploads fail on purpose; a log of 1 MiB, the
-// client's bound, is taken whole.
-TEST_F(DemoServiceApiTest, CrashLogUploadsFailOnRequestAndTakeAMebibyte)
-{
-    const auto control = [this](const QString& mode) {
-        return client->postForm("/api/demo/control", { { "call", "submitAppLog" }, { "mode", mode } }).status;
-    };
-    const auto submit = [this](const QString& log) {
-        return post("submitAppLog/", { { "appName", "mac" }, { "log", log } });
-    };
-    ASSERT_EQ(control("status500"), 200);
-    EXPECT_EQ(submit("lost").status, 500);
-    ASSERT_EQ(control("drop"), 200);
-    EXPECT_LT(submit("lost").body.size(), 64);
-    ASSERT_EQ(control("ok"), 200);
-    EXPECT_TRUE(json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray().isEmpty());
-
-    const QString whole = QString(1 << 20, QLatin1Char('&'));
-    EXPECT_EQ(submit(whole).status, 200) << "3 MiB encoded, under the 4 MiB body bound";
-    EXPECT_EQ(submit(whole + "x").status, 400);
-    const QJsonArray logs = json(client->get("/api/demo/appLogs")).value(QStringLiteral("logs")).toArray();
-    ASSERT_EQ(logs.size(), 1);
-    EXPECT_EQ(logs[0].toObject().value(QStringLiteral("log")).toString(), whole);
-}
-
-TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbum)
+// Covers are answered in ranges like audio (the same code: its cases are in the audio test).
+TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbumAndBadCallsAreRefused)
 {
     QSet<QByteArray> covers;
     for (const char* key : { "a11", "a12", "a13", "a14" }) {
         const DemoHttpResponse response = client->get(QByteArray("/images/art?m=") + key + "&w=200&h=200");
         ASSERT_EQ(response.status, 200) << key;
-        QImage image;
-        ASSERT_TRUE(image.loadFromData(response.body, "PNG")) << key;
-        EXPECT_EQ(image.size(), QSize(200, 200));
+        EXPECT_EQ(QImage::fromData(response.body, "PNG").size(), QSize(200, 200)) << key;
         covers.insert(response.body);
         EXPECT_EQ(client->get(QByteArray("/images/art?m=") + key + "&w=200&h=200").body, response.body)
             << "the same bytes each time";
     }
     EXPECT_EQ(covers.size(), 4);
-    const DemoHttpResponse response = client->get("/images/art?m=a13&w=1024&h=40");
-    EXPECT_EQ(QImage::fromData(response.body, "PNG").size(), QSize(1024, 40));
-}
+    EXPECT_EQ(
+        QImage::fromData(client->get("/images/art?m=a13&w=1024&h=40").body, "PNG").size(), QSize(1024, 40));
 
-TEST_F(DemoServiceApiTest, AlbumArtAnswersRangesAndRefusesBadCalls)
-{
     const QByteArray target = "/images/art?m=a12&w=64&h=64";
     const QByteArray whole = client->get(target).body;
     ASSERT_GT(whole.size(), 100);
-
-    DemoHttpResponse response = client->get(target, { { "Range", "bytes=0-99" } });
-    EXPECT_EQ(response.status, 206);
-    EXPECT_EQ(response.body, whole.left(100));
-    EXPECT_EQ(response.header("Content-Range"), "bytes 0-99/" + QByteArray::number(whole.size()));
-
-    response = client->get(target, { { "Range", "bytes=-10" } });
-    EXPECT_EQ(response.status, 206);
-    EXPECT_EQ(response.body, whole.right(10));
-
-    response = client->get(target, { { "Range", "bytes=" + QByteArray::number(whole.size()) + "-" } });
-    EXPECT_EQ(response.status, 416);
-    EXPECT_EQ(response.header("Content-Range"), "bytes */" + QByteArray::number(whole.size()));
+    const DemoHttpResponse part = client->get(target, { { "Range", "bytes=0-99" } });
+    EXPECT_EQ(part.status, 206);
+    EXPECT_EQ(part.body, whole.left(100));
 
     const QList<QPair<QByteArray, int>> refused = {
         { "/images/art?m=a99&w=64&h=64", 404 },
@@ -465,7 +362,7 @@ TEST_F(DemoServiceApiTest, AlbumArtAnswersRangesAndRefusesBadCalls)
     };
     for (const auto& [bad, status] : refused) {
         SCOPED_TRACE(bad.left(80).toStdString());
-        response = client->get(bad);
+        const DemoHttpResponse response = client->get(bad);
         EXPECT_EQ(response.status, status);
         EXPECT_TRUE(response.header("Content-Type").startsWith("text/plain"));
         EXPECT_FALSE(response.body.trimmed().isEmpty());
@@ -488,24 +385,18 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
                 entry.toObject().value(QStringLiteral("data")).toString().toUtf8() });
         return out;
     };
-    const auto control = [this](const QString& call, const QString& mode, const QString& after = {}) {
-        QList<QPair<QString, QString>> fields { { "call", call }, { "mode", mode } };
-        if (!after.isEmpty())
-            fields.append({ "after", after });
-        return client->postForm("/api/demo/control", fields);
-    };
 
     ASSERT_EQ(bulkAdd(library).status, 200);
     // One normal answer, then failures until told otherwise.
-    ASSERT_EQ(control("bulkAddToLibrary", "status500", "1").status, 200);
+    ASSERT_EQ(control("bulkAddToLibrary", "status500", "1"), 200);
     EXPECT_EQ(bulkAdd(library).status, 200);
     EXPECT_EQ(bulkAdd(library).status, 500);
-    ASSERT_EQ(control("bulkAddToLibrary", "drop").status, 200);
+    ASSERT_EQ(control("bulkAddToLibrary", "drop"), 200);
     // The connection closes before the promised body.
     const DemoHttpResponse dropped = bulkAdd(library);
     EXPECT_EQ(dropped.header("Content-Length"), "64");
     EXPECT_LT(dropped.body.size(), 64);
-    ASSERT_EQ(control("bulkAddToLibrary", "ok").status, 200);
+    ASSERT_EQ(control("bulkAddToLibrary", "ok"), 200);
     EXPECT_EQ(bulkAdd(library).status, 200);
     const QByteArray sent = data(library);
     EXPECT_EQ(received("bulkAddToLibrary"),
@@ -517,7 +408,7 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
     for (const auto& [mode, after] : QList<QPair<QString, QString>> {
              { "sometimes", "" }, { "drop", "-1" }, { "drop", "x" }, { "drop", "99999999" } }) {
         SCOPED_TRACE(mode.toStdString() + " " + after.toStdString());
-        EXPECT_EQ(control("bulkAddToLibrary", mode, after).status, 400);
+        EXPECT_EQ(control("bulkAddToLibrary", mode, after), 400);
     }
     EXPECT_EQ(client->postForm("/api/demo/control", { { "mode", "ok" } }).status, 400);
 

@@ -1,14 +1,6 @@
 #include "DemoServiceSuite.h"
-#include "QVDemoService.h"
 
-#include <gtest/gtest.h>
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtEndian>
-
-#include <memory>
 
 namespace {
 
@@ -44,10 +36,8 @@ protected:
 // silence, and the same bytes each time.
 TEST_F(DemoServiceAudioTest, TracksAreValidWavsOfTheirListedLength)
 {
-    const QJsonArray tracks = QJsonDocument::fromJson(client->get("/api/demo/catalogue").body)
-                                  .object()
-                                  .value(QStringLiteral("tracks"))
-                                  .toArray();
+    const QJsonArray tracks
+        = json(client->get("/api/demo/catalogue")).value(QStringLiteral("tracks")).toArray();
     int duration = 0;
     for (const auto& item : tracks)
         if (item.toObject().value(QStringLiteral("key")) == QStringLiteral("t105"))
@@ -67,57 +57,53 @@ TEST_F(DemoServiceAudioTest, TracksAreValidWavsOfTheirListedLength)
     EXPECT_NE(client->get("/media/audio/t106.wav").body.mid(44, 4096), wav.mid(44, 4096));
 }
 
-TEST_F(DemoServiceAudioTest, SingleRangesAnswerExactlyTheBytesAsked)
+TEST_F(DemoServiceAudioTest, RangesAnswerExactlyTheBytesAsked)
 {
     struct Case {
         QByteArray range;
-        qsizetype first;
-        qsizetype last;
+        int status;
+        qsizetype first = 0;
+        qsizetype last = 0;
     };
+    const QByteArray all = QByteArray::number(size);
     const QList<Case> cases = {
-        { "bytes=0-43", 0, 43 },
-        { "bytes=1000-1999", 1000, 1999 },
-        { "bytes=" + QByteArray::number(size - 10) + "-", size - 10, size - 1 },
-        { "bytes=-100", size - 100, size - 1 },
-        { "bytes=-" + QByteArray::number(size * 2), 0, size - 1 },
-        { "bytes=0-0", 0, 0 },
+        { "bytes=0-43", 206, 0, 43 },
+        { "bytes=1000-1999", 206, 1000, 1999 },
+        { "bytes=" + QByteArray::number(size - 10) + "-", 206, size - 10, size - 1 },
+        { "bytes=-100", 206, size - 100, size - 1 },
+        { "bytes=-" + QByteArray::number(size * 2), 206, 0, size - 1 },
+        { "bytes=0-0", 206, 0, 0 },
         // An end past the file is cut to the file, and Content-Range says so.
-        { "bytes=" + QByteArray::number(size - 5) + "-999999999", size - 5, size - 1 },
+        { "bytes=" + QByteArray::number(size - 5) + "-999999999", 206, size - 5, size - 1 },
+        { "bytes=" + all + "-", 416 },
+        { "bytes=999999999-", 416 },
+        { "bytes=-0", 416 },
+        { "bytes=5-2", 416 },
+        { "bytes=abc", 416 },
+        { "items=0-1", 416 },
+        // Several ranges get the whole file.
+        { "bytes=0-1,4-5", 200, 0, size - 1 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.range.toStdString());
         const DemoHttpResponse response = client->get("/media/audio/t105.wav", { { "Range", c.range } });
-        EXPECT_EQ(response.status, 206);
-        EXPECT_EQ(response.header("Content-Range"),
-            "bytes " + QByteArray::number(c.first) + '-' + QByteArray::number(c.last) + '/'
-                + QByteArray::number(size));
+        EXPECT_EQ(response.status, c.status);
+        if (c.status == 416) {
+            EXPECT_FALSE(response.body.trimmed().isEmpty());
+            continue;
+        }
         EXPECT_EQ(response.body, rangeOf(c.first, c.last));
+        if (c.status == 206) {
+            EXPECT_EQ(response.header("Content-Range"),
+                "bytes " + QByteArray::number(c.first) + '-' + QByteArray::number(c.last) + '/' + all);
+        }
     }
-}
-
-TEST_F(DemoServiceAudioTest, UnsatisfiableOrMalformedRangesAre416)
-{
-    for (const QByteArray& range : { "bytes=" + QByteArray::number(size) + "-",
-             QByteArray("bytes=999999999-"), QByteArray("bytes=-0") }) {
-        SCOPED_TRACE(range.toStdString());
-        const DemoHttpResponse response = client->get("/media/audio/t105.wav", { { "Range", range } });
-        EXPECT_EQ(response.status, 416);
-        EXPECT_EQ(response.header("Content-Range"), "bytes */" + QByteArray::number(size));
-        EXPECT_TRUE(response.body.contains("not satisfiable"));
+    for (const QByteArray& range :
+        { "bytes=" + all + "-", QByteArray("bytes=999999999-"), QByteArray("bytes=-0") }) {
+        EXPECT_EQ(client->get("/media/audio/t105.wav", { { "Range", range } }).header("Content-Range"),
+            "bytes */" + all)
+            << range.toStdString();
     }
-    for (const QByteArray range : { "bytes=5-2", "bytes=abc", "items=0-1" }) {
-        SCOPED_TRACE(range.toStdString());
-        const DemoHttpResponse response = client->get("/media/audio/t105.wav", { { "Range", range } });
-        EXPECT_EQ(response.status, 416);
-        EXPECT_FALSE(response.body.trimmed().isEmpty());
-    }
-}
-
-TEST_F(DemoServiceAudioTest, SeveralRangesGetTheWholeFileAndUnknownTracksAreNotFound)
-{
-    const DemoHttpResponse response = client->get("/media/audio/t105.wav", { { "Range", "bytes=0-1,4-5" } });
-    EXPECT_EQ(response.status, 200);
-    EXPECT_EQ(response.body, whole.body);
     for (const QByteArray target :
         { "/media/audio/t999.wav", "/media/audio/a11.wav", "/media/audio/t101.wav.wav" })
         EXPECT_EQ(client->get(target).status, 404) << target.toStdString();

@@ -1,12 +1,7 @@
-#include "QVDemoService.h"
-
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -56,40 +51,6 @@ TEST(DemoServiceProcessTest, AnnouncesItsPortAndStopsCleanlyOnSignals)
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
     }
-}
-
-TEST(DemoServiceProcessTest, HelperGivesUpOnAServiceThatNeverAnswers)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString silent = dir.filePath(QStringLiteral("silent-service"));
-    QFile script(silent);
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nexec sleep 30\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    const QByteArray saved = qgetenv("QUIV_DEMO_SERVICE");
-    qputenv("QUIV_DEMO_SERVICE", QFile::encodeName(silent));
-    QElapsedTimer clock;
-    clock.start();
-    {
-        QVDemoService service;
-        EXPECT_FALSE(service.start(800));
-        EXPECT_EQ(service.port(), 0);
-        EXPECT_FALSE(service.errorString().isEmpty());
-    }
-    EXPECT_LT(clock.elapsed(), 5000);
-
-    // A program that exits at once is reported without waiting out the limit.
-    qputenv("QUIV_DEMO_SERVICE", "/bin/false");
-    clock.restart();
-    {
-        QVDemoService service;
-        EXPECT_FALSE(service.start(4000));
-    }
-    EXPECT_LT(clock.elapsed(), 3000);
-    qputenv("QUIV_DEMO_SERVICE", saved);
 }
 
 } // namespace

@@ -1,58 +1,16 @@
-#include "DemoHttpClient.h"
-#include "QVDemoService.h"
+#include "DemoServiceSuite.h"
 
-#include <gtest/gtest.h>
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-
-#include <memory>
 
 namespace {
 
-QJsonObject json(const DemoHttpResponse& response)
-{
-    return QJsonDocument::fromJson(response.body).object();
-}
-
-QList<int> ids(const QJsonValue& value)
-{
-    QList<int> out;
-    for (const auto& id : value.toArray())
-        out.append(id.toInt());
-    return out;
-}
-
-// Each test gets a fresh service: sessions and the account's state are its own.
-class DemoServiceSessionTest : public ::testing::Test
+class DemoServiceSessionTest : public DemoServiceFreshTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(service.start()) << service.errorString().toStdString();
-        client = std::make_unique<DemoHttpClient>(service.port());
-    }
-
-    QJsonObject signIn()
-    {
-        const DemoHttpResponse response
-            = client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "demo" } });
-        EXPECT_EQ(response.status, 200);
-        return json(response).value(QStringLiteral("user")).toObject();
-    }
-    QJsonObject sessionUser()
-    {
-        return json(client->get("/api/demo/session")).value(QStringLiteral("user")).toObject();
-    }
     bool signedIn()
     {
         return json(client->get("/api/demo/session")).value(QStringLiteral("user")).isObject();
     }
-
-    QVDemoService service;
-    std::unique_ptr<DemoHttpClient> client;
 };
 
 TEST_F(DemoServiceSessionTest, SignInKeepsASessionUntilSignOut)

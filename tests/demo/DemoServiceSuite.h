@@ -5,7 +5,29 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <memory>
+
+inline QJsonObject json(const DemoHttpResponse& response)
+{
+    return QJsonDocument::fromJson(response.body).object();
+}
+
+inline QString errorOf(const DemoHttpResponse& response)
+{
+    return json(response).value(QStringLiteral("error")).toString();
+}
+
+inline QList<int> ids(const QJsonValue& value)
+{
+    QList<int> out;
+    for (const auto& id : value.toArray())
+        out.append(id.toInt());
+    return out;
+}
 
 // One demo service for a whole suite, and a fresh client for each test.
 class DemoServiceSuite : public ::testing::Test
@@ -29,5 +51,30 @@ protected:
     }
 
     inline static QVDemoService* service = nullptr;
+    std::unique_ptr<DemoHttpClient> client;
+};
+
+// A fresh service per test: sessions, collections and what the service kept are its own.
+class DemoServiceFreshTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.start()) << service.errorString().toStdString();
+        client = std::make_unique<DemoHttpClient>(service.port());
+    }
+    QJsonObject signIn()
+    {
+        const DemoHttpResponse response
+            = client->postForm("/api/demo/signin", { { "username", "demo" }, { "password", "demo" } });
+        EXPECT_EQ(response.status, 200);
+        return json(response).value(QStringLiteral("user")).toObject();
+    }
+    QJsonObject sessionUser()
+    {
+        return json(client->get("/api/demo/session")).value(QStringLiteral("user")).toObject();
+    }
+
+    QVDemoService service;
     std::unique_ptr<DemoHttpClient> client;
 };

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -36,6 +38,30 @@ QByteArray plist(const QByteArray& root)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
 }
 
+// The same property list in the binary form.
+QByteArray binary(const QByteArray& xml)
+{
+    plist_t root = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    if (root)
+        plist_to_bin(root, &bytes, &length);
+    plist_free(root);
+    const QByteArray out(bytes, int(length));
+    std::free(bytes);
+    return out;
+}
+
+// A generated library of `tracks` tracks.
+QByteArray fixture(int tracks)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVITunesLibraryFixture::write(&buffer, tracks);
+    return buffer.data();
+}
+
 class QVITunesLibraryLoaderTest : public ::testing::Test
 {
 protected:
@@ -45,14 +71,6 @@ protected:
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
-        return path;
-    }
-    QString writeFixture(const QString& name, int tracks)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        QVITunesLibraryFixture::write(&file, tracks);
         return path;
     }
     void load(const QString& path)
@@ -71,38 +89,26 @@ protected:
     }();
 };
 
-TEST_F(QVITunesLibraryLoaderTest, AMissingFileFailsAtOnceAndKeepsTheLoadedLibrary)
+TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
 {
-    load(writeFixture(QStringLiteral("a.xml"), 5));
+    // A missing file fails at once, with no start, and keeps what was loaded.
+    load(write(QStringLiteral("a.xml"), fixture(5)));
     ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
     listener.events.clear();
     loader->loadLibraryAtPath(dir.filePath(QStringLiteral("missing.xml")));
-    EXPECT_EQ(listener.events, QStringList({ "failed 1" })) << "at once, with no start";
-    EXPECT_TRUE(loader->isLibraryLoaded());
+    EXPECT_EQ(listener.events, QStringList({ "failed 1" }));
     EXPECT_EQ(loader->libraryTracks()->size(), 5);
-}
 
-TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
-{
-    const QString whole = [this] {
-        QFile file(writeFixture(QStringLiteral("whole.xml"), 20));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll());
-    }();
+    const QString whole = QString::fromUtf8(fixture(20));
     QByteArray deep = "<dict><key>Tracks</key>";
     for (int i = 0; i < 100000; ++i)
         deep += "<array>";
-    const QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE plist [\n<!ENTITY a \"aaaaaaaaaa\">\n"
-                              "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n"
-                              "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
-                              "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">\n"
-                              "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">\n"
-                              "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">\n"
-                              "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">\n"
-                              "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">\n"
-                              "<!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">\n]>\n"
-                              "<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Name</key>"
-                              "<string>&i;</string></dict></dict></dict></plist>";
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE plist [\n<!ENTITY a \"aaaaaaaaaa\">\n";
+    for (char entity = 'b'; entity <= 'i'; ++entity)
+        laughs += QByteArray("<!ENTITY ") + entity + " \""
+            + (QByteArray("&") + char(entity - 1) + ';').repeated(10) + "\">\n";
+    laughs += "]>\n<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Name</key>"
+              "<string>&i;</string></dict></dict></dict></plist>";
     const QList<QPair<const char*, QByteArray>> cases = {
         { "text", "Just some notes about my music.\n" },
         { "empty", "" },
@@ -161,28 +167,34 @@ TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksAndThePlaylists)
                 "<key>Album</key><string>A</string><key>Name</key><string/></dict>"
                 "<key>4</key><string>not a track</string>"
                 "</dict></dict>");
-    load(write(QStringLiteral("lib.xml"), library));
-    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
-    ASSERT_TRUE(listener.tracksWhenFinished) << "tracks are readable inside the callback";
-    const QList<QVITunesTrack> tracks = *loader->libraryTracks();
-    ASSERT_EQ(tracks.size(), 3);
-    EXPECT_EQ(tracks[0].name, QStringLiteral("Rock & Roll é <raw> "));
-    EXPECT_EQ(tracks[0].album, QStringLiteral("A"));
-    EXPECT_EQ(tracks[0].artist, QStringLiteral("Same"));
-    EXPECT_EQ(tracks[1].album, std::nullopt);
-    EXPECT_EQ(tracks[1].name, QString());
-    ASSERT_TRUE(tracks[1].name);
-    EXPECT_EQ(tracks[2].artist, std::nullopt);
-    EXPECT_EQ(tracks[2].name, QStringLiteral(""));
-    // Repeated names share one string.
-    EXPECT_EQ(tracks[0].artist->constData(), tracks[1].artist->constData());
-    EXPECT_EQ(tracks[0].album->constData(), tracks[2].album->constData());
+    // A binary library ("bplist00") reads the same.
+    for (const auto& [name, content] :
+        { std::pair("lib.xml", library), std::pair("lib.plist", binary(library)) }) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(content.isEmpty());
+        load(write(QLatin1String(name), content));
+        ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
+        ASSERT_TRUE(listener.tracksWhenFinished) << "tracks are readable inside the callback";
+        const QList<QVITunesTrack> tracks = *loader->libraryTracks();
+        ASSERT_EQ(tracks.size(), 3);
+        EXPECT_EQ(tracks[0].name, QStringLiteral("Rock & Roll é <raw> "));
+        EXPECT_EQ(tracks[0].album, QStringLiteral("A"));
+        EXPECT_EQ(tracks[0].artist, QStringLiteral("Same"));
+        EXPECT_EQ(tracks[1].album, std::nullopt);
+        ASSERT_TRUE(tracks[1].name);
+        EXPECT_EQ(tracks[1].name, QString());
+        EXPECT_EQ(tracks[2].artist, std::nullopt);
+        EXPECT_EQ(tracks[2].name, QStringLiteral(""));
+        // Repeated names share one string.
+        EXPECT_EQ(tracks[0].artist->constData(), tracks[1].artist->constData());
+        EXPECT_EQ(tracks[0].album->constData(), tracks[2].album->constData());
 
-    const QList<QVITunesPlaylist> playlists = *loader->libraryPlaylists();
-    ASSERT_EQ(playlists.size(), 1);
-    EXPECT_EQ(playlists[0].name, QStringLiteral("Mix"));
-    EXPECT_EQ(playlists[0].trackIDs, QList<qint64>({ 2, 1 }));
-    EXPECT_EQ(loader->loadedLibraryPath(), dir.filePath(QStringLiteral("lib.xml")));
+        const QList<QVITunesPlaylist> playlists = *loader->libraryPlaylists();
+        ASSERT_EQ(playlists.size(), 1);
+        EXPECT_EQ(playlists[0].name, QStringLiteral("Mix"));
+        EXPECT_EQ(playlists[0].trackIDs, QList<qint64>({ 2, 1 }));
+        EXPECT_EQ(loader->loadedLibraryPath(), dir.filePath(QLatin1String(name)));
+    }
 
     // No "Tracks", or "Tracks" of another type: loaded, without tracks.
     for (const QByteArray& root : { QByteArray("<dict><key>Major Version</key><integer>1</integer></dict>"),
@@ -217,61 +229,29 @@ TEST_F(QVITunesLibraryLoaderTest, AHugeStringIsLeftOutAndTheRestLoads)
     EXPECT_EQ(tracks[1].artist, QStringLiteral("B"));
 }
 
-TEST_F(QVITunesLibraryLoaderTest, BinaryLibrariesLoadTheSame)
-{
-    plist_t root = plist_new_dict();
-    plist_t tracks = plist_new_dict();
-    plist_t track = plist_new_dict();
-    plist_dict_set_item(track, "Artist", plist_new_string("Ärtist"));
-    plist_dict_set_item(track, "Album", plist_new_uint(4));
-    plist_dict_set_item(track, "Name", plist_new_string(""));
-    plist_dict_set_item(tracks, "7", track);
-    plist_dict_set_item(root, "Tracks", tracks);
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    plist_free(root);
-    const QByteArray binary(bytes, int(length));
-    std::free(bytes);
-
-    load(write(QStringLiteral("lib.plist"), binary));
-    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
-    const QList<QVITunesTrack> loaded = *loader->libraryTracks();
-    ASSERT_EQ(loaded.size(), 1);
-    EXPECT_EQ(loaded[0].artist, QStringLiteral("Ärtist"));
-    EXPECT_FALSE(loaded[0].album);
-    EXPECT_EQ(loaded[0].name, QStringLiteral(""));
-    EXPECT_FALSE(loader->libraryPlaylists());
-}
-
 TEST_F(QVITunesLibraryLoaderTest, OnlyTheLatestOfRacingLoadsIsReported)
 {
-    const QString large = writeFixture(QStringLiteral("large.xml"), 20000);
-    const QString small = writeFixture(QStringLiteral("small.xml"), 3);
-    listener.events.clear();
-    loader->loadLibraryAtPath(large);
-    loader->loadLibraryAtPath(small);
-    EXPECT_FALSE(loader->isLibraryLoaded()) << "nothing is readable while a load runs";
-    ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }));
-    QTest::qWait(300); // the earlier read would report by now
-    EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
-    EXPECT_EQ(loader->loadedLibraryPath(), small);
-    EXPECT_EQ(loader->libraryTracks()->size(), 3);
-
-    // The other way round: a slow later load still wins over a quick earlier one.
-    listener.events.clear();
-    loader->loadLibraryAtPath(small);
-    loader->loadLibraryAtPath(large);
-    ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, 30000));
-    EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
-    EXPECT_EQ(loader->loadedLibraryPath(), large);
-    EXPECT_EQ(loader->libraryTracks()->size(), 20000);
-    EXPECT_EQ(loader->libraryPlaylists()->size(), 3);
+    const QString large = write(QStringLiteral("large.xml"), fixture(20000));
+    const QString small = write(QStringLiteral("small.xml"), fixture(3));
+    // A quick later load wins over a slow earlier one, and a slow later one over a quick earlier one.
+    for (const auto& [first, second, count] :
+        { std::tuple(large, small, 3), std::tuple(small, large, 20000) }) {
+        SCOPED_TRACE(count);
+        listener.events.clear();
+        loader->loadLibraryAtPath(first);
+        loader->loadLibraryAtPath(second);
+        EXPECT_FALSE(loader->isLibraryLoaded()) << "nothing is readable while a load runs";
+        ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, 30000));
+        QTest::qWait(300); // the earlier read would report by now
+        EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
+        EXPECT_EQ(loader->loadedLibraryPath(), second);
+        EXPECT_EQ(loader->libraryTracks()->size(), count);
+    }
 }
 
 TEST_F(QVITunesLibraryLoaderTest, ALoaderDestroyedMidReadStopsQuicklyAndCallsNoOne)
 {
-    const QString large = writeFixture(QStringLiteral("large.xml"), 40000);
+    const QString large = write(QStringLiteral("large.xml"), fixture(40000));
     listener.events.clear();
     loader->loadLibraryAtPath(large);
     QTest::qWait(20);
