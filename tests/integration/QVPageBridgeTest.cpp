@@ -111,11 +111,37 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
     view.executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
 
-    // The router moves the page without a reload.
+    // The router moves the page without a reload, to every page a search
+    // suggestion names; a query with a slash stays one path segment.
     recorder.events.clear();
-    QVRouterNavigate(&view, "/album/a12");
-    ASSERT_TRUE(QVWaitUntil([&] { return view.mainFrameURL().path() == "/album/a12"; }));
+    const struct {
+        const char* path;
+        const char* heading;
+    } pages[] = {
+        { "/album/a12", "Small Rooms" },
+        { "/playlist/p2/", "Static & Signals" },
+        { "/people/lenab/", "Lena Brandt" },
+        { "/artist/r1/", "The Paper Lanterns" },
+        { "/track/t108/", "Blue Hour Sessions" }, // a song shows its album
+        { "/search/AC%2FDC/", "Results for \u201cAC/DC\u201d" },
+    };
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.path);
+        QVRouterNavigate(&view, page.path);
+        EXPECT_TRUE(
+            QVWaitUntil([&] { return view.evaluate("$('#main h1').first().text()") == page.heading; }));
+        EXPECT_EQ(view.mainFrameURL().path(QUrl::FullyEncoded), page.path);
+    }
     EXPECT_FALSE(recorder.events.contains("did start"));
+
+    // The header areas the window drags by: each name the page gives is the
+    // whole class of one header element, as the client's search compares it.
+    EXPECT_TRUE(view.javascriptBoolValue("Q.Models.Desktop.IGNORED_DOM_CLASSES.length > 0"
+                                         " && Q.Models.Desktop.IGNORED_DOM_CLASSES.every(function (c) {"
+                                         "  return $('.App_Header [class]').filter(function () {"
+                                         "    return this.getAttribute('class') === c; }).length === 1; })"
+                                         " && Q.Models.Desktop.IGNORED_DOM_IDS.every(function (id) {"
+                                         "  return $('.App_Header').find('#' + id).length === 1; })"));
 
     QVSetPageInactive(&view, true);
     EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
