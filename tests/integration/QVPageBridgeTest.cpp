@@ -1,5 +1,7 @@
+#include "../unit/server/QVRecordingDelegate.h"
 #include "QVDemoClientFixture.h"
 #include "QVPageCommands.h"
+#include "QVServerConnection.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
@@ -149,4 +151,32 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
     EXPECT_FALSE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
     QVSetPageFullScreen(&view, true, false);
     EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('fullscreen')"));
+}
+
+// The page hears from the probe when its host goes away and comes back.
+TEST_F(QVPageBridgeTest, ThePageIsToldOfflineAndOnlineAgain)
+{
+    view.loadURL(QUrl(constants->quivURL() + "/"));
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return recorder.events.contains("finished")
+            && !navigation->networkListener()->isRunningReachabilityCheck();
+    }));
+    EXPECT_TRUE(navigation->isNetworkConnectionAvailable());
+    QVServerConnection pool;
+    const auto online = [&] { return view.evaluate("String(Q.offlineMonitor.isOnline)"); };
+    EXPECT_EQ(online(), "true");
+    for (const char* mode : { "drop", "ok" }) {
+        SCOPED_TRACE(mode);
+        QVRecordingDelegate answer;
+        pool.addServerRequest(demo.baseUrl() + "/api/demo/control",
+            QVServerRequestParams { { "call", "reachability" }, { "mode", mode } }, true, &answer);
+        ASSERT_TRUE(QVWaitUntil([&] { return answer.hasEnded(); }));
+        // Down: a network change makes us look; up: the page's own retry.
+        const bool up = QByteArray(mode) == "ok";
+        if (!up)
+            navigation->attemptNetworkConnection();
+        ASSERT_TRUE(QVWaitUntil([&] { return online() == (up ? "true" : "false"); }));
+        EXPECT_EQ(navigation->isNetworkConnectionAvailable(), up);
+        EXPECT_EQ(view.javascriptBoolValue("$('body').hasClass('offline')"), !up);
+    }
 }

@@ -132,19 +132,6 @@ TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
 
     // The page sees only the exported methods.
     EXPECT_EQ(view->evaluate("Object.keys(TestScriptObject).sort().join(',')"), "echo,ping");
-
-    // Oversized calls are dropped; the next one still arrives.
-    object.calls.clear();
-    view->executeJavascript("TestScriptObject.echo('x'.repeat(100000)); TestScriptObject.echo('after');");
-    ASSERT_TRUE(QVWaitUntil([&] { return !object.calls.isEmpty(); }));
-    QTest::qWait(50);
-    ASSERT_EQ(object.calls.size(), 1);
-    EXPECT_EQ(object.calls[0].arguments, QVariantList { QStringLiteral("after") });
-
-    // Reloading installs the object again.
-    object.calls.clear();
-    load(QStringLiteral("/test/bridge.html"));
-    EXPECT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
 }
 
 TEST_F(QVWebViewTest, DomSearchVisitsTheLastChildFirst)
