@@ -54,7 +54,7 @@ protected:
         navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
         beforePageLoads();
         page = attachView();
-        if (HasFatalFailure())
+        if (HasFailure())
             return;
 
         // The sign-in page, once its load is over: the first page may show a

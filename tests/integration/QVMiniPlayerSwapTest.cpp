@@ -39,6 +39,8 @@ protected:
             QVWindowService::Services { navigation.get(), &center, defaults.get(), constants.get() });
         windows->setMainPlayerWindow(main.get(), mini.get());
         windows->showCurrentWindow();
+        // The first page's load is over before the sign-in page is asked for.
+        EXPECT_TRUE(QVWaitUntil([&] { return playback->isPlaybackLoaded(); }, 20000));
         return main->webView();
     }
     void TearDown() override
