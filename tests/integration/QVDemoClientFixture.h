@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../unit/playback/QVPlaybackTestSupport.h"
+#include "QVApplicationLauncher.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVTestWait.h"
@@ -18,6 +19,13 @@
 class QVDemoClientFixture : public ::testing::Test
 {
 protected:
+    QVDemoClientFixture()
+    {
+        // As the program does, before the first page starts the engine.
+        static const bool engineFlagsSet = (QVApplicationLauncher::setEngineFlags(), true);
+        (void)engineFlagsSet;
+    }
+
     void startDemo()
     {
         ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());

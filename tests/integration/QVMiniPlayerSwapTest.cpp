@@ -1,4 +1,3 @@
-#include "QVApplicationLauncher.h"
 #include "QVDemoClientFixture.h"
 #include "QVFaceplateController.h"
 #include "QVMainPlayerWindow2.h"
@@ -25,12 +24,6 @@ QString imageName(QVPushButton* button)
 class QVMiniPlayerSwapTest : public QVDemoPlaybackFixture
 {
 protected:
-    QVMiniPlayerSwapTest()
-    {
-        // As the program does: before the engine starts.
-        QVApplicationLauncher::setEngineFlags();
-    }
-
     QVWebView* attachView() override
     {
         main = std::make_unique<QVMainPlayerWindow2>(nullptr, navigation.get(), defaults.get());
