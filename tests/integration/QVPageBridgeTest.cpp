@@ -23,9 +23,7 @@ public:
     void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { events << "should remove"; }
     void webViewDidStartLoading() override { events << "did start"; }
     void onWindowScriptObjectReady(QVAbstractWebView*) override { events << "ready"; }
-    void onDesktopScriptObjectInitialized() override { events << "initialized"; }
     void webViewFinishedLoading() override { events << "finished"; }
-    void onUserLoggedIn() override { events << "logged in"; }
     void onUserLoggedOut() override { events << "logged out"; }
     QStringList events;
 };
