@@ -118,7 +118,7 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
         const char* path;
         const char* heading;
     } pages[] = {
-        { "/album/a12", "Small Rooms" },
+        { "/album/a12/", "Small Rooms" },
         { "/playlist/p2/", "Static & Signals" },
         { "/people/lenab/", "Lena Brandt" },
         { "/artist/r1/", "The Paper Lanterns" },
