@@ -2,6 +2,7 @@
 #include "QVDemoService.h"
 #include "QVDesktopAppDelegate.h"
 #include "QVPageCommands.h"
+#include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebPlaybackService.h"
 #include "QVWebView.h"
@@ -9,15 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTest>
-
-#include <functional>
 
 namespace {
 
-// The first slice, start to quit, against the demo service.
+// The application delegate over the real windows and the demo service.
 class QVApplicationLifecycleTest : public ::testing::Test
 {
 protected:
@@ -55,47 +52,21 @@ QVDemoService* QVApplicationLifecycleTest::service = nullptr;
 
 } // namespace
 
-TEST_F(QVApplicationLifecycleTest, LaunchShowsTheServicePageAndQuitUnloadsIt)
-{
-    launch();
-    EXPECT_TRUE(mainWindow.isVisible());
-    EXPECT_EQ(QVWindowService::sharedInstance()->currentWindowType(), QVMainPlayerWindowType);
-    EXPECT_EQ(mainWindow.webView()->url().port(), service->port());
-    EXPECT_TRUE(mainWindow.webView()->javascriptBoolValue("typeof Q == 'object'"));
-
-    QSignalSpy reply(&delegate, &QVDesktopAppDelegate::replyToApplicationShouldTerminate);
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_EQ(delegate.applicationShouldTerminate(), QVTerminateReply::TerminateLater);
-    ASSERT_TRUE(reply.wait(4000));
-    EXPECT_TRUE(reply.first().first().toBool());
-    EXPECT_LT(clock.elapsed(), 3000); // well before the limit: the blank page finished
-    EXPECT_EQ(mainWindow.webView()->url(), QUrl("about:blank"));
-    EXPECT_FALSE(mainWindow.isVisible());
-}
-
 TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
 {
     launch();
     QVWindowService* windows = QVWindowService::sharedInstance();
     QVWebPlaybackService* playback = QVWebPlaybackService::sharedInstance();
     QVWebView* page = mainWindow.webView();
-    const auto waitUntil = [](const std::function<bool()>& condition) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < 10000)
-            QTest::qWait(10);
-        return condition();
-    };
     // The flyout is the page's play queue, offered to a signed-in user.
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QVWaitUntil([&] {
         return playback->isPlaybackLoaded() && playback->webView() == page
             && page->javascriptBoolValue("Q.desktop.isInitialized");
     }));
     QVRouterNavigate(page, "/accounts/login/");
-    ASSERT_TRUE(waitUntil([&] { return page->javascriptBoolValue("$('.Login_Form').length > 0"); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return page->javascriptBoolValue("$('.Login_Form').length > 0"); }));
     page->executeJavascript(QVDemoService::signInScript());
-    ASSERT_TRUE(waitUntil([&] { return playback->isAuthenticated(); }));
+    ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
     const auto flyoutShown = [&] { return !page->javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"); };
     EXPECT_FALSE(flyoutShown());
 
@@ -110,7 +81,7 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
     EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_TRUE(delegate.shouldShowMiniPlayerAfterFlyout);
-    EXPECT_TRUE(waitUntil(flyoutShown));
+    EXPECT_TRUE(QVWaitUntil(flyoutShown));
 
     // Again: the page cannot tell us the flyout shows, so the main player
     // stays and the flyout closes.
@@ -118,7 +89,7 @@ TEST_F(QVApplicationLifecycleTest, NowPlayingFromTheMiniPlayerAndBack)
     delegate.showNowPlayingWebView();
     EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_FALSE(delegate.shouldShowMiniPlayerAfterFlyout);
-    EXPECT_TRUE(waitUntil([&] { return !flyoutShown(); }));
+    EXPECT_TRUE(QVWaitUntil([&] { return !flyoutShown(); }));
 
     // Back to the mini player by the menu; the page stayed loaded throughout.
     delegate.switchWindowMode();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../unit/playback/QVPlaybackTestSupport.h"
+#include "QVApplicationLauncher.h"
 #include "QVConstants.h"
 #include "QVDemoService.h"
 #include "QVTestWait.h"
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include <memory>
 
 // The demo service, the client's constants pointed at it, and the navigation
@@ -16,6 +19,13 @@
 class QVDemoClientFixture : public ::testing::Test
 {
 protected:
+    QVDemoClientFixture()
+    {
+        // As the program does, before the first page starts the engine.
+        static const bool engineFlagsSet = (QVApplicationLauncher::setEngineFlags(), true);
+        (void)engineFlagsSet;
+    }
+
     void startDemo()
     {
         ASSERT_TRUE(demo.start()) << qPrintable(demo.errorString());
@@ -32,8 +42,7 @@ protected:
     std::unique_ptr<QVWebNavigationService> navigation;
 };
 
-// And the playback service over the demo web application's real player, the
-// view handed out as the window service does, signed in.
+// And the playback service over the demo web application's real player, signed in.
 class QVDemoPlaybackFixture : public QVDemoClientFixture
 {
 protected:
@@ -52,19 +61,39 @@ protected:
             &center, defaults.get(), navigation.get(), &playStateSignal, &volume, &output, &sleepMonitor });
         navigation->desktopScriptObject()->setPlaybackDelegate(playback.get());
         beforePageLoads();
+        page = attachView();
+        if (HasFailure())
+            return;
+
+        // The sign-in page, once its load is over: the first page may show a
+        // sign-in form too, and a command sent while the second one loads is lost.
+        QSignalSpy loaded(page, &QWebEngineView::loadFinished);
+        page->loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
+        ASSERT_TRUE(
+            QVWaitUntil([&] { return !loaded.isEmpty() && loaded.last().value(0).toBool(); }, 20000, 50));
+        ASSERT_TRUE(QVWaitUntil(
+            [&] {
+                return playback->isPlaybackLoaded()
+                    && page->javascriptBoolValue("$('.Login_Form').length > 0");
+            },
+            20000, 50));
+        page->executeJavascript(QVDemoService::signInScript());
+        ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }, 20000));
+    }
+    void TearDown() override
+    {
+        if (page)
+            page->executeJavascript("Q.player.unload && Q.player.unload();");
+    }
+
+    // The view the playback service reads, handed out as the window service does.
+    virtual QVWebView* attachView()
+    {
         view.resize(1000, 700);
         navigation->setWebView(&view);
         center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
-
-        view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-        ASSERT_TRUE(QVWaitUntil([&] {
-            return playback->isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
-        }));
-        view.executeJavascript(QVDemoService::signInScript());
-        ASSERT_TRUE(QVWaitUntil([&] { return playback->isAuthenticated(); }));
+        return &view;
     }
-    void TearDown() override { view.executeJavascript("Q.player.unload && Q.player.unload();"); }
-
     // Listeners and views that must see the page from its first load.
     virtual void beforePageLoads() { }
 
@@ -75,4 +104,5 @@ protected:
     FakeSleepMonitor sleepMonitor;
     std::unique_ptr<QVWebPlaybackService> playback;
     QVWebView view;
+    QVWebView* page = nullptr;
 };

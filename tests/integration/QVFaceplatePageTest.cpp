@@ -5,7 +5,6 @@
 #include "QVPushButtonCell.h"
 #include "QVTestWait.h"
 #include "QVTextPushButton.h"
-#include "QVUIConstantsService.h"
 #include "QVWebView.h"
 
 #include <gtest/gtest.h>
@@ -44,16 +43,11 @@ protected:
 
 TEST_F(QVFaceplatePageTest, TheControlsDriveThePlayerAndFollowThePage)
 {
-    QVFaceplateController* controller = faceplate->controller();
-    EXPECT_TRUE(controller->isFaceplateEnabled());
-
     playback->playSource("a12");
     ASSERT_TRUE(QVWaitUntil([&] { return imageName(faceplate->playPauseButton()) == "pause"; }));
     EXPECT_EQ(faceplate->trackTitleButton()->title(), view.evaluate("Q.player.playingTrack().get('name')"));
-    EXPECT_FALSE(faceplate->nowPlayingView()->shouldShowLogo());
     // The position row appears once the page reports a position.
     ASSERT_TRUE(QVWaitUntil([&] { return !faceplate->trackElapsedField()->isHidden(); }));
-    EXPECT_TRUE(faceplate->trackLengthButton()->title().startsWith('-'));
 
     // Pause by the button: the page's media element stops.
     faceplate->playPauseButton()->click();
@@ -86,7 +80,6 @@ TEST_F(QVFaceplatePageTest, TheControlsDriveThePlayerAndFollowThePage)
         [&] { return std::lround(view.evaluate("Q.player.volume()").toDouble() * 100) == set; }, 10000, 50));
     view.executeJavascript("Q.player.volume(0.8)");
     ASSERT_TRUE(QVWaitUntil([&] { return volumeSlider->intValue() == 80; }));
-    EXPECT_EQ(imageName(faceplate->volumeButton()), "volume_full");
 
     // A pause made in the page shows on the button.
     view.executeJavascript("Q.player.togglePause()");

@@ -1,5 +1,7 @@
+#include "../unit/server/QVRecordingDelegate.h"
 #include "QVDemoClientFixture.h"
 #include "QVPageCommands.h"
+#include "QVServerConnection.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
@@ -21,9 +23,7 @@ public:
     void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { events << "should remove"; }
     void webViewDidStartLoading() override { events << "did start"; }
     void onWindowScriptObjectReady(QVAbstractWebView*) override { events << "ready"; }
-    void onDesktopScriptObjectInitialized() override { events << "initialized"; }
     void webViewFinishedLoading() override { events << "finished"; }
-    void onUserLoggedIn() override { events << "logged in"; }
     void onUserLoggedOut() override { events << "logged out"; }
     QStringList events;
 };
@@ -111,11 +111,37 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
     view.executeJavascript(QVDemoService::signInScript());
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
 
-    // The router moves the page without a reload.
+    // The router moves the page without a reload, to every page a search
+    // suggestion names; a query with a slash stays one path segment.
     recorder.events.clear();
-    QVRouterNavigate(&view, "/album/a12");
-    ASSERT_TRUE(QVWaitUntil([&] { return view.mainFrameURL().path() == "/album/a12"; }));
+    const struct {
+        const char* path;
+        const char* heading;
+    } pages[] = {
+        { "/album/a12/", "Small Rooms" },
+        { "/playlist/p2/", "Static & Signals" },
+        { "/people/lenab/", "Lena Brandt" },
+        { "/artist/r1/", "The Paper Lanterns" },
+        { "/track/t108/", "Blue Hour Sessions" }, // a song shows its album
+        { "/search/AC%2FDC/", "Results for \u201cAC/DC\u201d" },
+    };
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.path);
+        QVRouterNavigate(&view, page.path);
+        EXPECT_TRUE(
+            QVWaitUntil([&] { return view.evaluate("$('#main h1').first().text()") == page.heading; }));
+        EXPECT_EQ(view.mainFrameURL().path(QUrl::FullyEncoded), page.path);
+    }
     EXPECT_FALSE(recorder.events.contains("did start"));
+
+    // The header areas the window drags by: each name the page gives is the
+    // whole class of one header element, as the client's search compares it.
+    EXPECT_TRUE(view.javascriptBoolValue("Q.Models.Desktop.IGNORED_DOM_CLASSES.length > 0"
+                                         " && Q.Models.Desktop.IGNORED_DOM_CLASSES.every(function (c) {"
+                                         "  return $('.App_Header [class]').filter(function () {"
+                                         "    return this.getAttribute('class') === c; }).length === 1; })"
+                                         " && Q.Models.Desktop.IGNORED_DOM_IDS.every(function (id) {"
+                                         "  return $('.App_Header').find('#' + id).length === 1; })"));
 
     QVSetPageInactive(&view, true);
     EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
@@ -123,4 +149,32 @@ TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
     EXPECT_FALSE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
     QVSetPageFullScreen(&view, true, false);
     EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('fullscreen')"));
+}
+
+// The page hears from the probe when its host goes away and comes back.
+TEST_F(QVPageBridgeTest, ThePageIsToldOfflineAndOnlineAgain)
+{
+    view.loadURL(QUrl(constants->quivURL() + "/"));
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return recorder.events.contains("finished")
+            && !navigation->networkListener()->isRunningReachabilityCheck();
+    }));
+    EXPECT_TRUE(navigation->isNetworkConnectionAvailable());
+    QVServerConnection pool;
+    const auto online = [&] { return view.evaluate("String(Q.offlineMonitor.isOnline)"); };
+    EXPECT_EQ(online(), "true");
+    for (const char* mode : { "drop", "ok" }) {
+        SCOPED_TRACE(mode);
+        QVRecordingDelegate answer;
+        pool.addServerRequest(demo.baseUrl() + "/api/demo/control",
+            QVServerRequestParams { { "call", "reachability" }, { "mode", mode } }, true, &answer);
+        ASSERT_TRUE(QVWaitUntil([&] { return answer.hasEnded(); }));
+        // Down: a network change makes us look; up: the page's own retry.
+        const bool up = QByteArray(mode) == "ok";
+        if (!up)
+            navigation->attemptNetworkConnection();
+        ASSERT_TRUE(QVWaitUntil([&] { return online() == (up ? "true" : "false"); }));
+        EXPECT_EQ(navigation->isNetworkConnectionAvailable(), up);
+        EXPECT_EQ(view.javascriptBoolValue("$('body').hasClass('offline')"), !up);
+    }
 }

@@ -93,24 +93,21 @@ TEST_F(QVPulseAudioOutputTest, FollowsTheDefaultOutputAndItsVolume)
 
     // The system volume is the default output's, kept within its full level.
     QVPulseAudioSystemVolume volume(&output);
-    volume.setSystemVolume(0.25f);
-    EXPECT_FLOAT_EQ(volume.systemVolume(), 0.25f);
-    QString text;
-    ASSERT_TRUE(QVWaitUntil([&] {
-        pactl({ "get-sink-volume", "speakers" }, &text);
-        return text.contains(" 25%");
-    })) << text.toStdString();
-    volume.setSystemVolume(volume.systemVolume() + 0.0625f);
-    volume.setSystemVolume(volume.systemVolume() + 0.0625f);
-    ASSERT_TRUE(QVWaitUntil([&] {
-        pactl({ "get-sink-volume", "speakers" }, &text);
-        return text.contains(" 38%");
-    })) << text.toStdString();
-    volume.setSystemVolume(3.0f);
-    ASSERT_TRUE(QVWaitUntil([&] {
-        pactl({ "get-sink-volume", "speakers" }, &text);
-        return text.contains(" 100%");
-    })) << text.toStdString();
+    const struct {
+        float set;
+        float reads;
+        const char* server;
+    } steps[] = { { 0.25f, 0.25f, " 25%" }, { 0.375f, 0.375f, " 38%" }, { 3.0f, 1.0f, " 100%" } };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.server);
+        volume.setSystemVolume(step.set);
+        EXPECT_NEAR(volume.systemVolume(), step.reads, 0.01f);
+        QString text;
+        EXPECT_TRUE(QVWaitUntil([&] {
+            pactl({ "get-sink-volume", "speakers" }, &text);
+            return text.contains(step.server);
+        })) << text.toStdString();
+    }
     ASSERT_EQ(pactl({ "set-sink-volume", "speakers", "40%" }), 0);
     ASSERT_TRUE(QVWaitUntil([&] { return std::abs(volume.systemVolume() - 0.4f) < 0.01f; }));
 
