@@ -7,15 +7,16 @@
 #include "QVDockTile.h"
 #include "QVEventQueue.h"
 #include "QVFaceplateController.h"
-#include "QVFaceplateView.h"
 #include "QVLocalizedString.h"
 #include "QVLocationWindow.h"
 #include "QVLog.h"
 #include "QVMainMenuController.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMatchCollectionWindow.h"
+#include "QVMiniPlayerView.h"
 #include "QVMiniPlayerWindow.h"
 #include "QVNavigationController.h"
+#include "QVNowPlayingView.h"
 #include "QVWebPlaybackService.h"
 #include "QVWindow.h"
 #include "QVWindowService.h"
@@ -74,6 +75,7 @@ void QVInterfaceBuilder::build()
     // The main window's page header has its own transport controls: its
     // faceplate controller gets none.
     (new QVFaceplateController(_mainPlayerWindow2))->awakeFromNib();
+    wireMiniPlayer(_miniPlayerWindow->miniPlayerView(), _navigationController);
     _buildMenus();
     _buildTrayIcon();
 }
@@ -82,7 +84,8 @@ std::function<void()> QVInterfaceBuilder::_queued(void (QVNavigationController::
 {
     // A global menu's clicks come over D-Bus, possibly while a read waits.
     QVNavigationController* nav = _navigationController;
-    return [nav, command] { QVEventQueue::sharedInstance()->post(nav, [nav, command] { (nav->*command)(); }); };
+    return
+        [nav, command] { QVEventQueue::sharedInstance()->post(nav, [nav, command] { (nav->*command)(); }); };
 }
 
 void QVInterfaceBuilder::_buildPlaybackMenus()
@@ -96,9 +99,11 @@ void QVInterfaceBuilder::_buildPlaybackMenus()
 
     // No shortcut here is a key that typing in a field uses.
     QMenu* controls = _menuBar->addMenu(QVLocalizedString("Controls"));
-    c->playPauseMenuItem = controls->addAction(QVLocalizedString("Play"), command(&QVWebPlaybackService::playPause));
+    c->playPauseMenuItem
+        = controls->addAction(QVLocalizedString("Play"), command(&QVWebPlaybackService::playPause));
     c->playPauseMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
-    c->nextMenuItem = controls->addAction(QVLocalizedString("Next"), command(&QVWebPlaybackService::nextTrack));
+    c->nextMenuItem
+        = controls->addAction(QVLocalizedString("Next"), command(&QVWebPlaybackService::nextTrack));
     c->nextMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+.")));
     c->previousMenuItem
         = controls->addAction(QVLocalizedString("Previous"), command(&QVWebPlaybackService::previousTrack));
@@ -106,7 +111,8 @@ void QVInterfaceBuilder::_buildPlaybackMenus()
     controls->addSeparator();
     c->increaseVolumeMenuItem = controls->addAction(
         QVLocalizedString("Increase Volume"), command(&QVWebPlaybackService::incrementVolumeLevel));
-    c->increaseVolumeMenuItem->setShortcuts({ QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+=")) });
+    c->increaseVolumeMenuItem->setShortcuts(
+        { QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+=")) });
     c->decreaseVolumeMenuItem = controls->addAction(
         QVLocalizedString("Decrease Volume"), command(&QVWebPlaybackService::decrementVolumeLevel));
     c->decreaseVolumeMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+-")));
@@ -135,13 +141,14 @@ void QVInterfaceBuilder::_buildPlaybackMenus()
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     go->addSeparator();
     go->addAction(QVLocalizedString("Playing Track"), _queued(&QVNavigationController::goToPlayingTrackPage));
-    go->addAction(QVLocalizedString("Playing Artist"), _queued(&QVNavigationController::goToPlayingArtistPage));
+    go->addAction(
+        QVLocalizedString("Playing Artist"), _queued(&QVNavigationController::goToPlayingArtistPage));
     go->addAction(QVLocalizedString("Playing Album"), _queued(&QVNavigationController::goToPlayingAlbumPage));
     go->addSeparator();
     go->addAction(QVLocalizedString("People"), _queued(&QVNavigationController::goToPeople));
     go->addAction(QVLocalizedString("Settings"), _queued(&QVNavigationController::goToSettings));
-    go->addAction(
-        QVLocalizedString("Subscription Settings"), _queued(&QVNavigationController::gotToSubscriptionSettings));
+    go->addAction(QVLocalizedString("Subscription Settings"),
+        _queued(&QVNavigationController::gotToSubscriptionSettings));
     go->addSeparator();
     c->authMenuItem = go->addAction(QVLocalizedString("Sign In"));
 
@@ -149,22 +156,14 @@ void QVInterfaceBuilder::_buildPlaybackMenus()
     c->onUserLoggedOut();
 }
 
-void QVInterfaceBuilder::wireFaceplate(
-    QVFaceplateView* faceplate, QVNavigationController* navigation, QVDesktopAppDelegate* delegate)
+void QVInterfaceBuilder::wireMiniPlayer(QVMiniPlayerView* view, QVNavigationController* navigation)
 {
-    if (!faceplate)
-        return;
-    if (navigation) {
-        connect(faceplate, &QVFaceplateView::trackTitleClicked, navigation,
-            &QVNavigationController::goToPlayingTrackPage);
-        connect(faceplate, &QVFaceplateView::trackArtistClicked, navigation,
-            &QVNavigationController::goToPlayingArtistPage);
-        connect(faceplate, &QVFaceplateView::albumArtClicked, navigation,
-            &QVNavigationController::goToPlayingAlbumPage);
-    }
-    if (delegate)
-        connect(faceplate, &QVFaceplateView::flyoutClicked, delegate,
-            &QVDesktopAppDelegate::showNowPlayingWebView);
+    connect(view->trackTitleButton(), &QAbstractButton::clicked, navigation,
+        &QVNavigationController::goToPlayingTrackPage);
+    connect(view->trackArtistButton(), &QAbstractButton::clicked, navigation,
+        &QVNavigationController::goToPlayingArtistPage);
+    connect(view->nowPlayingView(), &QVNowPlayingView::clicked, navigation,
+        &QVNavigationController::goToPlayingAlbumPage);
 }
 
 void QVInterfaceBuilder::_buildMenus()
@@ -175,7 +174,8 @@ void QVInterfaceBuilder::_buildMenus()
 
     QMenu* app = _menuBar->addMenu(QStringLiteral("[product_name]"));
     d->appMenuItem = app->menuAction();
-    d->aboutMenuItem = app->addAction(QStringLiteral("About [product_name]"), d, &QVDesktopAppDelegate::showAboutDialog);
+    d->aboutMenuItem
+        = app->addAction(QStringLiteral("About [product_name]"), d, &QVDesktopAppDelegate::showAboutDialog);
     d->checkForUpdatesMenuItem = app->addAction(QVLocalizedString("Check for Updates…"));
     app->addAction(QVLocalizedString("Preferences…"), _preferencesController.data(),
         &QVPreferencesController::showPreferences);
@@ -193,27 +193,32 @@ void QVInterfaceBuilder::_buildMenus()
             service->mainPlayerWindow2()->windowWidget()->showMinimized();
     });
     d->hideMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
-    d->quitMenuItem = app->addAction(QStringLiteral("Quit [product_name]"), _application, &QVDesktopApplication::terminate);
+    d->quitMenuItem = app->addAction(
+        QStringLiteral("Quit [product_name]"), _application, &QVDesktopApplication::terminate);
     d->quitMenuItem->setShortcut(QKeySequence::Quit);
 
     QMenu* window = _menuBar->addMenu(QVLocalizedString("Window"));
-    d->mainWindowMenuItem = window->addAction(QStringLiteral("[product_name]"), d, &QVDesktopAppDelegate::showQuivWindow);
+    d->mainWindowMenuItem
+        = window->addAction(QStringLiteral("[product_name]"), d, &QVDesktopAppDelegate::showQuivWindow);
     d->mainWindowMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+1")));
-    d->windowSwitchMenuItem
-        = window->addAction(QVLocalizedString("Switch to Mini Player"), d, &QVDesktopAppDelegate::switchWindowMode);
+    d->windowSwitchMenuItem = window->addAction(
+        QVLocalizedString("Switch to Mini Player"), d, &QVDesktopAppDelegate::switchWindowMode);
     d->windowSwitchMenuItem->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")));
-    QAction* nowPlaying
-        = window->addAction(QVLocalizedString("Now Playing"), d, &QVDesktopAppDelegate::showNowPlayingWebView);
+    QAction* nowPlaying = window->addAction(
+        QVLocalizedString("Now Playing"), d, &QVDesktopAppDelegate::showNowPlayingWebView);
     nowPlaying->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+N")));
-    QAction* search = window->addAction(QVLocalizedString("Search"), d, &QVDesktopAppDelegate::focusSearchField);
+    QAction* search
+        = window->addAction(QVLocalizedString("Search"), d, &QVDesktopAppDelegate::focusSearchField);
     search->setShortcut(QKeySequence::Find);
 
     _buildPlaybackMenus();
 
     QMenu* help = _menuBar->addMenu(QVLocalizedString("Help"));
     QVNavigationController* nav = _navigationController;
-    d->supportMenuItem = help->addAction(QStringLiteral("[product_name] Support"), nav, &QVNavigationController::goToSupport);
-    d->welcomeMenuItem = help->addAction(QStringLiteral("Welcome to [product_name]"), _queued(&QVNavigationController::goToWelcome));
+    d->supportMenuItem = help->addAction(
+        QStringLiteral("[product_name] Support"), nav, &QVNavigationController::goToSupport);
+    d->welcomeMenuItem = help->addAction(
+        QStringLiteral("Welcome to [product_name]"), _queued(&QVNavigationController::goToWelcome));
     help->addSeparator();
     help->addAction(QVLocalizedString("Terms of Service"), nav, &QVNavigationController::goToTermsOfService);
     help->addAction(QVLocalizedString("Payment Terms"), nav, &QVNavigationController::goToPaymentTerms);
@@ -255,13 +260,16 @@ void QVInterfaceBuilder::_buildTrayIcon()
     _trayIcon = new QSystemTrayIcon(QApplication::windowIcon(), this);
     _trayIcon->setContextMenu(menu);
     _trayIcon->setToolTip(QStringLiteral("Quiv"));
-    connect(_trayIcon, &QSystemTrayIcon::activated, _delegate, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            QVWindowService::sharedInstance()->showCurrentWindow();
-    });
+    connect(
+        _trayIcon, &QSystemTrayIcon::activated, _delegate, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                QVWindowService::sharedInstance()->showCurrentWindow();
+        });
     // The page's badge shows in the tooltip as well as on the launcher.
-    connect(QVDockTile::sharedInstance(), &QVDockTile::badgeLabelChanged, _trayIcon, [this](const QString& label) {
-        _trayIcon->setToolTip(label.isEmpty() ? QStringLiteral("Quiv") : QStringLiteral("Quiv (%1)").arg(label));
-    });
+    connect(QVDockTile::sharedInstance(), &QVDockTile::badgeLabelChanged, _trayIcon,
+        [this](const QString& label) {
+            _trayIcon->setToolTip(
+                label.isEmpty() ? QStringLiteral("Quiv") : QStringLiteral("Quiv (%1)").arg(label));
+        });
     _trayIcon->show();
 }

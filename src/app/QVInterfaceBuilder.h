@@ -6,8 +6,8 @@
 #include "QVAboutWindow.h"
 #include "QVMainMenuController.h"
 #include "QVMainPlayerWindow2.h"
-#include "QVNavigationController.h"
 #include "QVMiniPlayerWindow.h"
+#include "QVNavigationController.h"
 #include "QVPreferencesController.h"
 #include "QVWindow.h"
 
@@ -18,7 +18,7 @@
 
 class QVDesktopAppDelegate;
 class QVDesktopApplication;
-class QVFaceplateView;
+class QVMiniPlayerView;
 class QVNavigationController;
 
 // Creates the windows and menus at start and wires their actions and the
@@ -32,10 +32,9 @@ public:
 
     void build();
 
-    // A faceplate's title, artist and art lead to their pages; its queue
-    // button opens the page's queue panel.
-    static void wireFaceplate(
-        QVFaceplateView* faceplate, QVNavigationController* navigation, QVDesktopAppDelegate* delegate);
+    // The mini player's title, artist and art lead to their pages in the
+    // main player.
+    static void wireMiniPlayer(QVMiniPlayerView* view, QVNavigationController* navigation);
 
     QVMainPlayerWindow2* mainPlayerWindow2() const { return _mainPlayerWindow2; }
     QMenuBar* menuBar() const { return _menuBar; }

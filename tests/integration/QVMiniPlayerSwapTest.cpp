@@ -1,8 +1,10 @@
 #include "QVDemoClientFixture.h"
 #include "QVFaceplateController.h"
+#include "QVInterfaceBuilder.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerView.h"
 #include "QVMiniPlayerWindow.h"
+#include "QVNavigationController.h"
 #include "QVPushButtonCell.h"
 #include "QVTextPushButton.h"
 #include "QVWindowService.h"
@@ -82,12 +84,22 @@ TEST_F(QVMiniPlayerSwapTest, TheMiniPlayerShowsThePlayingTrackAndTheMusicPlaysOn
     EXPECT_FALSE(page->javascriptBoolValue("Q.player.audio.paused"));
     EXPECT_GE(page->evaluate("__ticks").toInt(), 20);
 
-    // And back, one notice again; asking twice changes nothing.
-    windows->showMainPlayerWindow();
+    // The title leads back to the main player, on the track's page: one
+    // notice again; asking twice changes nothing.
+    QVNavigationController router(QVNavigationController::Services {
+        &center, navigation.get(), constants.get(), windows.get(), [](const QUrl&) {}, false });
+    router.setWebView(main->webView());
+    router.setPlayingPages({ [&] { return playback->playingTrackURL(); }, {}, {} });
+    QVInterfaceBuilder::wireMiniPlayer(miniView, &router);
+    const QString trackPage = QUrl(playback->playingTrackURL()).path();
+    ASSERT_FALSE(trackPage.isEmpty());
+    QTest::mouseClick(miniView->trackTitleButton(), Qt::LeftButton);
     windows->showMainPlayerWindow();
     EXPECT_EQ(changes, 2);
     EXPECT_TRUE(main->isVisible());
     EXPECT_FALSE(mini->isVisible());
+    EXPECT_TRUE(QVWaitUntil([&] { return page->evaluate("location.pathname") == trackPage; }))
+        << qPrintable(trackPage);
     EXPECT_FALSE(page->javascriptBoolValue("Q.player.audio.paused"));
     center.removeObserver(this);
 }
