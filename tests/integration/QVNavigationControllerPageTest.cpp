@@ -2,6 +2,7 @@
 #include "QVEventQueue.h"
 #include "QVNavigationController.h"
 #include "QVNotificationCenter.h"
+#include "QVScriptValue.h"
 #include "QVTestDefaults.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
@@ -176,4 +177,50 @@ TEST_F(QVNavigationControllerPageTest, DISABLED_PopUpsNestStayPlainAndCloseThems
     controller->closeChildWindows();
     EXPECT_TRUE(first.isNull());
     EXPECT_TRUE(controller->childWindows().isEmpty());
+}
+
+// Links of the demo page's header that name a window: the engine asks for a
+// new tab, the bridge said which window.
+TEST_F(QVNavigationControllerPageTest, ANamedServiceLinkIsRoutedInTheProgramAndOthersLeave)
+{
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QWidget* input = view.focusProxy() ? view.focusProxy() : &view;
+    struct Case {
+        const char* selector;
+        Qt::MouseButton button; // Qt::NoButton: focused and activated with Return
+        QString routed; // the router's path, or
+        QString opened; // the address handed to the desktop
+    };
+    const Case cases[] = {
+        { "a[target=quivhelp]", Qt::LeftButton, "/help/", "" },
+        { "a[target=quivhelp]", Qt::MiddleButton, "/help/", "" },
+        { "a[target=quivhelp]", Qt::NoButton, "/help/", "" },
+        { "a[target=_blank]", Qt::LeftButton, "", demo.baseUrl() + "/legal/tos/" },
+        { "a[target=quivpartner]", Qt::LeftButton, "", "https://partner.quiv.example/" },
+    };
+    view.evaluate("window.sameDocument = true; 1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.selector) + " button " + std::to_string(int(c.button)));
+        view.evaluate("routed = []; 1"); // the router is ours
+        opened.clear();
+        // Focused for the key, its centre for the mouse.
+        const QStringList xy = view.evaluate(QString("var r = document.querySelector(%1); r.focus();"
+                                                     "r = r.getBoundingClientRect();"
+                                                     "(r.left + r.width / 2) + ',' + (r.top + r.height / 2)")
+                                                 .arg(QVScriptValue::literal(c.selector)))
+                                   .split(',');
+        ASSERT_EQ(xy.size(), 2);
+        if (c.button == Qt::NoButton)
+            QTest::keyClick(input, Qt::Key_Return);
+        else
+            QTest::mouseClick(input, c.button, {}, QPoint(xy[0].toDouble(), xy[1].toDouble()));
+        ASSERT_TRUE(
+            QVWaitUntil([&] { return !opened.isEmpty() || view.evaluate("routed.length") != "0"; }, 5000));
+        QTest::qWait(100); // nothing more follows
+        EXPECT_EQ(view.evaluate("routed.join(' ')").toStdString(), c.routed.toStdString());
+        EXPECT_EQ(opened.join(' ').toStdString(), c.opened.toStdString());
+    }
+    // The page stayed where it was.
+    EXPECT_EQ(view.evaluate("window.sameDocument"), "true");
 }
