@@ -3,6 +3,7 @@
 #include "QVAddCurrentSongToCollectionScriptCommand.h"
 #include "QVApplescriptTrack.h"
 #include "QVConstants.h"
+#include "QVDBusPropertiesAdaptor.h"
 #include "QVDesktopScriptingAdaptor.h"
 #include "QVEventQueue.h"
 #include "QVLog.h"
@@ -34,6 +35,8 @@ QVScriptingService::QVScriptingService(QVWebPlaybackService* playback, QObject* 
 {
     new QVDesktopScriptingAdaptor(this);
     new QVOpenApplicationAdaptor(this);
+    // Property writes as calls, so a setter can refuse a value with an error.
+    new QVDBusPropertiesAdaptor(this);
 }
 
 QVScriptingService::~QVScriptingService()

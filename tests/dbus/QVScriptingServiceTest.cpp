@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -99,6 +100,13 @@ TEST_F(QVScriptingServiceTest, PropertiesWithTheirTypes)
         EXPECT_EQ(value, c.value) << qPrintable(c.name);
     }
     EXPECT_EQ(property(kPath, kInterface, "CurrentTrack").value<QDBusObjectPath>().path(), kTrackPath);
+    const QDBusMessage all = call(kPath, kProperties, "GetAll", { kInterface });
+    EXPECT_EQ(qdbus_cast<QVariantMap>(all.arguments().value(0)).value("RepeatState"), QVariant(2));
+    EXPECT_EQ(call(kPath, kProperties, "Get", { "com.quiv.elsewhere", "Shuffle" }).errorName(),
+        "org.freedesktop.DBus.Error.UnknownInterface");
+    const QString xml
+        = call(kPath, "org.freedesktop.DBus.Introspectable", "Introspect").arguments().value(0).toString();
+    EXPECT_EQ(xml.count("<interface name=\"org.freedesktop.DBus.Properties\">"), 1) << qPrintable(xml);
     EXPECT_TRUE(page.scripts.isEmpty()); // reads never touch the page
 
     // The art as PNG bytes, live: here the playing track's cached cover.
@@ -204,11 +212,13 @@ TEST_F(QVScriptingServiceTest, MalformedCallsGetErrorsAndChangeNothing)
             EXPECT_EQ(reply.errorName(), c.error);
         }
     }
-    // Values out of range are refused. (The bus's property machinery answers
-    // a write itself, so these get no error reply; they change nothing.)
-    for (const auto& [name, value] : std::initializer_list<std::pair<QString, QVariant>> {
-             { "RepeatState", 3 }, { "RepeatState", -1 }, { "PlaybackPosition", -5 } })
-        set(name, value);
+    // Values out of range, or that a number would not hold, are refused.
+    for (const auto& [name, value] :
+        std::initializer_list<std::pair<QString, QVariant>> { { "RepeatState", 3 }, { "RepeatState", -1 },
+            { "PlaybackPosition", -5 }, { "SoundVolume", -5 }, { "Shuffle", 1 } }) {
+        const QDBusMessage reply = set(name, value);
+        EXPECT_EQ(reply.errorName(), kInvalidArgs) << qPrintable(name) << " " << qPrintable(value.toString());
+    }
     runQueuedEvents();
     EXPECT_TRUE(page.scripts.isEmpty()) << qPrintable(page.scripts.join(" | "));
     EXPECT_EQ(opened.count(), 0);
