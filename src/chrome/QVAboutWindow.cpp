@@ -52,7 +52,9 @@ void QVAboutWindow::_setLinkButtonAttributes(QVTextPushButton* button)
     cell->setShouldUnderscoreText(true);
     cell->setTextColor(Qt::blue);
     cell->setInactiveTextColor(Qt::blue);
-    cell->setCustomTextYOffset(-3);
+    // The button is as tall as its text: any offset above its top edge would
+    // cut the tops of the letters off.
+    cell->setCustomTextYOffset(0);
     cell->setCursor(QCursor(Qt::PointingHandCursor));
     button->updateGeometry();
 }
@@ -73,6 +75,7 @@ void QVAboutWindow::awakeFromNib()
     _versionTextField->setText(versionText());
     _appNameTextField->setText(QVStringWithBundleName(QStringLiteral("[product_name]")));
     _appCopyrightTextField->setText(copyrightText(QDate::currentDate().year()));
+    _appCopyrightTextField->setWordWrap(true); // a long product name would run off the edge
     for (QLabel* label : { _versionTextField, _appNameTextField, _appCopyrightTextField }) {
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignHCenter);

@@ -89,7 +89,10 @@ qreal QVPushButtonTextCell::endcapWidthForResizing() const
     const bool pressed = isMouseDown() || (controlView() && controlView()->isDown());
     const QVImage cap = pressed ? _pressedEndcapImage : _hoverEndcapImage;
     // A state without its own cap is drawn with the normal one: size for that.
-    return (cap.isNull() ? _endcapImage : cap).width();
+    // No cap at all is no width (a null image would count as -1 on each side
+    // and cut the title short).
+    const QVImage& used = cap.isNull() ? _endcapImage : cap;
+    return used.isNull() ? 0 : used.width();
 }
 
 QSizeF QVPushButtonTextCell::sizeForTitle(const QString& title) const
