@@ -90,8 +90,9 @@ TEST_F(QVAlbumArtCacheControllerTest, DamagedFilesAreMissesAndRemoved)
         }
         if (random.bounded(4) == 0)
             bytes.truncate(random.bounded(bytes.size()));
-        if (const auto entry = QVAlbumArtCacheController::entryFromPropertyListData(bytes))
+        if (const auto entry = QVAlbumArtCacheController::entryFromPropertyListData(bytes)) {
             EXPECT_EQ(QVUtils::SHA1String(entry->imageData), entry->imageDataHash);
+        }
     }
 }
 

@@ -92,13 +92,11 @@ TEST_F(QVWebPlaybackServiceTest, VolumeAndSeekRoundAndStayInRange)
     // Past the range of int: never a negative position.
     EXPECT_EQ(scriptsOf([&] { service.seek(4000000000u); }), QStringList { "Q.player.position(4000000000)" });
 
-    // The remote's volume buttons step the system volume by a sixteenth, within 0 to 1; the page is not told.
-    volume.volume = 0.0625f;
-    EXPECT_TRUE(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonVolumeDown, true); }).isEmpty());
-    EXPECT_FLOAT_EQ(volume.volume, 0.0f);
-    volume.volume = 0.97f;
-    service.onButtonPressed(QVRemoteButtonVolumeUp, false);
-    EXPECT_FLOAT_EQ(volume.volume, 1.0f);
+    // The remote's volume buttons step the system volume by a sixteenth (the output keeps it within 0 to 1);
+    // the page is not told.
+    volume.volume = 0.5f;
+    EXPECT_TRUE(scriptsOf([&] { service.onButtonPressed(QVRemoteButtonVolumeUp, false); }).isEmpty());
+    EXPECT_FLOAT_EQ(volume.volume, 0.5625f);
 }
 
 TEST_F(QVWebPlaybackServiceTest, CommandsWaitForAReadyPage)

@@ -89,7 +89,7 @@ TEST_F(QVDesktopClientScriptObjectTest, PresentationSettingsAreBounded)
     page.answers["typeof Q == 'object'"] = "true";
     page.answers["Q.Models.Desktop.HEADER_BACKGROUND_COLOR"] = "#ff8000";
     EXPECT_EQ(object.headerBackgroundColor(), QColor(255, 128, 0));
-    page.answers["Q.Models.Desktop.HEADER_BACKGROUND_COLOR"] = "not a colour";
+    page.answers["Q.Models.Desktop.HEADER_BACKGROUND_COLOR"] = "#f80"; // too short to read
     EXPECT_EQ(object.headerBackgroundColor(), std::nullopt);
 
     const QString classes = QStringLiteral("Q.Models.Desktop.IGNORED_DOM_CLASSES");

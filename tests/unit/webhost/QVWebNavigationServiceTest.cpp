@@ -21,8 +21,6 @@ public:
         : log(log)
     {
     }
-    void onNetworkConnectionAvailable() override { *log << "available"; }
-    void onNetworkConnectionNotAvailable() override { *log << "not available"; }
     void onDesktopScriptObjectInitialized() override { *log << "initialized"; }
     void onUserLoggedIn() override { *log << "logged in"; }
     void onUserLoggedOut() override { *log << "logged out"; }
