@@ -9,10 +9,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-
-#include <algorithm>
 
 namespace {
 
@@ -94,10 +91,6 @@ protected:
         service.playbackPlayingTrackChanged();
         runQueuedEvents();
     }
-    QString cachePath(const QString& baseIcon) const
-    {
-        return folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(baseIcon);
-    }
     bool waitForEvents(qsizetype count)
     {
         return QVWaitUntil([&] { return heard.events.size() >= count; });
@@ -129,53 +122,34 @@ TEST_F(QVAlbumArtHandlerTest, ThePlayingTracksArtIsFetchedOnceThenComesFromTheCa
     ASSERT_TRUE(waitForEvents(1));
     const QImage art = heard.images.first();
     EXPECT_EQ(art.size(), QSize(200, 200));
-    EXPECT_NE(art, stub());
-    EXPECT_EQ(handler->currentAlbumArtImage(), art);
     EXPECT_EQ(handler->currentBaseIcon(), "a11");
-    EXPECT_TRUE(QFile::exists(cachePath("a11")));
     // The desktop gets the same picture as a file.
     EXPECT_EQ(QImage(handler->currentAlbumArtFileURL().toLocalFile()), art);
 
-    // Another track of the album asks for nothing.
-    const qsizetype requests = page.scripts.count(kImageServer);
-    changeTrack("Pier at Midnight", "a11");
-    QTest::qWait(50);
-    EXPECT_EQ(page.scripts.count(kImageServer), requests);
-    EXPECT_EQ(heard.events.size(), 1);
-
-    // A new handler (the next start) finds it on disk, with the server gone.
+    // A new handler (the next start) finds it on disk at once, with the server gone.
     setImageServer(closedServer());
     ArtRecorder later;
     auto next = makeHandler();
     next->addAlbumArtListener(&later);
     service.webViewFinishedLoading();
-    ASSERT_EQ(later.events, QStringList { "art" }); // at once: no wait for the network
+    ASSERT_EQ(later.events, QStringList { "art" });
     EXPECT_EQ(later.images.first(), art);
     next->removeAlbumArtListener(&later);
-}
 
-TEST_F(QVAlbumArtHandlerTest, ACacheEntryThatIsNoImageIsFetchedAgain)
-{
-    service.webViewFinishedLoading();
-    ASSERT_TRUE(waitForEvents(1));
-    const QImage art = heard.images.first();
-    // Whole and matching its hash, so the cache hands it out: only decoding can tell.
-    QFile file(cachePath("a11"));
+    // An entry whole and matching its hash but no image: only decoding can tell, and it is fetched again.
+    QFile file(folder.path() + "/AlbumArtCache/" + QVUtils::SHA1String(QStringLiteral("a11")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(
         QVAlbumArtCacheController::propertyListData("<html>x</html>", QDateTime::currentDateTimeUtc()));
     file.close();
-
-    ArtRecorder later;
-    auto next = makeHandler();
+    setImageServer(demo->baseUrl() + "/images/art");
+    later.events.clear();
+    next = makeHandler();
     next->addAlbumArtListener(&later);
     service.webViewFinishedLoading();
     EXPECT_TRUE(later.events.isEmpty()); // a miss: fetched, not answered at once
     ASSERT_TRUE(QVWaitUntil([&] { return !later.events.isEmpty(); }));
-    EXPECT_EQ(later.images.first(), art);
-    EXPECT_EQ(
-        QVAlbumArtHandler::imageFromData(next->cacheController()->albumArtDataFromCache("a11").value_or("")),
-        art);
+    EXPECT_EQ(later.images.last(), art);
     next->removeAlbumArtListener(&later);
 }
 
@@ -199,17 +173,13 @@ TEST_F(QVAlbumArtHandlerTest, AnAnswerForATrackThatHasGoneIsCachedButNotShown)
         for (const QString& icon : icons.mid(1))
             changeTrack("Track " + icon, icon);
         ASSERT_EQ(heard.events, QStringList { "art" });
-        EXPECT_EQ(heard.images.first(), a12);
 
         ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a11"); }));
         QTest::qWait(50);
         EXPECT_EQ(heard.events.size(), 1);
-        EXPECT_EQ(handler->currentBaseIcon(), "a12");
         EXPECT_EQ(handler->currentAlbumArtImage(), a12);
         // Kept under its own icon, not the playing one.
-        const QImage a11 = fetch("a11");
-        EXPECT_NE(a11, a12);
-        EXPECT_EQ(a11.size(), QSize(200, 200));
+        EXPECT_NE(fetch("a11"), a12);
         EXPECT_EQ(fetch("a12"), a12);
     }
 }
@@ -221,7 +191,6 @@ TEST_F(QVAlbumArtHandlerTest, FailuresShowTheStubAndTheNextTrackAsksAgain)
     service.webViewFinishedLoading();
     ASSERT_TRUE(waitForEvents(1));
     EXPECT_EQ(heard.images.first(), stub());
-    EXPECT_EQ(handler->currentBaseIcon(), "");
     EXPECT_TRUE(handler->currentAlbumArtFileURL().isEmpty());
 
     // The next track of the same album tries again, and gets it.
@@ -229,26 +198,18 @@ TEST_F(QVAlbumArtHandlerTest, FailuresShowTheStubAndTheNextTrackAsksAgain)
     changeTrack("Pier at Midnight", "a11");
     ASSERT_TRUE(waitForEvents(2));
     EXPECT_EQ(heard.images.last().size(), QSize(200, 200));
-    EXPECT_EQ(handler->currentBaseIcon(), "a11");
 
-    // An answer that is no image (the server does not know the icon):
-    // listeners get a null image and nothing is cached.
+    // An answer that is no image: a null image, nothing cached.
     changeTrack("Unknown", "a99");
     ASSERT_TRUE(waitForEvents(3));
     EXPECT_TRUE(heard.images.last().isNull());
     EXPECT_FALSE(handler->cacheController()->isBaseIconInCache("a99"));
 
-    // No image server named by the page: the stub at once.
-    setImageServer("");
-    changeTrack("Saltwind", "a13");
-    ASSERT_EQ(heard.events.size(), 4);
-    EXPECT_EQ(heard.images.last(), stub());
-    // An address that is not one: refused, and the stub.
+    // An image server address that is not one: the stub at once.
     setImageServer("javascript:alert(1)//");
     changeTrack("Saltwind", "a14");
-    ASSERT_EQ(heard.events.size(), 5);
+    EXPECT_EQ(heard.events.size(), 4);
     EXPECT_EQ(heard.images.last(), stub());
-    EXPECT_FALSE(handler->cacheController()->isBaseIconInCache("a14"));
 }
 
 TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
@@ -256,114 +217,31 @@ TEST_F(QVAlbumArtHandlerTest, OneOffRequests)
     service.webViewFinishedLoading();
     ASSERT_TRUE(waitForEvents(1));
     const QImage playing = heard.images.first();
+    // A cached icon is answered before the call returns.
     ArtRecorder first;
-    ArtRecorder second;
-    // Two for the same uncached icon: both are answered; a cached one before the call returns.
-    handler->requestAlbumArt("a13", &first);
-    handler->requestAlbumArt("a13", &second);
-    EXPECT_TRUE(first.events.isEmpty());
-    ASSERT_TRUE(QVWaitUntil([&] { return !first.events.isEmpty() && !second.events.isEmpty(); }));
-    EXPECT_EQ(second.events, QStringList { "completed a13" });
-    ArtRecorder third;
-    handler->requestAlbumArt("a13", &third);
-    EXPECT_EQ(third.events, QStringList { "completed a13" });
+    handler->requestAlbumArt("a11", &first);
+    EXPECT_EQ(first.events, QStringList { "completed a11" });
 
     // Failures reach the requester, and leave the playing track's art alone.
     ArtRecorder failing;
     handler->requestAlbumArt("a99", &failing);
     ASSERT_TRUE(QVWaitUntil([&] { return !failing.events.isEmpty(); }));
     EXPECT_EQ(failing.events, QStringList { "failed a99" });
-    setImageServer(closedServer());
-    handler->requestAlbumArt("a14", &failing);
-    ASSERT_TRUE(QVWaitUntil([&] { return failing.events.size() == 2; }));
-    EXPECT_EQ(failing.events.last(), "failed a14");
     EXPECT_EQ(handler->currentAlbumArtImage(), playing);
     EXPECT_EQ(heard.events.size(), 1);
 
-    // A requester that goes away before the answer is not called; nothing to ask for is no request.
-    setImageServer(demo->baseUrl() + "/images/art");
-    handler->requestAlbumArt("", &third);
-    handler->requestAlbumArt("a11", nullptr);
-    EXPECT_EQ(third.events.size(), 1);
+    // Withdrawn requests, and those of a requester that has gone, call no one.
+    ArtRecorder withdrawn;
     auto gone = std::make_unique<ArtRecorder>();
+    handler->requestAlbumArt("a12", &withdrawn);
     handler->requestAlbumArt("a14", gone.get());
+    handler->cancelAlbumArtRequests(&withdrawn);
+    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
     gone.reset();
     ASSERT_TRUE(QVWaitUntil([&] { return handler->cacheController()->isBaseIconInCache("a14"); }));
-}
-
-TEST_F(QVAlbumArtHandlerTest, OneOffRequestsOfAListenerAreWithdrawnFromThePool)
-{
-    service.webViewFinishedLoading();
-    ASSERT_TRUE(waitForEvents(1));
-    // An image server that takes the connection and never answers.
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
-    QList<QTcpSocket*> sockets;
-    QObject::connect(
-        &silent, &QTcpServer::newConnection, [&] { sockets.append(silent.nextPendingConnection()); });
-    setImageServer(QString("http://127.0.0.1:%1/images/art").arg(silent.serverPort()));
-    ArtRecorder stale;
-    ArtRecorder kept;
-    handler->requestAlbumArt("a12", &stale);
-    handler->requestAlbumArt("a13", &stale);
-    handler->requestAlbumArt("a14", &kept);
-    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 3);
-    ASSERT_TRUE(QVWaitUntil([&] { return sockets.size() == 3; }));
-
-    handler->cancelAlbumArtRequests(&stale);
-    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
-    // The pool drops the connections of both; the other request stays.
-    ASSERT_TRUE(QVWaitUntil([&] {
-        return std::count_if(sockets.begin(), sockets.end(), [](QTcpSocket* socket) {
-            return socket->state() == QAbstractSocket::UnconnectedState;
-        }) == 2;
-    }));
+    QTest::qWait(50);
     runQueuedEvents();
-    EXPECT_TRUE(stale.events.isEmpty()); // no failure told for a withdrawn request
-    EXPECT_TRUE(kept.events.isEmpty());
-    handler->cancelAlbumArtRequests(nullptr);
-    EXPECT_EQ(handler->pendingAlbumArtRequestCount(), 1);
-}
-
-TEST_F(QVAlbumArtHandlerTest, ListenersAndPageEvents)
-{
-    // Two listeners: the handler joins the playback listeners once.
-    ArtRecorder other;
-    handler->addAlbumArtListener(&other);
-    fetch("a11"); // cached, so answers come at once
-    service.webViewFinishedLoading();
-    EXPECT_EQ(heard.events, QStringList { "art" });
-    EXPECT_EQ(other.events, QStringList { "art" });
-
-    // Offline: the stub; back online, the art again.
-    service.onNetworkConnectionNotAvailable();
-    EXPECT_EQ(heard.images.last(), stub());
-    service.onNetworkConnectionAvailable();
-    EXPECT_EQ(heard.events.size(), 3);
-    EXPECT_NE(heard.images.last(), stub());
-
-    // Signing out shows the stub for no track.
-    center.postNotificationName(QVUserDidSignOutNotification);
-    EXPECT_EQ(heard.images.last(), stub());
-    EXPECT_EQ(handler->currentBaseIcon(), "");
-    EXPECT_TRUE(handler->currentAlbumArtFileURL().isEmpty());
-
-    // A track without art: the stub; with the last listener gone, nothing more.
-    changeTrack("No art", "");
-    EXPECT_EQ(heard.events.size(), 4); // already the stub for ""
-    handler->removeAlbumArtListener(&other);
-    EXPECT_TRUE(handler->isListening());
-    handler->removeAlbumArtListener(&heard);
-    EXPECT_FALSE(handler->isListening());
-    changeTrack("Lanterns on the Water", "a11");
-    service.webViewFinishedLoading();
-    EXPECT_EQ(heard.events.size(), 4);
-    EXPECT_EQ(other.events.size(), 4);
-    // Before the page is loaded nothing is asked.
-    handler->addAlbumArtListener(&heard);
-    service.webViewDidStartLoading();
-    changeTrack("Small Rooms", "a12");
-    EXPECT_EQ(heard.events.size(), 4);
+    EXPECT_TRUE(withdrawn.events.isEmpty());
 }
 
 TEST(QVAlbumArtHandlerImageTest, OnlyRasterImagesWithinBoundsAreRead)
@@ -379,9 +257,9 @@ TEST(QVAlbumArtHandlerImageTest, OnlyRasterImagesWithinBoundsAreRead)
     };
     const QByteArray small = png(16, 8);
     EXPECT_EQ(QVAlbumArtHandler::imageFromData(small).size(), QSize(16, 8));
-    // Too wide (refused from its header), cut short, not raster, empty, too long.
+    // Too wide (refused from its header), cut short, not raster, too long.
     const QList<QByteArray> refused { png(QVAlbumArtHandler::kMaximumImageSide + 1, 1),
-        small.left(small.size() / 2), "<svg xmlns='http://www.w3.org/2000/svg'/>", {},
+        small.left(small.size() / 2), "<svg xmlns='http://www.w3.org/2000/svg'/>",
         small + QByteArray(QVAlbumArtCacheController::kMaximumImageDataLength, 0) };
     for (const QByteArray& bytes : refused)
         EXPECT_TRUE(QVAlbumArtHandler::imageFromData(bytes).isNull()) << bytes.left(20).toStdString();

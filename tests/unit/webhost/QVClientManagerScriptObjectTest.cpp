@@ -17,16 +17,11 @@ public:
     {
         events << QStringLiteral("user %1 after %2 trips").arg(id).arg(page->roundTrips);
     }
-    void showDownloadWindow() override { events << "downloads"; }
     void onUserSubscriptionChanged() override
     {
         events << QStringLiteral("subscription after %1 trips").arg(page->roundTrips);
     }
-    void showMatchCollectionWindow() override { events << "match"; }
-    void onUserFreeLimitedStatusUpdate() override { events << "free limited"; }
     void onBillingFailure() override { events << "billing"; }
-    void onSecureDialogLoaded() override { events << "secure dialog"; }
-    void onInitialize() override { events << "initialize"; }
     QVFakeWebView* page;
     QStringList events;
 };
@@ -45,15 +40,11 @@ void signIn(QVFakeWebView& page)
         { kUser + ".subscription != null", "true" },
         { kUser + ".firstName", "Ada" },
         { kUser + ".lastName", "Lovelace" },
-        { kUser + ".vanity_name", "ada" },
         { "('free_trial' in " + kUser + ")", "true" },
         { kUser + ".free_trial.trial_end_date", "2027-01-31T12:00:00Z" },
-        { "('has_subscription_failure' in " + kUser + ")", "true" },
-        { kUser + ".has_subscription_failure", "true" },
         { "('freeLimited' in " + kUser + ")", "true" },
         { kUser + ".freeLimited != null", "true" },
         { kUser + ".freeLimited.remaining", "40" },
-        { kUser + ".features.quiv2", "true" },
     };
 }
 
@@ -63,7 +54,6 @@ protected:
     QVClientManagerScriptObjectTest()
         : listener(&page)
     {
-        object.forceRefreshProperties(); // no page: nothing read
         object.setWebView(&page);
         object.setListener(&listener);
         signIn(page);
@@ -75,52 +65,31 @@ protected:
 
 } // namespace
 
-TEST_F(QVClientManagerScriptObjectTest, OneTripPerSnapshotAndAbsentMembersKeepOrReset)
+TEST_F(QVClientManagerScriptObjectTest, OneTripPerSnapshotAndNothingKeptForTheNextUser)
 {
     object.forceRefreshProperties();
     EXPECT_EQ(page.roundTrips, 1);
+    // Values from both ends of the one answer landed in their fields.
     EXPECT_EQ(object.userID(), 42);
-    EXPECT_EQ(object.subscriptionType(), 3);
-    EXPECT_TRUE(object.isSubscriber());
     EXPECT_EQ(object.realName(), "Ada Lovelace");
-    EXPECT_EQ(object.vanityName(), "ada");
     EXPECT_EQ(object.trialEndDate(), QDateTime(QDate(2027, 1, 31), QTime(12, 0), Qt::UTC));
-    EXPECT_TRUE(object.hasBillingFailure());
-    EXPECT_TRUE(object.isFreeLimitedAccount());
     EXPECT_EQ(object.freeLimitedPercentRemaining(), 40);
-    EXPECT_TRUE(object.isUsingQuiv2());
 
-    // The same user without the optional members, and with empty names.
-    for (const char* member :
-        { "subscription_type", "free_trial", "has_subscription_failure", "freeLimited" })
+    // The same user without the optional members keeps what they said.
+    for (const char* member : { "subscription_type", "free_trial", "freeLimited" })
         page.answers["('" + QString(member) + "' in " + kUser + ")"] = "false";
-    page.answers[kUser + ".firstName"] = "";
     object.forceRefreshProperties();
-    EXPECT_EQ(object.subscriptionType(), 3); // kept
-    EXPECT_TRUE(object.trialEndDate().isValid()); // kept
-    EXPECT_FALSE(object.hasBillingFailure()); // reset
-    EXPECT_TRUE(object.isFreeLimitedAccount()); // kept
-    EXPECT_EQ(object.realName(), " Lovelace");
+    EXPECT_EQ(object.subscriptionType(), 3);
+    EXPECT_TRUE(object.trialEndDate().isValid());
+    EXPECT_TRUE(object.isFreeLimitedAccount());
 
-    // freeLimited present but null: no longer limited, the allowance untouched.
-    page.answers["('freeLimited' in " + kUser + ")"] = "true";
-    page.answers[kUser + ".freeLimited != null"] = "false";
-    page.answers[kUser + ".freeLimited.remaining"] = "";
-    object.forceRefreshProperties();
-    EXPECT_FALSE(object.isFreeLimitedAccount());
-    EXPECT_EQ(object.freeLimitedPercentRemaining(), 40);
-
-    // A page that does not answer, or has no account layer yet, leaves it.
+    // A page that does not answer leaves it.
     page.responsive = false;
     object.forceRefreshProperties();
-    page.responsive = true;
-    page.answers["typeof clientManager != 'undefined'"] = "false";
-    object.forceRefreshProperties();
     EXPECT_EQ(object.userID(), 42);
-    EXPECT_TRUE(object.isSubscriber());
 
-    // Signed out: nothing of this user is kept for the next.
-    page.answers["typeof clientManager != 'undefined'"] = "true";
+    // Signed out: nothing of this user is kept.
+    page.responsive = true;
     page.answers[kUser + " != null"] = "false";
     object.forceRefreshProperties();
     EXPECT_EQ(object.userID(), 0);
@@ -128,7 +97,7 @@ TEST_F(QVClientManagerScriptObjectTest, OneTripPerSnapshotAndAbsentMembersKeepOr
     EXPECT_FALSE(object.trialEndDate().isValid());
     EXPECT_FALSE(object.isFreeLimitedAccount());
 
-    // Another user after this one starts from nothing, not from the last one's trial.
+    // Another user straight after this one starts from nothing, not from the last one's trial.
     signIn(page);
     object.forceRefreshProperties();
     page.answers[kUser + ".id"] = "43";
@@ -140,26 +109,18 @@ TEST_F(QVClientManagerScriptObjectTest, OneTripPerSnapshotAndAbsentMembersKeepOr
     EXPECT_EQ(object.subscriptionType(), 0);
 }
 
+// Malformed calls of every kind are the real channel's fuzz test; here, that they reach no one.
 TEST_F(QVClientManagerScriptObjectTest, CallsRefreshThenTellTheListenerAndMalformedOnesReachNoOne)
 {
     object.invokeScriptMethod("onCurrentUserIdChanged", { QStringLiteral("42") });
     object.invokeScriptMethod("onCurrentUserIdChanged", { 1.5 });
-    object.invokeScriptMethod("onCurrentUserIdChanged", { 1e12 });
-    object.invokeScriptMethod("onCurrentUserIdChanged", { QVariant::fromValue(nullptr) });
-    object.invokeScriptMethod("onCurrentUserIdChanged", { 1, 2 });
     object.invokeScriptMethod("onBillingFailure", { QString(100000, QLatin1Char('x')) });
-    object.invokeScriptMethod("toString", {});
     EXPECT_TRUE(listener.events.isEmpty());
     EXPECT_EQ(page.roundTrips, 0);
 
     object.invokeScriptMethod("onCurrentUserIdChanged", { -1.0 }); // a whole number, sent as a double
     object.invokeScriptMethod("onSubscriptionChanged", {});
     object.invokeScriptMethod("onBillingFailure", {}); // no refresh
-    object.invokeScriptMethod("onFreeLimitedNotification", { QVariantMap { { "any", 1 } } });
-    for (const char* call :
-        { "onMatchCollectionActivated", "showDownloadWindow", "onSecureDialogLoaded", "onInitialize" })
-        object.invokeScriptMethod(call, {});
-    EXPECT_EQ(listener.events,
-        (QStringList { "user -1 after 1 trips", "subscription after 2 trips", "billing", "free limited",
-            "match", "downloads", "secure dialog", "initialize" }));
+    EXPECT_EQ(
+        listener.events, (QStringList { "user -1 after 1 trips", "subscription after 2 trips", "billing" }));
 }

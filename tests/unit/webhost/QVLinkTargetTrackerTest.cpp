@@ -18,10 +18,8 @@ TEST(QVLinkTargetTracker, TheNameHoldsOnlyForTheSameAddressForAMomentAndBadRepor
     EXPECT_EQ(tracker.targetFor(QUrl(help + "x")), "_blank");
 
     const QString longest(QVLinkTargetTracker::kMaxNameLength, 'n');
-    const QList<QVariantList> bad { {}, { "name", help, "extra" }, { 42, help },
-        { QVariantMap { { "toString", "x" } }, help }, { "name", QVariantList { help } }, { "", help },
-        { longest + 'n', help }, { "name", help + QString(QVNavigationController::kMaxURLLength, 'a') },
-        { "name", "/help/" }, { "name", "http://www.quiv.example/%zz" } };
+    const QList<QVariantList> bad { {}, { 42, help }, { "", help }, { longest + 'n', help },
+        { "name", help + QString(QVNavigationController::kMaxURLLength, 'a') }, { "name", "/help/" } };
     QVLogCapture log;
     for (const QVariantList& arguments : bad)
         tracker.report(arguments);

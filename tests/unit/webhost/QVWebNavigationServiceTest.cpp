@@ -5,35 +5,52 @@
 #include "QVTestDefaults.h"
 #include "QVUIConstantsService.h"
 #include "QVWebNavigationListener.h"
+#include "QVWebWindow.h"
+#include "QVWindowService.h"
 
 #include <gtest/gtest.h>
+
+#include <QWidget>
 
 namespace {
 
 class RecordingListener : public QVWebNavigationListener
 {
 public:
-    explicit RecordingListener(QStringList* log, QString name = {})
+    explicit RecordingListener(QStringList* log)
         : log(log)
-        , prefix(name.isEmpty() ? QString() : name + ":")
     {
     }
-    void onNetworkConnectionAvailable() override { *log << prefix + "available"; }
-    void onNetworkConnectionNotAvailable() override { *log << prefix + "not available"; }
-    void onDesktopScriptObjectInitialized() override { *log << prefix + "initialized"; }
-    void onUserLoggedIn() override { *log << prefix + "logged in"; }
-    void onUserLoggedOut() override { *log << prefix + "logged out"; }
-    void onDownloadsAvailable() override { *log << prefix + "downloads"; }
-    void webViewFinishedLoading() override { *log << prefix + "finished"; }
-    void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { *log << prefix + "should remove"; }
-    void webViewDidStartLoading() override { *log << prefix + "did start"; }
+    void onDesktopScriptObjectInitialized() override { *log << "initialized"; }
+    void onUserLoggedIn() override { *log << "logged in"; }
+    void onUserLoggedOut() override { *log << "logged out"; }
+    void webViewFinishedLoading() override { *log << "finished"; }
+    void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { *log << "should remove"; }
+    void webViewDidStartLoading() override { *log << "did start"; }
     void onWindowScriptObjectReady(QVAbstractWebView* view) override
     {
         // The bridge objects are in place when listeners add theirs.
-        *log << prefix + (view->scriptObject("DesktopScriptObject") ? "ready" : "ready without bridges");
+        *log << (view->scriptObject("DesktopScriptObject") ? "ready" : "ready without bridges");
     }
     QStringList* log;
-    QString prefix;
+};
+
+class FakeWebWindow : public QVWebWindow
+{
+public:
+    QWidget* windowWidget() override { return &widget; }
+    QVAbstractWebView* webView() const override { return const_cast<QVFakeWebView*>(&page); }
+    bool isWebViewLoaded() const override { return loaded; }
+    void setIsWebViewLoaded(bool value) override { loaded = value; }
+    void unloadWebView() override { loaded = false; }
+    void showNoConnectionOverlay() override { overlay = true; }
+    void hideNoConnectionOverlay() override { overlay = false; }
+    bool isNoConnectionOverlayVisible() const override { return overlay; }
+
+    QWidget widget;
+    QVFakeWebView page;
+    bool loaded = false;
+    bool overlay = false;
 };
 
 class QVWebNavigationServiceTest : public ::testing::Test
@@ -47,8 +64,7 @@ protected:
         service.addWebNavigationListener(&listener);
         service.setWebView(&page);
         for (const char* name : { QVUserDidSignInNotification, QVUserDidSignOutNotification })
-            center.addObserver(this, name,
-                [this](const QVNotification& n) { log << n.name + (n.object ? " with object" : ""); });
+            center.addObserver(this, name, [this](const QVNotification& n) { log << n.name; });
     }
     ~QVWebNavigationServiceTest() override { center.removeObserver(this); }
 
@@ -63,79 +79,62 @@ protected:
 
 } // namespace
 
-TEST_F(QVWebNavigationServiceTest, AWholeLoadInOrder)
+TEST_F(QVWebNavigationServiceTest, AWholeLoadInOrderAndEveryUserReportPosts)
 {
     service.webViewDidStartProvisionalLoad();
     service.webViewDidClearWindowObject();
     service.desktopScriptObject()->invokeScriptMethod("onInitialize", {}); // the page starts up
     service.webViewDidFinishLoad();
     EXPECT_EQ(log, (QStringList { "should remove", "did start", "ready", "initialized", "finished" }));
-    EXPECT_EQ(page.installs, (QStringList { "ClientManagerScriptObject=set", "DesktopScriptObject=set" }));
     // The finished load refreshed the account snapshot (its first guard).
     EXPECT_TRUE(page.scripts.contains("typeof clientManager != 'undefined'"));
 
-    // The next load resets the page's initialisation.
-    service.webViewDidStartProvisionalLoad();
-    EXPECT_FALSE(service.desktopScriptObject()->isInitialized());
-}
-
-TEST_F(QVWebNavigationServiceTest, ARemovedListenerIsCalledNoMore)
-{
-    QStringList other;
-    RecordingListener second(&other);
-    service.addWebNavigationListener(&second);
-    service.addWebNavigationListener(&second);
-    service.removeWebNavigationListener(&second); // every entry
-    service.showDownloadWindow();
-    EXPECT_TRUE(other.isEmpty());
-    EXPECT_EQ(log, QStringList { "downloads" });
-}
-
-TEST_F(QVWebNavigationServiceTest, EveryUserReportPosts)
-{
+    // The same user reported again posts again; from the page through the bridge too.
+    log.clear();
     service.onUserIDChanged(7);
     service.onUserIDChanged(7);
-    service.onUserIDChanged(-1);
+    service.clientManagerScriptObject()->invokeScriptMethod("onCurrentUserIdChanged", { qlonglong(-1) });
     EXPECT_EQ(log,
         (QStringList { "logged in", "Quiv_UserDidSignIn", "logged in", "Quiv_UserDidSignIn", "logged out",
             "Quiv_UserDidSignOut" }));
-
-    // From the page, through the client manager bridge.
-    log.clear();
-    service.clientManagerScriptObject()->invokeScriptMethod("onCurrentUserIdChanged", { qlonglong(-1) });
-    EXPECT_EQ(log, (QStringList { "logged out", "Quiv_UserDidSignOut" }));
 }
 
-TEST_F(QVWebNavigationServiceTest, IdentityReaders)
+TEST_F(QVWebNavigationServiceTest, LoadsFollowTheHost)
 {
-    EXPECT_EQ(service.userID(), 0); // no Q at all
-    page.answers = { { "typeof clientManager != 'undefined'", "true" },
-        { "clientManager.current_user == null", "true" }, { "Q.currentUser.get('id')", "5" } };
-    EXPECT_EQ(service.userID(), -1); // the client manager has no user, whatever Q says
-    page.answers["clientManager.current_user == null"] = "false";
-    EXPECT_EQ(service.userID(), 5);
-    page.answers["Q.currentUser == null"] = "true";
-    EXPECT_EQ(service.userID(), -1);
-}
-
-TEST_F(QVWebNavigationServiceTest, LoadsNetworkAndNavigation)
-{
-    const int starts = service.networkListener()->startCount();
-    service.setWebView(&page); // the same view again: nothing restarts
-    EXPECT_EQ(service.networkListener()->startCount(), starts);
-
     service.ensureContentLoaded();
-    EXPECT_EQ(page.loads, QList<QUrl> { QUrl("http://www.quiv.example") });
     service.ensureContentLoaded(); // something is loaded now
-    EXPECT_EQ(page.loads.size(), 1);
-
+    EXPECT_EQ(page.loads, QList<QUrl> { QUrl("http://www.quiv.example") });
     constants.setShouldUseLocalhost(true); // reloads from the new base URL
     EXPECT_EQ(page.loads.last().host(), QUrl(constants.quivURL()).host());
-    EXPECT_EQ(page.loads.size(), 2);
     // The probe follows the page to the new host.
     EXPECT_EQ(service.networkListener()->hostName(), constants.quivURL());
+}
 
-    service.onHostnameNotReachable();
-    service.onHostnameReachable();
-    EXPECT_EQ(log, (QStringList { "not available", "available" }));
+// The window service over this navigation service.
+TEST_F(QVWebNavigationServiceTest, WindowsLoadOnceAndRecoveryLeavesAnErrorPage)
+{
+    FakeWebWindow mainWindow;
+    QWidget miniWindow;
+    QVWindowService windows({ &service, &center, defaults.get(), &constants });
+    windows.setMainPlayerWindow(&mainWindow, &miniWindow);
+    int changes = 0;
+    center.addObserver(
+        this, QVWindowServiceWindowChangedNotification, [&](const QVNotification&) { ++changes; });
+    windows.showCurrentWindow();
+    windows.showMainPlayerWindow();
+    EXPECT_EQ(mainWindow.page.loads, QList<QUrl> { QUrl("http://www.quiv.example") });
+    EXPECT_EQ(service.webView(), &mainWindow.page);
+    windows.showMiniPlayerWindow();
+    windows.showMiniPlayerWindow();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(defaults->integerForKey(QVCurrentWindowTypeKey), QVMiniPlayerWindowType);
+
+    // Offline, and the engine shows its error page: back online, the service is loaded again, once.
+    windows.onNetworkConnectionNotAvailable();
+    EXPECT_TRUE(mainWindow.overlay);
+    mainWindow.page.currentURL = QUrl("chrome-error://chromewebdata/");
+    windows.onNetworkConnectionAvailable();
+    windows.onNetworkConnectionAvailable();
+    EXPECT_FALSE(mainWindow.overlay);
+    EXPECT_EQ(mainWindow.page.loads.size(), 2);
 }
