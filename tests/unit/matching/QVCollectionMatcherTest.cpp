@@ -74,14 +74,10 @@ TEST(QVCollectionMatcherBatchingTest, IncompleteTracksAreLeftOutAndNamesCutAsUpl
     EXPECT_EQ(cut[0].tracks.value("A").value(longAlbum), QStringList({ "x", "y" }));
 }
 
+// The long format without the weekday and with the month abbreviated.
 TEST(QVCollectionMatcherBatchingTest, TheDateIsTheLocalesMediumStyle)
 {
-    const QDate day(2026, 12, 5);
-    EXPECT_EQ(QVCollectionMatcher::mediumDateText(day, QLocale("en_US")), "Dec 5, 2026");
-    const QLocale german("de_DE");
-    const QString text = QVCollectionMatcher::mediumDateText(day, german);
-    EXPECT_FALSE(text.contains(german.dayName(day.dayOfWeek()))) << text.toStdString();
-    EXPECT_TRUE(text.contains("2026"));
+    EXPECT_EQ(QVCollectionMatcher::mediumDateText(QDate(2026, 12, 5), QLocale("en_US")), "Dec 5, 2026");
 }
 
 class QVCollectionMatcherTest : public ::testing::Test
@@ -258,25 +254,8 @@ TEST_F(QVCollectionMatcherTest, ACancelWhileQueuingStopsTheQueuingAndEndsCancell
     EXPECT_LT(received("bulkAddToLibrary").size(), 100) << "most batches were never sent";
 }
 
-TEST_F(QVCollectionMatcherTest, ACancelAfterOneOfThreeBatchesKeepsTheFirstBatchsCounts)
-{
-    control("hang", 1);
-    listener.onEvent = [this](const QString& event) {
-        if (event.startsWith("progress"))
-            matcher->cancelCollectionMatch();
-    };
-    run(catalogueTracks() + artistTracks("Nobody 1", 46) + artistTracks("Nobody 2", 49)
-        + artistTracks("Nobody 3", 49));
-    EXPECT_EQ(listener.events, QStringList({ "started", "progress 33", "canceled" }));
-    EXPECT_EQ(matcher->lastRun().canceled, 2u);
-    // Whichever batch was answered, its counts and only its counts are kept.
-    const auto answered = received("bulkAddToLibrary");
-    ASSERT_EQ(answered.size(), 1);
-    EXPECT_EQ(matchedCount(), answered.first().contains("The Paper Lanterns") ? "3" : "0");
-    control("ok");
-}
-
-TEST_F(QVCollectionMatcherTest, ALostNetworkLeavesTheHistoryOrCountsWhatWasAnswered)
+// Three batches each time.
+TEST_F(QVCollectionMatcherTest, ALostNetworkOrACancelMidRunCountsOnlyWhatWasAnswered)
 {
     const QList<QVITunesTrack> tracks = catalogueTracks() + artistTracks("Nobody 1", 46)
         + artistTracks("Nobody 2", 49) + artistTracks("Nobody 3", 30);
@@ -302,6 +281,20 @@ TEST_F(QVCollectionMatcherTest, ALostNetworkLeavesTheHistoryOrCountsWhatWasAnswe
     EXPECT_GT(matcher->lastRun().unsentTracks, 0u);
     EXPECT_NE(history(), before);
     ASSERT_TRUE(QVWaitUntil([this] { return received("addToLibraryCompleted").size() == 1; }));
+
+    // A cancel after the first answer: whichever batch it was, its counts and only its counts are kept.
+    control("hang", 1);
+    const qsizetype answeredBefore = received("bulkAddToLibrary").size();
+    listener.onEvent = [this](const QString& event) {
+        if (event.startsWith("progress"))
+            matcher->cancelCollectionMatch();
+    };
+    run(tracks);
+    EXPECT_EQ(listener.events, QStringList({ "started", "progress 33", "canceled" }));
+    EXPECT_EQ(matcher->lastRun().canceled, 2u);
+    const auto answered = received("bulkAddToLibrary").mid(answeredBefore);
+    ASSERT_EQ(answered.size(), 1);
+    EXPECT_EQ(matchedCount(), answered.first().contains("The Paper Lanterns") ? "3" : "0");
     control("ok");
 }
 
