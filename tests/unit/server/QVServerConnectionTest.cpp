@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -23,22 +22,14 @@ namespace {
 
 using Event = QVRecordingDelegate::Event;
 using Kind = QVRecordingDelegate::Kind;
-using Delegates = std::vector<std::unique_ptr<QVRecordingDelegate>>;
-
-Delegates makeDelegates(int count)
-{
-    Delegates delegates;
-    for (int i = 0; i < count; ++i)
-        delegates.push_back(std::make_unique<QVRecordingDelegate>());
-    return delegates;
-}
+using Delegates = std::vector<QVRecordingDelegate>; // made at their full size: they never move
 
 bool waitForAllEnded(const Delegates& delegates, int milliseconds = 10000)
 {
     return QTest::qWaitFor(
         [&] {
             return std::all_of(delegates.cbegin(), delegates.cend(),
-                [](const auto& delegate) { return delegate->hasEnded(); });
+                [](const QVRecordingDelegate& delegate) { return delegate.hasEnded(); });
         },
         milliseconds);
 }
@@ -191,13 +182,13 @@ TEST_F(QVServerConnectionTest, TwoHundredRequestsFromFourThreadsRunFiveAtATimeAn
     constexpr int count = 200;
     constexpr int cancelled = 190; // and after
     constexpr int threads = 4;
-    const Delegates delegates = makeDelegates(count);
+    Delegates delegates(count);
     std::vector<QVServerRequestIdentifier> identifiers(count);
     std::vector<std::thread> pushers;
     for (int t = 0; t < threads; ++t) {
         pushers.emplace_back([&, t] {
             for (int i = t; i < count; i += threads)
-                identifiers[i] = push(QStringLiteral("/bytes?size=%1&hold=10").arg(100 + i), *delegates[i]);
+                identifiers[i] = push(QStringLiteral("/bytes?size=%1&hold=10").arg(100 + i), delegates[i]);
         });
     }
     for (std::thread& pusher : pushers)
@@ -212,14 +203,14 @@ TEST_F(QVServerConnectionTest, TwoHundredRequestsFromFourThreadsRunFiveAtATimeAn
 
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE(i);
-        delegates[i]->expectWellFormed(identifiers[i]);
+        delegates[i].expectWellFormed(identifiers[i]);
         if (i >= cancelled) {
-            EXPECT_EQ(delegates[i]->count(Kind::Canceled), 1);
-            EXPECT_EQ(delegates[i]->count(Kind::Started), 0) << "a cancelled queued request never starts";
+            EXPECT_EQ(delegates[i].count(Kind::Canceled), 1);
+            EXPECT_EQ(delegates[i].count(Kind::Started), 0) << "a cancelled queued request never starts";
             continue;
         }
-        ASSERT_EQ(delegates[i]->count(Kind::Finished), 1);
-        EXPECT_EQ(delegates[i]->first(Kind::Finished)->data, QVTestHttpServer::pattern(100 + i));
+        ASSERT_EQ(delegates[i].count(Kind::Finished), 1);
+        EXPECT_EQ(delegates[i].first(Kind::Finished)->data, QVTestHttpServer::pattern(100 + i));
     }
     EXPECT_EQ(std::set(identifiers.cbegin(), identifiers.cend()).size(), size_t(count));
     EXPECT_EQ(server.requests().size(), cancelled);
@@ -246,9 +237,9 @@ TEST_F(QVServerConnectionTest, ShutdownWaitsFiveSecondsInAllForThreadsThatDoNotS
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
     const int running = QVServerRequest::runningCount();
-    const Delegates delegates = makeDelegates(3);
-    for (const auto& delegate : delegates)
-        push("/bytes?size=10", *delegate);
+    Delegates delegates(3);
+    for (QVRecordingDelegate& delegate : delegates)
+        push("/bytes?size=10", delegate);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QVServerRequest::runningCount() == running + 3; }, 5000));
     // Lets them go after nine seconds, so that a pool waiting longer still comes back.
     std::thread watchdog([&] {
@@ -263,8 +254,8 @@ TEST_F(QVServerConnectionTest, ShutdownWaitsFiveSecondsInAllForThreadsThatDoNotS
     EXPECT_GE(clock.elapsed(), 4900);
     EXPECT_LT(clock.elapsed(), 7000);
     EXPECT_TRUE(waitForAllEnded(delegates, 2000));
-    for (const auto& delegate : delegates)
-        EXPECT_EQ(delegate->count(Kind::Canceled), 1);
+    for (const QVRecordingDelegate& delegate : delegates)
+        EXPECT_EQ(delegate.count(Kind::Canceled), 1);
 
     // Let go, they end on their own; nothing frees them under their feet.
     letGo = true;
