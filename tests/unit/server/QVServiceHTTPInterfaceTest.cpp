@@ -33,17 +33,13 @@ TEST(QVServiceHTTPInterfaceTest, SuggestionQueryIsOneEncodedValue)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.query.left(80).toStdString());
         const QString url = api.groupedSearchSuggestionsURL(c.query);
-        // Only unreserved characters and escapes after the "=" ("+" would read as a space).
-        for (const QChar ch : url.mid(url.indexOf(u'=') + 1))
+        const QString prefix = base + "/api/json/groupedSearchSuggestions/?query=";
+        ASSERT_TRUE(url.startsWith(prefix)) << url.toStdString();
+        // Only unreserved characters and escapes ("+" would read as a space).
+        for (const QChar ch : url.mid(prefix.size()))
             EXPECT_TRUE(ch.isLetterOrNumber() || QStringLiteral("-._~%").contains(ch)) << int(ch.unicode());
-        const QUrl parsed(url, QUrl::StrictMode);
-        ASSERT_TRUE(parsed.isValid());
-        EXPECT_EQ(parsed.toString(QUrl::RemoveQuery), base + "/api/json/groupedSearchSuggestions/");
-        EXPECT_FALSE(parsed.hasFragment());
-        const auto items = QUrlQuery(parsed).queryItems(QUrl::FullyDecoded);
-        ASSERT_EQ(items.size(), 1);
-        EXPECT_EQ(items.first().first, "query");
-        EXPECT_EQ(items.first().second, c.sent.isNull() ? c.query : c.sent);
+        EXPECT_EQ(
+            QUrl::fromPercentEncoding(url.mid(prefix.size()).toLatin1()), c.sent.isNull() ? c.query : c.sent);
     }
 }
 
