@@ -18,25 +18,20 @@
 
 namespace {
 
-QVITunesTrack track(const QString& artist, const QString& album, const QString& name)
-{
-    return { artist, album, name };
-}
-
 QList<QVITunesTrack> artistTracks(const QString& artist, int count)
 {
     QList<QVITunesTrack> tracks;
     for (int i = 0; i < count; ++i)
-        tracks.append(track(artist, QStringLiteral("Album %1").arg(i % 2), QStringLiteral("Song %1").arg(i)));
+        tracks.append({ artist, QStringLiteral("Album %1").arg(i % 2), QStringLiteral("Song %1").arg(i) });
     return tracks;
 }
 
 // The demo catalogue's "Harbour Lights" and "Blue Hour Sessions".
 QList<QVITunesTrack> catalogueTracks()
 {
-    return { track("The Paper Lanterns", "Harbour Lights", "Lanterns on the Water"),
-        track("The Paper Lanterns", "Harbour Lights", "Pier at Midnight"),
-        track("Mira Okafor", "Blue Hour Sessions", "Smoke & Brass") };
+    return { { "The Paper Lanterns", "Harbour Lights", "Lanterns on the Water" },
+        { "The Paper Lanterns", "Harbour Lights", "Pier at Midnight" },
+        { "Mira Okafor", "Blue Hour Sessions", "Smoke & Brass" } };
 }
 
 struct RecordingMatchingListener : QVCollectionMatchingListener {
@@ -70,7 +65,7 @@ TEST(QVCollectionMatcherBatchingTest, IncompleteTracksAreLeftOutAndNamesCutAsUpl
     // Albums alike in their first 1,024 characters are one: neither list is lost.
     const QString longAlbum(QVServiceHTTPInterface::maximumNameLength, u'a');
     const auto cut = QVCollectionMatcher::batchesFromTracks(
-        { track("A", longAlbum + u'1', "x"), track("A", longAlbum + u'2', "y") });
+        { { "A", longAlbum + u'1', "x" }, { "A", longAlbum + u'2', "y" } });
     EXPECT_EQ(cut[0].tracks.value("A").value(longAlbum), QStringList({ "x", "y" }));
 }
 
