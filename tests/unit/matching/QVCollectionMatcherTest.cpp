@@ -54,7 +54,7 @@ struct RecordingMatchingListener : QVCollectionMatchingListener {
     bool ended() const { return events.contains("finished") || events.contains("canceled"); }
 };
 
-TEST(QVCollectionMatcherBatchingTest, IncompleteTracksAreLeftOutAndNamesCutAsUploaded)
+TEST(QVCollectionMatcherBatchingTest, IncompleteTracksAreLeftOutNamesCutAndTheDateInMediumStyle)
 {
     // A track lacking any field is left out; an empty name is a name.
     const auto batches = QVCollectionMatcher::batchesFromTracks({ { "A", std::nullopt, "x" },
@@ -67,11 +67,7 @@ TEST(QVCollectionMatcherBatchingTest, IncompleteTracksAreLeftOutAndNamesCutAsUpl
     const auto cut = QVCollectionMatcher::batchesFromTracks(
         { { "A", longAlbum + u'1', "x" }, { "A", longAlbum + u'2', "y" } });
     EXPECT_EQ(cut[0].tracks.value("A").value(longAlbum), QStringList({ "x", "y" }));
-}
-
-// The long format without the weekday and with the month abbreviated.
-TEST(QVCollectionMatcherBatchingTest, TheDateIsTheLocalesMediumStyle)
-{
+    // The history's date: the long format without the weekday and with the month abbreviated.
     EXPECT_EQ(QVCollectionMatcher::mediumDateText(QDate(2026, 12, 5), QLocale("en_US")), "Dec 5, 2026");
 }
 
