@@ -25,7 +25,6 @@ public:
         Kind kind = Queued;
         QVServerRequestIdentifier identifier = 0;
         int statusCode = 0;
-        qint64 length = 0; // expected length
         quint32 percentage = 0;
         QByteArray data {};
         QVServerError error {};
@@ -38,9 +37,9 @@ public:
 
     void onConnectionQueued(QVServerRequestIdentifier id) override { _record({ Queued, id }); }
     void onConnectionStarted(QVServerRequestIdentifier id) override { _record({ Started, id }); }
-    void onConnectionReceivedResponse(int statusCode, qint64 expectedLength, const QString&) override
+    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override
     {
-        _record({ .kind = Response, .statusCode = statusCode, .length = expectedLength });
+        _record({ .kind = Response, .statusCode = statusCode });
     }
     void onConnectionProgress(quint32 percentage) override
     {
