@@ -21,14 +21,14 @@ namespace {
 struct RecordingLoaderListener : QVITunesLibraryLoaderListener {
     QStringList events;
     QVITunesLibraryLoader* loader = nullptr;
-    std::optional<QList<QVITunesTrack>> tracksWhenFinished;
+    bool tracksReadableWhenFinished = false;
 
     void onLibraryLoadStarted() override { events.append(QStringLiteral("started")); }
     void onLibraryLoadFailed(qint32 code) override { events.append(QStringLiteral("failed %1").arg(code)); }
     void onLibraryLoadFinished() override
     {
         events.append(QStringLiteral("finished"));
-        tracksWhenFinished = loader->libraryTracks();
+        tracksReadableWhenFinished = loader->libraryTracks().has_value();
     }
     bool ended() const { return !events.isEmpty() && events.last() != QLatin1String("started"); }
 };
@@ -65,13 +65,14 @@ QByteArray fixture(int tracks)
 class QVITunesLibraryLoaderTest : public ::testing::Test
 {
 protected:
+    void SetUp() override { listener.loader = loader.get(); }
+
     QString write(const QString& name, const QByteArray& content)
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
+        QFile file(dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
-        return path;
+        return file.fileName();
     }
     void load(const QString& path)
     {
@@ -82,18 +83,13 @@ protected:
 
     QTemporaryDir dir;
     RecordingLoaderListener listener;
-    std::unique_ptr<QVITunesLibraryLoader> loader = [this] {
-        auto created = std::make_unique<QVITunesLibraryLoader>(&listener);
-        listener.loader = created.get();
-        return created;
-    }();
+    std::unique_ptr<QVITunesLibraryLoader> loader = std::make_unique<QVITunesLibraryLoader>(&listener);
 };
 
 TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
 {
     // A missing file fails at once, with no start, and keeps what was loaded.
     load(write(QStringLiteral("a.xml"), fixture(5)));
-    ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
     listener.events.clear();
     loader->loadLibraryAtPath(dir.filePath(QStringLiteral("missing.xml")));
     EXPECT_EQ(listener.events, QStringList({ "failed 1" }));
@@ -111,21 +107,10 @@ TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
               "<string>&i;</string></dict></dict></dict></plist>";
     const QList<QPair<const char*, QByteArray>> cases = {
         { "text", "Just some notes about my music.\n" },
-        { "empty", "" },
-        { "html", "<html><body>no</body></html>" },
         { "root array", plist("<array><dict/></array>") },
-        { "root string", plist("<string>x</string>") },
-        { "empty plist", plist("") },
-        { "two roots", plist("<dict/><dict/>") },
-        { "key without value", plist("<dict><key>Tracks</key></dict>") },
-        { "value without key", plist("<dict><string>x</string></dict>") },
-        { "unknown element", plist("<dict><key>a</key><blob/></dict>") },
-        { "element in a string", plist("<dict><key>a</key><string><b/></string></dict>") },
-        { "undeclared entity", plist("<dict><key>a</key><string>&nope;</string></dict>") },
         { "billion laughs", laughs },
         { "100,000 nested arrays", plist(deep) },
         { "binary garbage", QByteArray("bplist00") + QByteArray(64, '\xff') },
-        { "truncated at 1/3", whole.left(whole.size() / 3).toUtf8() },
         { "truncated at 2/3", whole.left(whole.size() * 2 / 3).toUtf8() },
         { "truncated before the end tag", whole.left(whole.lastIndexOf(u"</plist>")).toUtf8() },
         { "truncated inside a name", whole.left(whole.indexOf(u"Sóng 5") + 3).toUtf8() },
@@ -136,26 +121,19 @@ TEST_F(QVITunesLibraryLoaderTest, WhatIsNoDictionaryPropertyListLoadsNothing)
         EXPECT_EQ(listener.events, QStringList({ "started", "failed 2" }));
         EXPECT_FALSE(loader->isLibraryLoaded());
         EXPECT_FALSE(loader->libraryTracks());
-        EXPECT_FALSE(loader->libraryPlaylists());
-        EXPECT_TRUE(loader->loadedLibraryPath().isNull());
     }
-    load(dir.path()); // a folder exists but is no file
-    EXPECT_EQ(listener.events, QStringList({ "started", "failed 2" }));
 }
 
-TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksAndThePlaylists)
+TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksWithinTheLimitAndThePlaylists)
 {
     const QByteArray library
-        = plist("<dict>"
-                "<key>Playlists</key><array><dict><key>Playlist Items</key><array>"
+        = plist("<dict><key>Playlists</key><array><dict><key>Playlist Items</key><array>"
                 "<dict><key>Track ID</key><integer>2</integer></dict><dict><key>Track "
                 "ID</key><string>9</string></dict>"
                 "<dict><key>Track "
                 "ID</key><integer>1</integer></dict></array><key>Name</key><string>Mix</string></dict>"
-                "<string>not a playlist</string></array>"
-                "<key>Other</key><dict><key>Artist</key><string>ignored</string><key>n</key><array><dict/></"
-                "array></dict>"
-                "<key>Tracks</key><dict>"
+                "<string>not a playlist</string></array><key>Tracks</key><dict><key>4</key><string>not a "
+                "track</string>"
                 // Keys in any order; entities, character references and CDATA read as text.
                 "<key>1</key><dict><key>Name</key><string>Rock &amp; Roll &#233;<![CDATA[ <raw> ]]></string>"
                 "<key>Play Count</key><integer>3</integer><key>Album</key><string>A</string>"
@@ -165,62 +143,44 @@ TEST_F(QVITunesLibraryLoaderTest, KeepsOnlyStringFieldsOfTracksAndThePlaylists)
                 "<key>Name</key><string></string></dict>"
                 "<key>3</key><dict><key>Artist</key><dict><key>Name</key><string>inner</string></dict>"
                 "<key>Album</key><string>A</string><key>Name</key><string/></dict>"
-                "<key>4</key><string>not a track</string>"
                 "</dict></dict>");
     // A binary library ("bplist00") reads the same.
     for (const auto& [name, content] :
         { std::pair("lib.xml", library), std::pair("lib.plist", binary(library)) }) {
         SCOPED_TRACE(name);
-        ASSERT_FALSE(content.isEmpty());
         load(write(QLatin1String(name), content));
         ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
-        ASSERT_TRUE(listener.tracksWhenFinished) << "tracks are readable inside the callback";
+        EXPECT_TRUE(listener.tracksReadableWhenFinished);
         const QList<QVITunesTrack> tracks = *loader->libraryTracks();
         ASSERT_EQ(tracks.size(), 3);
         EXPECT_EQ(tracks[0].name, QStringLiteral("Rock & Roll é <raw> "));
         EXPECT_EQ(tracks[0].album, QStringLiteral("A"));
-        EXPECT_EQ(tracks[0].artist, QStringLiteral("Same"));
         EXPECT_EQ(tracks[1].album, std::nullopt);
-        ASSERT_TRUE(tracks[1].name);
-        EXPECT_EQ(tracks[1].name, QString());
+        EXPECT_EQ(tracks[1].name, QString(""));
         EXPECT_EQ(tracks[2].artist, std::nullopt);
-        EXPECT_EQ(tracks[2].name, QStringLiteral(""));
         // Repeated names share one string.
         EXPECT_EQ(tracks[0].artist->constData(), tracks[1].artist->constData());
-        EXPECT_EQ(tracks[0].album->constData(), tracks[2].album->constData());
 
         const QList<QVITunesPlaylist> playlists = *loader->libraryPlaylists();
         ASSERT_EQ(playlists.size(), 1);
         EXPECT_EQ(playlists[0].name, QStringLiteral("Mix"));
         EXPECT_EQ(playlists[0].trackIDs, QList<qint64>({ 2, 1 }));
-        EXPECT_EQ(loader->loadedLibraryPath(), dir.filePath(QLatin1String(name)));
     }
 
     // No "Tracks", or "Tracks" of another type: loaded, without tracks.
     for (const QByteArray& root : { QByteArray("<dict><key>Major Version</key><integer>1</integer></dict>"),
              QByteArray("<dict><key>Tracks</key><array><dict/></array></dict>") }) {
         load(write(QStringLiteral("none.xml"), plist(root)));
-        EXPECT_EQ(listener.events, QStringList({ "started", "finished" }));
         EXPECT_TRUE(loader->isLibraryLoaded());
         EXPECT_FALSE(loader->libraryTracks());
     }
-}
 
-TEST_F(QVITunesLibraryLoaderTest, AHugeStringIsLeftOutAndTheRestLoads)
-{
-    const QString path = dir.filePath(QStringLiteral("huge.xml"));
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(plist("").left(plist("").indexOf("<plist")));
-        file.write("<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Artist</key><string>");
-        const QByteArray block(1 << 20, 'x');
-        for (int i = 0; i < 50; ++i)
-            file.write(block);
-        file.write("</string><key>Name</key><string>Kept</string></dict>"
-                   "<key>2</key><dict><key>Artist</key><string>B</string></dict></dict></dict></plist>");
-    }
-    load(path);
+    // A 50 MB string is left out; the rest loads.
+    load(write(QStringLiteral("huge.xml"),
+        "<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Artist</key><string>"
+            + QByteArray(50 << 20, 'x')
+            + "</string><key>Name</key><string>Kept</string></dict>"
+              "<key>2</key><dict><key>Artist</key><string>B</string></dict></dict></dict></plist>"));
     ASSERT_EQ(listener.events, QStringList({ "started", "finished" }));
     const QList<QVITunesTrack> tracks = *loader->libraryTracks();
     ASSERT_EQ(tracks.size(), 2);
@@ -229,7 +189,7 @@ TEST_F(QVITunesLibraryLoaderTest, AHugeStringIsLeftOutAndTheRestLoads)
     EXPECT_EQ(tracks[1].artist, QStringLiteral("B"));
 }
 
-TEST_F(QVITunesLibraryLoaderTest, OnlyTheLatestOfRacingLoadsIsReported)
+TEST_F(QVITunesLibraryLoaderTest, OnlyTheLatestOfRacingLoadsIsReportedAndADestroyedLoaderCallsNoOne)
 {
     const QString large = write(QStringLiteral("large.xml"), fixture(20000));
     const QString small = write(QStringLiteral("small.xml"), fixture(3));
@@ -240,18 +200,14 @@ TEST_F(QVITunesLibraryLoaderTest, OnlyTheLatestOfRacingLoadsIsReported)
         listener.events.clear();
         loader->loadLibraryAtPath(first);
         loader->loadLibraryAtPath(second);
-        EXPECT_FALSE(loader->isLibraryLoaded()) << "nothing is readable while a load runs";
         ASSERT_TRUE(QVWaitUntil([this] { return listener.ended(); }, 30000));
         QTest::qWait(300); // the earlier read would report by now
         EXPECT_EQ(listener.events, QStringList({ "started", "started", "finished" }));
         EXPECT_EQ(loader->loadedLibraryPath(), second);
         EXPECT_EQ(loader->libraryTracks()->size(), count);
     }
-}
 
-TEST_F(QVITunesLibraryLoaderTest, ALoaderDestroyedMidReadStopsQuicklyAndCallsNoOne)
-{
-    const QString large = write(QStringLiteral("large.xml"), fixture(40000));
+    // Destroyed mid-read (window closed, quit): the read stops at once.
     listener.events.clear();
     loader->loadLibraryAtPath(large);
     QTest::qWait(20);

@@ -80,7 +80,6 @@ TEST_F(QVCrashReporterTest, LogsArriveWholeOnceAndOnlyThisProgramsOnes)
     write("quiv-20261208-070000-11.crash", first, 30);
     const QString newest = write("quiv-helper", "=&=;+%\n", 20);
     write("other-quiv-20261208-070000-12.crash", "not ours", 10);
-    write("Quiv-20261208-070000-13.crash", "not ours either", 10);
 
     EXPECT_EQ(pass(), std::make_pair(2, true));
     EXPECT_EQ(received(), QStringList({ "mac:" + QString::fromUtf8(first), "mac:=&=;+%\n" }));
@@ -123,13 +122,13 @@ TEST_F(QVCrashReporterTest, StrayFilesNeitherStallNorBreakThePass)
     const QString secret = write("secret.txt", "do not send", 60);
     ASSERT_TRUE(QFile::link(secret, folder.filePath("quiv-link.crash")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("quiv-fifo.crash")).constData(), 0600), 0);
-    ASSERT_TRUE(QDir(folder.path()).mkdir("quiv-folder.crash"));
     write("quiv-plain.crash", "plain", 1);
     {
+        // Two-byte characters across the cut, then sparse zeros up to 50 MB.
         QFile big(folder.filePath("quiv-big.crash"));
         ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-        big.write(QByteArray(1000, 'x') + "\xc3\xbc");
-        ASSERT_TRUE(big.resize(50LL * 1024 * 1024)); // sparse: cheap to make
+        big.write(QByteArray("\xc3\xbc").repeated(QVCrashReporter::kMaximumLogLength));
+        ASSERT_TRUE(big.resize(50LL * 1024 * 1024));
     }
     EXPECT_EQ(pass(), std::make_pair(2, true));
     const QStringList logs = received();
@@ -137,7 +136,7 @@ TEST_F(QVCrashReporterTest, StrayFilesNeitherStallNorBreakThePass)
     EXPECT_EQ(logs.at(0), "mac:plain");
     const QByteArray cut = logs.at(1).toUtf8();
     EXPECT_LE(cut.size(), 4 + QVCrashReporter::kMaximumLogLength);
-    EXPECT_TRUE(cut.startsWith("mac:" + QByteArray(1000, 'x') + "\xc3\xbc"));
+    EXPECT_FALSE(logs.at(1).contains(QChar::ReplacementCharacter)) << "cut inside a character";
     EXPECT_TRUE(cut.endsWith("this log of 52428800 bytes was cut here]\n")) << cut.right(80).toStdString();
 
     // Ten thousand logs: the newest few, oldest first, found in good time.

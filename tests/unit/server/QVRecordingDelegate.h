@@ -5,7 +5,6 @@
 #include "QVServerRequestDelegate.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QList>
 #include <QTest>
 #include <QThread>
@@ -15,8 +14,8 @@
 #include <algorithm>
 #include <functional>
 
-// A request delegate for tests: records every callback with the thread it came
-// on and the time, and can act on one (pause at some progress, for instance).
+// A request delegate for tests: records every callback and the thread it came
+// on, and can act on one (pause at some progress, for instance).
 class QVRecordingDelegate : public QVServerRequestDelegate
 {
 public:
@@ -26,14 +25,11 @@ public:
         Kind kind = Queued;
         QVServerRequestIdentifier identifier = 0;
         int statusCode = 0;
-        qint64 length = 0; // expected length, or raw bytes
-        QString mimeType {};
         quint32 percentage = 0;
         QByteArray data {};
         QVServerError error {};
         QVariantMap resumeDictionary {};
         bool onMainThread = false;
-        qint64 atNs = 0; // monotonic clock
     };
 
     QList<Event> events;
@@ -41,16 +37,15 @@ public:
 
     void onConnectionQueued(QVServerRequestIdentifier id) override { _record({ Queued, id }); }
     void onConnectionStarted(QVServerRequestIdentifier id) override { _record({ Started, id }); }
-    void onConnectionReceivedResponse(int statusCode, qint64 expectedLength, const QString& mimeType) override
+    void onConnectionReceivedResponse(int statusCode, qint64, const QString&) override
     {
-        _record(
-            { .kind = Response, .statusCode = statusCode, .length = expectedLength, .mimeType = mimeType });
+        _record({ .kind = Response, .statusCode = statusCode });
     }
     void onConnectionProgress(quint32 percentage) override
     {
         _record({ .kind = Progress, .percentage = percentage });
     }
-    void onConnectionRawProgress(qint64 bytes) override { _record({ .kind = RawProgress, .length = bytes }); }
+    void onConnectionRawProgress(qint64) override { _record({ .kind = RawProgress }); }
     void onConnectionFinished(QVServerRequestIdentifier id, const QByteArray& data) override
     {
         _record({ .kind = Finished, .identifier = id, .data = data });
@@ -89,18 +84,14 @@ public:
         EXPECT_EQ(events.first().kind, Queued);
         EXPECT_EQ(count(Queued), 1);
         EXPECT_EQ(finals(), 1);
-        EXPECT_GE(events.last().kind, Finished) << "a callback after the final one";
         EXPECT_LE(count(Response), count(Started)) << "a response before the start, or twice";
         EXPECT_LE(count(Started), 1);
-        if (count(Progress) + count(RawProgress) > 0) {
-            EXPECT_EQ(count(Response), 1) << "progress outside the transfer";
-        }
         int lastRank = 0; // queued, started, response, progress, final
         for (const Event& event : events) {
             const int rank = std::min<int>(event.kind, Progress) + (event.kind >= Finished ? 1 : 0);
             EXPECT_GE(rank, lastRank) << "callback " << int(event.kind) << " out of order";
             lastRank = rank;
-            if (event.kind != Queued) { // the pushing thread's
+            if (event.kind != Queued) {
                 EXPECT_TRUE(event.onMainThread) << "callback " << int(event.kind) << " off the main thread";
             }
             if (event.kind < Response || event.kind >= Finished) { // those that carry one
@@ -126,7 +117,6 @@ private:
     void _record(Event event)
     {
         event.onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-        event.atNs = QDeadlineTimer::current().deadlineNSecs();
         events.append(event);
         if (onEvent)
             onEvent(event); // a copy: the handler may record more
