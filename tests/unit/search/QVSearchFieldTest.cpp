@@ -175,8 +175,9 @@ TEST_F(QVSearchFieldTest, TheFiveRowAnswerWithItsPaddingsMarksArtAndPlace)
 TEST_F(QVSearchFieldTest, EscapingOfTheRequestTheSearchPathAndTheScript)
 {
     server.answer = [](const QString&) { return QByteArray("{}"); };
-    for (const QString& text :
-        { "a&b c", "C++", "100%", "AC/DC", "what?#", "🎵 ünï", "it's \"x\" \\ y", "line\nbreak" }) {
+    const QStringList texts { "a&b c", "C++", "100%", "AC/DC", "what?#", "🎵 ünï", "it's \"x\" \\ y",
+        "line\nbreak" };
+    for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
         page.scripts.clear();
         field->setText(text);
