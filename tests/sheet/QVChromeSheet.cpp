@@ -7,6 +7,7 @@
 #include "QVNavigationController.h"
 #include "QVNotificationCenter.h"
 #include "QVPreferencesController.h"
+#include "QVSheet.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
 #include "QVUserDefaults.h"
@@ -14,16 +15,12 @@
 #include "QVWebNavigationService.h"
 #include "QVWindowService.h"
 
-#include <QApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWindow>
-
-#include <cstdio>
 
 namespace {
 
@@ -62,14 +59,14 @@ int main(int argc, char** argv)
     QVUserDefaults defaults(dir.filePath(QStringLiteral("Quiv.conf")), &center);
     QVUIConstantsService constants(&center, &defaults, QStringLiteral("10.10"));
     QVFakeWebView page;
-    page.answers.insert(QStringLiteral("Q.currentUser.get('subscription') != null"), QStringLiteral("true"));
-    page.answers.insert(QStringLiteral("Q.currentUser.get('subscription_type')"), QStringLiteral("2"));
-    page.answers.insert(QStringLiteral("Q.currentUser.get('first_name')"), QStringLiteral("Ann"));
-    page.answers.insert(QStringLiteral("Q.currentUser.get('last_name')"), QStringLiteral("Lee"));
+    page.answers["Q.currentUser.get('subscription') != null"] = "true";
+    page.answers["Q.currentUser.get('subscription_type')"] = "2";
+    page.answers["Q.currentUser.get('first_name')"] = "Ann";
+    page.answers["Q.currentUser.get('last_name')"] = "Lee";
     QVWebNavigationService navigation(&center, &constants);
     navigation.setWebView(&page);
 
-    QList<std::pair<QString, QImage>> shots;
+    QVSheetShots shots;
 
     QWidget loadingHost;
     loadingHost.resize(400, 300);
@@ -106,33 +103,5 @@ int main(int argc, char** argv)
     QVWaitUntil([&] { return loaded; }, 10000);
     shots.append({ QStringLiteral("Pop-up"), grabFromScreen(popup) });
     controller.closeChildWindows();
-
-    int width = 0;
-    int height = 16;
-    const int labelHeight = 22;
-    for (const auto& [label, image] : shots) {
-        width = qMax(width, int(image.deviceIndependentSize().width()) + 24);
-        height += labelHeight + int(image.deviceIndependentSize().height()) + 14;
-    }
-    QImage sheet(width, height, QImage::Format_RGB32);
-    sheet.fill(QColor(236, 238, 240));
-    QPainter painter(&sheet);
-    QFont labelFont = app.font();
-    labelFont.setPixelSize(13);
-    labelFont.setBold(true);
-    painter.setFont(labelFont);
-    int y = 16;
-    for (const auto& [label, image] : shots) {
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(12, y + 15), label);
-        y += labelHeight;
-        painter.drawImage(QPoint(12, y), image);
-        y += int(image.deviceIndependentSize().height()) + 14;
-    }
-    painter.end();
-    if (!sheet.save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "could not write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return writeSheet(shots, QString::fromLocal8Bit(argv[1]));
 }

@@ -1,16 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
 #include <QPointer>
-#include <QString>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QUrl>
 #include <QUrlQuery>
 
 #include <functional>
@@ -49,27 +43,22 @@ private:
         const QByteArray target = buffer.split(' ').value(1);
         _buffers.remove(socket);
         const QUrl url(QString::fromLatin1(target));
-        QByteArray body;
-        QByteArray type = "application/json";
-        if (url.path().startsWith(QLatin1String("/images/art"))) {
+        const bool art = url.path().startsWith(QLatin1String("/images/art"));
+        if (art) {
             ++artRequests;
-            body = picture;
-            type = "image/png";
         } else {
             targets.append(target);
             queries.append(QUrlQuery(url).queryItemValue(QStringLiteral("query"), QUrl::FullyDecoded));
-            body = answer(queries.last());
         }
+        const QByteArray body = art ? picture : answer(queries.last());
         QPointer<QTcpSocket> alive(socket);
-        QTimer::singleShot(
-            url.path().startsWith(QLatin1String("/images")) ? 0 : delayMs, this, [alive, body, type] {
-                if (!alive || alive->state() != QAbstractSocket::ConnectedState)
-                    return;
-                alive->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
-                    + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
-                alive->write(body);
-                alive->disconnectFromHost();
-            });
+        QTimer::singleShot(art ? 0 : delayMs, this, [alive, body] {
+            if (!alive || alive->state() != QAbstractSocket::ConnectedState)
+                return;
+            alive->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
+                + "\r\nConnection: close\r\n\r\n" + body);
+            alive->disconnectFromHost();
+        });
     }
 
     QTcpServer _server;
