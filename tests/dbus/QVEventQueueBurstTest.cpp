@@ -35,10 +35,6 @@ public:
 class ReadingDelegate : public QVServerRequestDelegate
 {
 public:
-    explicit ReadingDelegate(QVWebView* view)
-        : view(view)
-    {
-    }
     void onConnectionFinished(QVServerRequestIdentifier, const QByteArray&) override
     {
         depths.append(QVEventQueue::waitDepth());
@@ -46,16 +42,14 @@ public:
             ++wrongReads;
     }
     void onConnectionFailed(QVServerRequestIdentifier, const QVServerError&) override { ++failed; }
-    QVWebView* view;
+    QVWebView* view = nullptr;
     QList<int> depths;
     int wrongReads = 0;
     int failed = 0;
 };
 
 // The playback service's fakes around a real page of the demo service.
-class QVEventQueueBurstTest : public PlaybackServiceTest
-{
-};
+using QVEventQueueBurstTest = PlaybackServiceTest;
 
 } // namespace
 
@@ -86,7 +80,8 @@ TEST_F(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
     const QDBusObjectPath track("/com/quiv/desktop/track/t1");
 
     QVServerConnection pool;
-    ReadingDelegate replies(&view);
+    ReadingDelegate replies;
+    replies.view = &view;
     QSignalSpy timedOut(&view, &QVWebView::evaluationTimedOut);
     QVWebView::resetMaxWaitDepth();
     constexpr int kCalls = 500;
