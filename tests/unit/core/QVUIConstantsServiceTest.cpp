@@ -7,23 +7,6 @@
 
 #include <QTemporaryDir>
 
-namespace {
-
-// Sets an environment variable (nullptr: clears it) for one scope.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value)
-        : name(name)
-        , wasSet(qEnvironmentVariableIsSet(name))
-        , saved(qgetenv(name))
-    {
-        value ? qputenv(name, value) : qunsetenv(name);
-    }
-    ~ScopedEnv() { wasSet ? qputenv(name, saved) : qunsetenv(name); }
-    const char* name;
-    bool wasSet;
-    QByteArray saved;
-};
-
 TEST(QVUIConstantsServiceTest, BaseURLFollowsTheDeveloperSwitchAndAnnouncesEachChange)
 {
     QTemporaryDir dir;
@@ -33,9 +16,9 @@ TEST(QVUIConstantsServiceTest, BaseURLFollowsTheDeveloperSwitchAndAnnouncesEachC
     center.addObserver(
         &center, QString::fromLatin1(QVQuivUrlChangedNotification), [&](const QVNotification&) { ++posted; });
 
-    std::optional<ScopedEnv> host(std::in_place, "QUIV_DEVELOPER_HOST", "127.0.0.1:43127");
+    qputenv("QUIV_DEVELOPER_HOST", "127.0.0.1:43127");
     QVUIConstantsService service(&center, &defaults, QStringLiteral("10.10"));
-    host.reset(); // read once, at construction
+    qunsetenv("QUIV_DEVELOPER_HOST"); // read once, at construction
     EXPECT_EQ(service.quivURL(), QStringLiteral("http://www.quiv.example"));
     service.setShouldUseLocalhost(false);
     EXPECT_EQ(posted, 0);
@@ -49,11 +32,10 @@ TEST(QVUIConstantsServiceTest, BaseURLFollowsTheDeveloperSwitchAndAnnouncesEachC
 
     // Only "1" in the environment switches at start.
     for (const char* value : { "0", "yes", "1" }) {
-        ScopedEnv use("QUIV_USE_LOCALHOST", value);
+        qputenv("QUIV_USE_LOCALHOST", value);
         QVUIConstantsService started(&center, &defaults, QStringLiteral("10.10"));
         started.applyEnvironment();
         EXPECT_EQ(started.shouldUseLocalhost(), QByteArray(value) == "1") << value;
     }
+    qunsetenv("QUIV_USE_LOCALHOST");
 }
-
-} // namespace
