@@ -35,10 +35,6 @@ public:
 class ReadingDelegate : public QVServerRequestDelegate
 {
 public:
-    explicit ReadingDelegate(QVWebView* view)
-        : view(view)
-    {
-    }
     void onConnectionFinished(QVServerRequestIdentifier, const QByteArray&) override
     {
         depths.append(QVEventQueue::waitDepth());
@@ -46,16 +42,14 @@ public:
             ++wrongReads;
     }
     void onConnectionFailed(QVServerRequestIdentifier, const QVServerError&) override { ++failed; }
-    QVWebView* view;
+    QVWebView* view = nullptr;
     QList<int> depths;
     int wrongReads = 0;
     int failed = 0;
 };
 
 // The playback service's fakes around a real page of the demo service.
-class QVEventQueueBurstTest : public PlaybackServiceTest
-{
-};
+using QVEventQueueBurstTest = PlaybackServiceTest;
 
 } // namespace
 
@@ -86,12 +80,12 @@ TEST_F(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
     const QDBusObjectPath track("/com/quiv/desktop/track/t1");
 
     QVServerConnection pool;
-    ReadingDelegate replies(&view);
+    ReadingDelegate replies;
+    replies.view = &view;
     QSignalSpy timedOut(&view, &QVWebView::evaluationTimedOut);
     QVWebView::resetMaxWaitDepth();
     constexpr int kCalls = 500;
     int mprisCalls = 0;
-    int outputChanges = 0;
 
     for (int run = 0; run < 5; ++run) {
         SCOPED_TRACE(run);
@@ -116,10 +110,7 @@ TEST_F(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
             });
         }
         for (int i = 0; i < 10; ++i)
-            QTimer::singleShot(i * 20, &view, [&] {
-                ++outputChanges;
-                output.change();
-            });
+            QTimer::singleShot(i * 20, &view, [&] { output.change(); });
         ASSERT_TRUE(QVWaitUntil([&] { return seen.size() >= kCalls; }, 60000));
         for (int i = 0; i < kCalls; ++i)
             ASSERT_EQ(seen.value(i, -1), i);
@@ -133,7 +124,6 @@ TEST_F(QVEventQueueBurstTest, EveryEntryPointWaitsForTheReadsToEnd)
     EXPECT_EQ(replies.wrongReads, 0);
     ASSERT_TRUE(QVWaitUntil([&] { return view.evaluate("Q.player.positions.length") == "200"; }, 30000));
     EXPECT_EQ(view.evaluate("Q.player.positions.every(function (p, i) { return p === i; })"), "true");
-    EXPECT_EQ(outputChanges, 50);
     ASSERT_TRUE(QVWaitUntil([&] { return view.evaluate("Q.player.pauses") == "50"; }, 10000));
     EXPECT_EQ(QVWebView::maxWaitDepth(), 1);
     EXPECT_EQ(timedOut.count(), 0);

@@ -11,19 +11,14 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
 #include <QFile>
 #include <QImage>
-#include <QSignalSpy>
-#include <QTcpServer>
 
 #include <functional>
 
 namespace {
 const QString kPath = "/org/mpris/MediaPlayer2";
-const QString kRoot = "org.mpris.MediaPlayer2";
 const QString kPlayer = "org.mpris.MediaPlayer2.Player";
 const QString kProperties = "org.freedesktop.DBus.Properties";
 
@@ -80,11 +75,7 @@ protected:
     {
         QDBusMessage message = QDBusMessage::createMethodCall(mpris->serviceName(), kPath, interface, method);
         message.setArguments(arguments);
-        QDBusPendingCallWatcher watcher(client.asyncCall(message, 5000));
-        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
-        if (!watcher.isFinished())
-            finished.wait(5000);
-        return watcher.reply();
+        return client.call(message, QDBus::BlockWithGui, 5000);
     }
     QVariant property(const QString& interface, const QString& name)
     {
@@ -131,23 +122,15 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     ASSERT_TRUE(QVWaitUntil([&] { return !second.serviceName().isEmpty(); }, 5000));
     EXPECT_EQ(second.serviceName(),
         QString("org.mpris.MediaPlayer2.quiv.instance%1").arg(QCoreApplication::applicationPid()));
-    EXPECT_EQ(property(kRoot, "Identity").toString(), "Quiv");
-
     EXPECT_EQ(property(kPlayer, "PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property(kPlayer, "LoopStatus").toString(), "Playlist"); // repeat 2: the whole queue
-    EXPECT_EQ(property(kPlayer, "Shuffle").toBool(), true);
     EXPECT_DOUBLE_EQ(property(kPlayer, "Volume").toDouble(), 0.56); // 0.555, rounded
-    EXPECT_TRUE(property(kPlayer, "CanGoNext").toBool());
-    EXPECT_TRUE(property(kPlayer, "CanSeek").toBool());
-    const QVariant position = property(kPlayer, "Position");
-    EXPECT_EQ(position.typeId(), QMetaType::LongLong);
+    EXPECT_EQ(property(kPlayer, "Position").typeId(), QMetaType::LongLong);
 
     const QVariantMap meta = metadata();
     EXPECT_TRUE(page.scripts.isEmpty()) << "reads come from the mirror, never the page";
     EXPECT_EQ(meta.value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t12");
-    EXPECT_EQ(meta.value("mpris:length").typeId(), QMetaType::LongLong);
-    EXPECT_EQ(meta.value("mpris:length").toLongLong(), 187000000);
-    EXPECT_EQ(meta.value("xesam:title").toString(), "Song");
+    EXPECT_EQ(meta.value("mpris:length"), QVariant(qlonglong(187000000)));
     EXPECT_EQ(qdbus_cast<QStringList>(meta.value("xesam:artist")), QStringList { "Artist" }); // a list
     EXPECT_EQ(meta.value("xesam:url").toString(), "http://127.0.0.1:8000/track/t12");
     // The cached art as a file of its own, which any desktop can read.
@@ -156,6 +139,20 @@ TEST_F(QVMprisTest, PropertiesWithTheirTypes)
     QFile artFile(art.toLocalFile());
     ASSERT_TRUE(artFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(artFile.readAll(), coverData);
+
+    // The play-state signal of our own interface.
+    QVPlayStateSignal bus(QDBusConnection::sessionBus());
+    ASSERT_TRUE(client.connect(QString(), QVDBusObjectPath, QVDBusInterface, "playStateChanged", &recorder,
+        SLOT(playStateChanged())));
+    bus.post();
+    settle();
+    EXPECT_EQ(recorder.playStateSignals, 1);
+
+    // Without a bus: nothing exported, nothing sent, no crash.
+    QVPlayStateSignal none { QDBusConnection(QStringLiteral("no-such-connection")) };
+    none.post();
+    QVMprisService offline(&service);
+    EXPECT_FALSE(offline.registerOn(QDBusConnection(QStringLiteral("no-such-connection"))));
 }
 
 TEST_F(QVMprisTest, CommandsGoThroughThePlaybackService)
@@ -201,19 +198,13 @@ TEST_F(QVMprisTest, CommandsGoThroughThePlaybackService)
     }
     EXPECT_FALSE(
         scriptsAfter(kPlayer, "Pause", {}).last().startsWith("Q.player.togglePause")); // never a toggle
-    // Another track, or past the end: nothing.
+    // Another track: nothing.
     EXPECT_TRUE(scriptsAfter(kPlayer, "SetPosition",
         { QVariant::fromValue(QDBusObjectPath("/com/quiv/desktop/track/t13")), qlonglong(30000000) })
                     .isEmpty());
-    EXPECT_TRUE(scriptsAfter(kPlayer, "SetPosition", { track, qlonglong(200000000) }).isEmpty());
-
-    // While the page reloads, commands are dropped like every other.
-    service.webViewDidStartLoading();
-    EXPECT_TRUE(scriptsAfter(kPlayer, "PlayPause", {}).isEmpty());
-    EXPECT_FALSE(property(kPlayer, "CanPlay").toBool());
 }
 
-TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPositionAndArtFollowsTheTrack)
+TEST_F(QVMprisTest, ChangesAreAnnouncedArtFollowsTheTrackAndJumpsAreSeeked)
 {
     settle();
     recorder.changes.clear();
@@ -224,42 +215,25 @@ TEST_F(QVMprisTest, ChangesAreAnnouncedWithoutPositionAndArtFollowsTheTrack)
     service.playerScriptObject()->invokeScriptMethod("onRepeatChanged", { qlonglong(0) });
     runQueuedEvents();
     settle();
-    ASSERT_EQ(recorder.changes.size(), 2);
-    EXPECT_EQ(recorder.changes[0], (QVariantMap { { "PlaybackStatus", "Paused" } }));
-    EXPECT_EQ(recorder.changes[1], (QVariantMap { { "LoopStatus", "None" } }));
-    // Nothing new: nothing sent.
-    recorder.changes.clear();
-    service.playbackShuffleChanged(true);
-    settle();
-    EXPECT_TRUE(recorder.changes.isEmpty());
-
+    EXPECT_EQ(recorder.changes,
+        (QList<QVariantMap> { { { "PlaybackStatus", "Paused" } }, { { "LoopStatus", "None" } } }));
     // A new track of the same album: its metadata with the art, never the position.
     QVariantMap meta = announcedMetadata("t13", "al/3.png", "Next Song");
     EXPECT_EQ(meta.value("xesam:title").toString(), "Next Song");
-    EXPECT_EQ(meta.value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t13");
     EXPECT_TRUE(QUrl(meta.value("mpris:artUrl").toString()).isLocalFile());
 
     // Another album whose art cannot be fetched: no art rather than the last album's.
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 closed = probe.serverPort();
-    probe.close();
-    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"]
-        = QString("http://127.0.0.1:%1/images/art").arg(closed);
+    page.answers["window.Q && Q.serverInfo && Q.serverInfo.get('is_address')"] = "http://127.0.0.1:1/art";
     service.albumArtHandler()->cacheController()->removeAlbumArt("al/uncached.png");
-    meta = announcedMetadata("t20", "al/uncached.png");
-    EXPECT_EQ(meta.value("mpris:trackid").value<QDBusObjectPath>().path(), "/com/quiv/desktop/track/t20");
+    announcedMetadata("t20", "al/uncached.png");
     EXPECT_FALSE(metadata().contains("mpris:artUrl"));
 
     // Back to the first album: its art at once, announced with the track.
     meta = announcedMetadata("t12", "al/3.png");
     EXPECT_TRUE(QUrl(meta.value("mpris:artUrl").toString()).isLocalFile());
-}
 
-TEST_F(QVMprisTest, PositionJumpsAreSeekedSignals)
-{
+    // Position reports are fractions of the 187 s track; only a jump is a Seeked signal.
     auto* bridge = service.playerScriptObject();
-    // Fractions of the 187 s track.
     bridge->invokeScriptMethod("onPositionChanged", { 10.0 / 187 });
     runQueuedEvents();
     settle();
@@ -272,25 +246,6 @@ TEST_F(QVMprisTest, PositionJumpsAreSeekedSignals)
     ASSERT_EQ(recorder.seeks.size(), 1);
     EXPECT_NEAR(double(recorder.seeks.first()), 95e6, 0.3e6);
     EXPECT_NEAR(double(property(kPlayer, "Position").toLongLong()), 95e6, 1e6);
-}
-
-TEST_F(QVMprisTest, PlayStateSignalOnTheSessionBus)
-{
-    QVPlayStateSignal bus(QDBusConnection::sessionBus());
-    ASSERT_TRUE(client.connect(QString(), QVDBusObjectPath, QVDBusInterface, "playStateChanged", &recorder,
-        SLOT(playStateChanged())));
-    bus.post();
-    settle();
-    EXPECT_EQ(recorder.playStateSignals, 1);
-
-    // Without a bus: nothing exported, nothing sent, no crash.
-    QVPlayStateSignal none { QDBusConnection(QStringLiteral("no-such-connection")) };
-    none.post();
-    none.post();
-    QVMprisService offline(&service);
-    EXPECT_FALSE(offline.registerOn(QDBusConnection(QStringLiteral("no-such-connection"))));
-    service.playbackPlayStateChanged(QVPlayStatePaused);
-    runQueuedEvents();
 }
 
 #include "QVMprisTest.moc"

@@ -1,7 +1,6 @@
 #include "QVScriptingService.h"
 #include "../unit/playback/QVPlaybackTestSupport.h"
 #include "QVAlbumArtHandler.h"
-#include "QVApplescriptTrack.h"
 #include "QVEventQueue.h"
 #include "QVTestWait.h"
 
@@ -41,22 +40,19 @@ protected:
         page.scripts.clear();
     }
 
-    QDBusPendingCall send(const QString& path, const QString& interface, const QString& method,
+    static QDBusMessage message(const QString& path, const QString& interface, const QString& method,
         const QVariantList& arguments = {})
     {
         QDBusMessage message = QDBusMessage::createMethodCall(
             QDBusConnection::sessionBus().baseService(), path, interface, method);
         message.setArguments(arguments);
-        return client.asyncCall(message, 5000);
+        return message;
     }
+    // The loop runs while the call waits, so this process can answer it.
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
         const QVariantList& arguments = {})
     {
-        QDBusPendingCallWatcher watcher(send(path, interface, method, arguments));
-        QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);
-        if (!watcher.isFinished())
-            finished.wait(5000);
-        return watcher.reply();
+        return client.call(message(path, interface, method, arguments), QDBus::BlockWithGui, 5000);
     }
     QVariant property(const QString& path, const QString& interface, const QString& name)
     {
@@ -120,10 +116,7 @@ TEST_F(QVScriptingServiceTest, PropertiesWithTheirTypes)
     QVAlbumArtListener listener;
     service.albumArtHandler()->addAlbumArtListener(&listener);
     service.albumArtHandler()->playbackPlayingTrackChanged();
-    ASSERT_TRUE(
-        QVWaitUntil([&] { return service.albumArtHandler()->currentBaseIcon() == "al/3.png"; }, 5000));
     const QByteArray png = property(kTrackPath, kTrackInterface, "Artwork").toByteArray();
-    EXPECT_TRUE(png.startsWith("\x89PNG"));
     EXPECT_EQ(QImage::fromData(png, "PNG").pixelColor(3, 3), QColor(Qt::darkCyan));
     service.albumArtHandler()->removeAlbumArtListener(&listener);
 }
@@ -174,41 +167,39 @@ TEST_F(QVScriptingServiceTest, CommandsReachThePageThroughTheQueue)
             "Q.player.repeat(1)" }));
 }
 
-TEST_F(QVScriptingServiceTest, MalformedCallsGetErrorsAndChangeNothing)
+TEST_F(QVScriptingServiceTest, MalformedCallsGetErrorsAndChangeNothingAndOpenTakesOurLinks)
 {
     const QString huge(1024 * 1024, 'x');
     const struct {
         QString path, interface, method;
         QVariantList arguments;
-        const char* error; // nullptr: any error
+        QString error; // empty: any error
     } cases[] = {
-        { kPath, kInterface, "PlaySource", { 42 }, nullptr },
-        { kPath, kInterface, "PlaySource", {}, nullptr },
-        { kPath, kInterface, "PlaySource", { huge }, "org.freedesktop.DBus.Error.InvalidArgs" },
-        { kPath, kInterface, "PlaySource", { "" }, "org.freedesktop.DBus.Error.InvalidArgs" },
-        { kPath, kInterface, "Explode", {}, nullptr },
-        { kPath, "com.quiv.elsewhere", "PlayPause", {}, nullptr },
+        { kPath, kInterface, "PlaySource", { 42 }, {} },
+        { kPath, kInterface, "PlaySource", {}, {} },
+        { kPath, kInterface, "PlaySource", { huge }, kInvalidArgs },
+        { kPath, kInterface, "PlaySource", { "" }, kInvalidArgs },
+        { kPath, kInterface, "Explode", {}, {} },
+        { kPath, "com.quiv.elsewhere", "PlayPause", {}, {} },
         { kPath, kProperties, "Set", { kInterface, "RepeatState", QVariant::fromValue(QDBusVariant("all")) },
-            nullptr },
+            {} },
         { kPath, kProperties, "Set", { kInterface, "PlayerState", QVariant::fromValue(QDBusVariant(2u)) },
-            nullptr },
+            {} },
         { kTrackPath, kProperties, "Set",
-            { kTrackInterface, "Title", QVariant::fromValue(QDBusVariant("x")) }, nullptr },
+            { kTrackInterface, "Title", QVariant::fromValue(QDBusVariant("x")) }, {} },
         { kPath, "org.freedesktop.Application", "Open",
-            { QStringList { "http://evil.example/" }, QVariantMap() },
-            "org.freedesktop.DBus.Error.InvalidArgs" },
+            { QStringList { "http://evil.example/" }, QVariantMap() }, kInvalidArgs },
         { kPath, "org.freedesktop.Application", "Open",
-            { QStringList { "quiv://downloads", "file:///etc/passwd" }, QVariantMap() },
-            "org.freedesktop.DBus.Error.InvalidArgs" },
+            { QStringList { "quiv://downloads", "file:///etc/passwd" }, QVariantMap() }, kInvalidArgs },
         { kPath, "org.freedesktop.Application", "Open", { QStringList { "quiv://" + huge }, QVariantMap() },
-            "org.freedesktop.DBus.Error.InvalidArgs" },
+            kInvalidArgs },
     };
     QSignalSpy opened(scripting.get(), &QVScriptingService::openURLRequested);
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.interface + "." + c.method));
         const QDBusMessage reply = call(c.path, c.interface, c.method, c.arguments);
         EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
-        if (c.error) {
+        if (!c.error.isEmpty()) {
             EXPECT_EQ(reply.errorName(), c.error);
         }
     }
@@ -223,11 +214,8 @@ TEST_F(QVScriptingServiceTest, MalformedCallsGetErrorsAndChangeNothing)
     EXPECT_TRUE(page.scripts.isEmpty()) << qPrintable(page.scripts.join(" | "));
     EXPECT_EQ(opened.count(), 0);
     EXPECT_EQ(property(kPath, kInterface, "RepeatState"), QVariant(2));
-}
 
-TEST_F(QVScriptingServiceTest, OpenHandsOverLinksInOrderAndActivateShows)
-{
-    QSignalSpy opened(scripting.get(), &QVScriptingService::openURLRequested);
+    // Links of ours are handed over in order; Activate shows the window.
     QSignalSpy activated(scripting.get(), &QVScriptingService::activateRequested);
     const QStringList urls { "quiv://downloads", "QUIV://www.quiv.example/album/1/" };
     EXPECT_EQ(call(kPath, "org.freedesktop.Application", "Open", { urls, QVariantMap() }).type(),
@@ -243,13 +231,14 @@ TEST_F(QVScriptingServiceTest, OpenHandsOverLinksInOrderAndActivateShows)
 TEST_F(QVScriptingServiceTest, ACallDuringAReadIsAnsweredAfterIt)
 {
     QVEventQueue::beginWait(); // a read of the page waits
-    QDBusPendingCallWatcher watcher(send(kPath, kInterface, "NextTrack"));
+    QDBusPendingCallWatcher watcher(client.asyncCall(message(kPath, kInterface, "NextTrack")));
     // The call arrives while the read waits: nothing runs, nothing answers.
     QTest::qWait(300);
     EXPECT_FALSE(watcher.isFinished());
     EXPECT_TRUE(page.scripts.isEmpty());
     // A property read is still answered at once, from the mirror.
-    QDBusPendingCallWatcher getWatcher(send(kPath, kProperties, "Get", { kInterface, "PlayerState" }));
+    QDBusPendingCallWatcher getWatcher(
+        client.asyncCall(message(kPath, kProperties, "Get", { kInterface, "PlayerState" })));
     ASSERT_TRUE(QVWaitUntil([&] { return getWatcher.isFinished(); }, 5000));
     EXPECT_FALSE(watcher.isFinished());
 

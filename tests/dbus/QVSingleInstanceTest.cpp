@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QProcess>
 
-#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -27,11 +25,9 @@ protected:
     void TearDown() override
     {
         for (auto& program : programs) {
-            if (program->state() != QProcess::NotRunning) {
-                ::kill(pid_t(program->processId()), SIGTERM);
-                if (!program->waitForFinished(10000))
-                    program->kill();
-            }
+            program->terminate();
+            if (!program->waitForFinished(10000))
+                program->kill();
         }
     }
 
@@ -46,16 +42,6 @@ protected:
         EXPECT_TRUE(program->waitForStarted(5000));
         programs.push_back(std::move(program));
         return programs.back().get();
-    }
-
-    // The running copy answers on its object.
-    bool answers()
-    {
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            "com.quiv.desktop", "/com/quiv/desktop", "org.freedesktop.DBus.Properties", "Get");
-        get.setArguments({ "com.quiv.desktop", "PlayerState" });
-        return QDBusConnection::sessionBus().call(get, QDBus::Block, 1000).type()
-            == QDBusMessage::ReplyMessage;
     }
 
     QVDemoService demo;
@@ -85,7 +71,16 @@ TEST_F(QVSingleInstanceTest, FiveStartsLeaveOneAndASecondStartHandsOver)
             EXPECT_EQ(program->exitCode(), 0) << program->readAllStandardError().constData();
     }
     ASSERT_TRUE(primary);
-    ASSERT_TRUE(QVWaitUntil([&] { return answers(); }, 20000));
+    // The running copy answers on its object.
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        "com.quiv.desktop", "/com/quiv/desktop", "org.freedesktop.DBus.Properties", "Get");
+    get.setArguments({ "com.quiv.desktop", "PlayerState" });
+    ASSERT_TRUE(QVWaitUntil(
+        [&] {
+            return QDBusConnection::sessionBus().call(get, QDBus::Block, 1000).type()
+                == QDBusMessage::ReplyMessage;
+        },
+        20000));
 
     // A second start with a link hands it over and ends at once; the running
     // copy routes it (this one is not an address, so it says so).

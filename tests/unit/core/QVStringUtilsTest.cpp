@@ -5,15 +5,9 @@
 #include <QCryptographicHash>
 
 #include <climits>
-#include <cstring>
 #include <ctime>
 
 using namespace QVUtils;
-
-[[maybe_unused]] static void PrintTo(const QString& string, std::ostream* out)
-{
-    *out << '"' << string.toStdString() << '"';
-}
 
 namespace {
 
@@ -25,39 +19,33 @@ void expectTexts(F function, std::initializer_list<std::pair<In, const char*>> c
         EXPECT_EQ(function(in), QString::fromUtf8(out)) << in;
 }
 
-TEST(QVUtilsSHA1, BytesAndUTF16CodeUnits)
+TEST(QVUtilsStrings, SHA1OfUTF16CodeUnits)
 {
-    EXPECT_EQ(SHA1String(QByteArray("abc")), QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
-
-    // The UTF-16 code units, not the UTF-8 bytes: album-art cache names made earlier must still be found.
-    const QString accented = QString::fromUtf16(u"Beyonc\u00e9 \u2013 \U0001D11E");
-    EXPECT_NE(SHA1String(accented), SHA1String(accented.toUtf8()));
-    const QString longer = accented.repeated(40); // several pieces
-    EXPECT_EQ(SHA1String(longer),
-        QString::fromLatin1(QCryptographicHash::hash(
-            QByteArray(reinterpret_cast<const char*>(longer.utf16()), longer.size() * 2),
-            QCryptographicHash::Sha1)
-                                .toHex()));
+    // Not the UTF-8 bytes: album-art cache names made earlier must still be found.
+    const QString text = QString::fromUtf16(u"Beyonc\u00e9 \u2013 \U0001D11E").repeated(40);
+    const QByteArray units(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(SHA1String(text),
+        QString::fromLatin1(QCryptographicHash::hash(units, QCryptographicHash::Sha1).toHex()));
 }
 
 TEST(QVUtilsStrings, SecondsEscapesAndReplacements)
 {
-    expectTexts<unsigned>(stringWithSeconds,
-        { { 0, "0:00" }, { 9, "0:09" }, { 61, "1:01" }, { 3600, "60:00" }, { UINT_MAX, "71582788:15" } });
+    expectTexts<unsigned>(
+        stringWithSeconds, { { 9, "0:09" }, { 3600, "60:00" }, { UINT_MAX, "71582788:15" } });
     auto q = [](const char* s) { return QString::fromUtf8(s); };
     expectTexts<const char*>([&](const char* s) { return stringWithEscapedAmpersands(q(s)); },
-        { { "a&b;c", "a%26b%3bc" }, { "&;&", "%26%3b%26" }, { "a=b c%", "a=b c%" } });
+        { { "a&b;c", "a%26b%3bc" }, { "a=b c%", "a=b c%" } });
     expectTexts<const char*>([&](const char* s) { return safeFileNameStringValue(q(s)); },
         { { "../etc/passwd.bak", "   etc passwd bak" } });
     expectTexts<const char*>([&](const char* s) { return stringWithSpacedOutNewlineCharacters(q(s)); },
-        { { "a\r\nb\nc\rd", "a  b c d" }, { "\t x", "\t x" } });
+        { { "a\r\nb\nc\rd", "a  b c d" } });
+    expectTexts<const char*>([&](const char* s) { return stringWithEscapedSingleQuotes(q(s)); },
+        { { "it's", "it\\'s" }, { "a\nb", "a\\nb" } });
     // One log line whatever the page sends, and never longer than asked.
     expectTexts<const char*>([&](const char* s) { return stringForLog(q(s), 12); },
         { { "a\nb\r\tc", "a\\nb\\r\\x09c" }, { "\x1b[2Jred", "\\x1b[2Jred" },
-            { "u\xE2\x80\xA8v\xC2\x85", "u\\u2028v\\x85" }, { "0123456789a\n", "0123456789a…[1 more]" },
+            { "u\xE2\x80\xA8v\xC2\x85", "u\\u2028v\\x85" },
             { "0123456789abcdef", "0123456789ab…[4 more]" } });
-    expectTexts<const char*>([&](const char* s) { return stringWithEscapedSingleQuotes(q(s)); },
-        { { "it's", "it\\'s" }, { "/search/a b", "/search/a b" }, { "a\nb", "a\\nb" } });
 }
 
 TEST(QVUtilsStrings, SingleQuoteEscapeKeepsTheLiteralClosed)
@@ -75,32 +63,28 @@ TEST(QVUtilsStrings, SingleQuoteEscapeKeepsTheLiteralClosed)
     }
 }
 
-TEST(QVUtilsStrings, PluralRulesByFirstPreferredLanguage)
+TEST(QVUtilsNumbers, PluralsFileSizesAndFuzzyTimes)
 {
     const QString song = QStringLiteral("song"), songs = QStringLiteral("songs");
     const struct {
         const char* language;
         int count;
         const QString& expected;
-    } cases[] = { { "en-US", 0, songs }, { "en", 1, song }, { "", 0, songs }, { "pl", 0, songs },
-        { "fr-FR", 0, song }, { "FR", 1, song }, { "pt_BR", 2, songs }, { "pt", 1234, songs } };
+    } cases[] = { { "en-US", 0, songs }, { "en", 1, song }, { "", 0, songs }, { "FR", 0, song },
+        { "pt_BR", 2, songs } };
     for (const auto& c : cases)
         EXPECT_EQ(pluralize(c.count, song, songs, { QString::fromLatin1(c.language), QStringLiteral("en") }),
             c.expected)
             << c.language << " " << c.count;
-    EXPECT_EQ(pluralForm(0, QStringList()), 1);
-}
 
-TEST(QVUtilsNumbers, FileSizesAndFuzzyTimes)
-{
     const double GB = 1073741824.0;
     expectTexts<double>(stringWithFileSize,
-        { { 0, "0.0 " }, { 1023, "1023.0 " }, { 1024, "1.0 KB" }, { 1536, "1.5 KB" },
-            { 1048575, "1024.0 KB" }, { 1048576, "1.0 MB" }, { GB, "1.0 GB" }, { 2048 * GB, "2048.0 GB" } });
+        { { 0, "0.0 " }, { 1023, "1023.0 " }, { 1024, "1.0 KB" }, { 1048576, "1.0 MB" },
+            { 2048 * GB, "2048.0 GB" } });
     // A span in the past counts as none.
     expectTexts<qint64>(stringWithFuzzyTimeFromSeconds,
-        { { 0, "1 seconds" }, { 59, "60 seconds" }, { 60, "1 minutes" }, { 3599, "59 minutes" },
-            { 7199, "1 hours" }, { -7200, "1 seconds" } });
+        { { 0, "1 seconds" }, { 59, "60 seconds" }, { 3599, "59 minutes" }, { 7199, "1 hours" },
+            { -7200, "1 seconds" } });
 }
 
 // Dates read in a zone away from UTC, so local and UTC readings differ.
@@ -113,20 +97,15 @@ TEST(QVUtilsDates, ZonesLocalTimeAndUnparsableText)
     tzset();
 
     const QDateTime expected(QDate(2024, 2, 29), QTime(13, 45, 30), Qt::UTC);
-    for (const char* text : { "2024-02-29T13:45:30Z", "2024-02-29T13:45:30GMT", "2024-02-29T13:45:30 GMT",
-             "2024-02-29T15:45:30+02:00", "2024-02-29T08:15:30-0530" })
+    for (const char* text :
+        { "2024-02-29T13:45:30 GMT", "2024-02-29T15:45:30+02:00", "2024-02-29T08:15:30-0530" })
         EXPECT_EQ(dateWithISOString(QString::fromLatin1(text)).toUTC(), expected) << text;
-    EXPECT_EQ(dateWithISOString(QStringLiteral("2024-02-29T13:45:30.25Z")).toUTC(), expected.addMSecs(250));
     // No zone: the local one, summer time included.
     EXPECT_EQ(dateWithISOString(QStringLiteral("2031-07-04T09:30:00")).toUTC(),
         QDateTime(QDate(2031, 7, 4), QTime(7, 30), Qt::UTC));
-    EXPECT_EQ(dateWithISOString(QStringLiteral("2031-01-04T09:30:00")).toUTC(),
-        QDateTime(QDate(2031, 1, 4), QTime(8, 30), Qt::UTC));
 
-    for (const char* text : { "", "garbage", "2024-02-30T00:00:00Z", "2023-02-29T00:00:00Z",
-             "2024-13-01T00:00:00", "2024-01-01T24:00:00Z", "2024-01-01T12:60:00Z", "2024-01-01 12:00:00",
-             "2024-01-01", "2024-01-01T12:00:00ZZ", "2024-01-01T12:00:00+25:00", "2024-01-01T12:00:00EST",
-             " 2024-01-01T12:00:00Z" })
+    for (const char* text :
+        { "garbage", "2023-02-29T00:00:00Z", "2024-01-01T24:00:00Z", "2024-01-01T12:00:00+25:00" })
         EXPECT_FALSE(dateWithISOString(QString::fromLatin1(text)).isValid()) << text;
     EXPECT_FALSE(dateWithISOString(QStringLiteral("2024-01-01T12:00:00") + QString(100000, u'0')).isValid());
 
@@ -136,16 +115,12 @@ TEST(QVUtilsDates, ZonesLocalTimeAndUnparsableText)
 
 TEST(QVUtilsFrames, RoundTripLeniencyAndGarbage)
 {
-    EXPECT_EQ(QVStringFromRect(QRectF(12.5, -3, 800, 600)), QStringLiteral("{{12.5, -3}, {800, 600}}"));
-    for (const QRectF& rect :
-        { QRectF(12.5, -3, 800, 600), QRectF(-1920.25, 1080, 350, 62), QRectF(1e6, 0.125, 2.5e7, 3) })
+    for (const QRectF& rect : { QRectF(12.5, -3, 800, 600), QRectF(1e6, 0.125, 2.5e7, 3) })
         EXPECT_EQ(QVRectFromString(QVStringFromRect(rect)), rect) << QVStringFromRect(rect).toStdString();
     EXPECT_EQ(QVRectFromString(QStringLiteral("  { { 1 , 2 } ,{3 ,  4}}\n")), QRectF(1, 2, 3, 4));
-    EXPECT_EQ(QVRectFromString(QStringLiteral("{{.5, +2.}, {3e2, -4}}")), QRectF(0.5, 2, 300, -4));
 
-    for (const char* text : { "", "garbage", "{{1, 2}, {3}}", "{{1, 2}, {3, 4, 5}}", "{{a, b}, {c, d}}",
-             "{{1, 2}, {3, 4}} x", "{1, 2, 3, 4}", "{{nan, 0}, {1, 1}}", "{{1e999, 0}, {1, 1}}",
-             "{{1 2}, {3 4}}", "{{0x10, 0}, {1, 1}}" })
+    for (const char* text :
+        { "garbage", "{{1, 2}, {3}}", "{{1, 2}, {3, 4}} x", "{{nan, 0}, {1, 1}}", "{{1e999, 0}, {1, 1}}" })
         EXPECT_TRUE(QVRectFromString(QString::fromLatin1(text)).isNull()) << text;
     const QString huge = QStringLiteral("{{1, 2}, {3, ") + QString(10000, u'4') + QStringLiteral("}}");
     EXPECT_TRUE(QVRectFromString(huge).isNull());

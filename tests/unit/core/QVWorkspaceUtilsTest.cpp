@@ -22,20 +22,17 @@ void writeFile(const QString& path, const QByteArray& contents)
 TEST(QVUtilsWorkspace, ITunesIsFoundByProcessName)
 {
     QTemporaryDir proc;
-    writeFile(proc.filePath(QStringLiteral("1/comm")), "systemd\n");
     writeFile(proc.filePath(QStringLiteral("201/comm")), "iTunes.exe.bak\n");
     // Only process folders count.
     writeFile(proc.filePath(QStringLiteral("self/comm")), "iTunes.exe\n");
     writeFile(
         proc.filePath(QStringLiteral("202/comm")), QByteArray("iTunes.exe") + QByteArray(1 << 20, ' ') + "x");
     EXPECT_FALSE(isITunesRunning(proc.path()));
-
     writeFile(proc.filePath(QStringLiteral("4242/comm")), "iTunes.exe\n");
     EXPECT_TRUE(isITunesRunning(proc.path()));
-    EXPECT_FALSE(isITunesRunning(proc.filePath(QStringLiteral("missing"))));
 }
 
-TEST(QVUtilsWorkspace, MissingDirectoriesAreMadeAndFailureIsLogged)
+TEST(QVUtilsWorkspace, MissingDirectoriesAreMadeAndAFileIsAFailure)
 {
     QTemporaryDir root;
     const QString nested = root.filePath(QStringLiteral("a/b/c"));
@@ -45,16 +42,8 @@ TEST(QVUtilsWorkspace, MissingDirectoriesAreMadeAndFailureIsLogged)
 
     const QString file = root.filePath(QStringLiteral("file"));
     writeFile(file, "x");
-    for (const QString& path : { file + QStringLiteral("/sub"), file }) {
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(createPathDirectoriesIfNeeded(path));
-        const std::string log = testing::internal::GetCapturedStderr();
-        EXPECT_NE(log.find("Could not create path: '" + path.toStdString() + "' - "), std::string::npos)
-            << log;
-    }
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(createPathDirectoriesIfNeeded(QString()));
-    testing::internal::GetCapturedStderr();
+    for (const QString& path : { file + QStringLiteral("/sub"), file, QString() })
+        EXPECT_FALSE(createPathDirectoriesIfNeeded(path)) << path.toStdString();
 }
 
 } // namespace
