@@ -8,7 +8,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <cmath>
 #include <limits>
 
 using namespace QVControlsTest;
@@ -17,11 +16,8 @@ namespace {
 
 const QColor kTrack(90, 90, 90);
 const QColor kFill(220, 0, 0);
-const QColor kKnob(0, 0, 220);
-const QColor kStripe(0, 200, 0);
 
-// A slider drawn from flat colours: track 8 high, fill 4 high with 3-wide caps,
-// a 12 × 12 handle, and an 8-wide stripe tile.
+// A slider drawn from flat colours: track 8 high, fill 4 high with 3-wide caps.
 class QVFaceplateSliderButtonTest : public ::testing::Test
 {
 protected:
@@ -35,10 +31,8 @@ protected:
         cell->setBackingImageEndcap(QVImage(solid(kTrack, QSize(4, 8))));
         cell->setProgressImage(QVImage(solid(kFill, QSize(4, 4))));
         cell->setProgressImageEndcap(QVImage(solid(kFill, QSize(3, 4))));
-        cell->setProgressHoverImage(QVImage(solid(kFill, QSize(4, 4))));
-        cell->setProgressHoverImageEndcap(QVImage(solid(kFill, QSize(3, 4))));
-        cell->setKnobImage(QVImage(solid(kKnob, QSize(12, 12))));
-        cell->setLoadingImage(QVImage(solid(kStripe, QSize(8, 8))));
+        cell->setKnobImage(QVImage(solid(Qt::blue, QSize(12, 12))));
+        cell->setLoadingImage(QVImage(solid(Qt::green, QSize(8, 8))));
         activate(&window);
     }
 
@@ -77,11 +71,7 @@ TEST_F(QVFaceplateSliderButtonTest, FillWidthFollowsTheValueAndStaysInside)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         slider->setFloatValue(c.value);
-        const QImage image = render();
-        EXPECT_NEAR(fillPixels(image), c.fill, 1);
-        // Never past the track's right cap.
-        for (int x = 198; x < 200; ++x)
-            EXPECT_FALSE(sameRgb(image.pixelColor(x, 9), kFill));
+        EXPECT_NEAR(fillPixels(render()), c.fill, 1);
     }
 }
 
@@ -102,12 +92,9 @@ TEST_F(QVFaceplateSliderButtonTest, ClicksAndDragsSetTheValueAndSendOnce)
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(50, 5));
     EXPECT_FLOAT_EQ(slider->floatValue(), 25.0f);
     EXPECT_EQ(sent.count(), 1);
-
-    // Left of the control is 0, past it 100.
+    // Left of the control is 0.
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(-30, 5));
     EXPECT_FLOAT_EQ(slider->floatValue(), 0.0f);
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(260, 5));
-    EXPECT_FLOAT_EQ(slider->floatValue(), 100.0f);
 
     // A drag past the end, released outside: one action, at the end.
     sent.clear();
@@ -120,14 +107,9 @@ TEST_F(QVFaceplateSliderButtonTest, ClicksAndDragsSetTheValueAndSendOnce)
     mouse(slider, QEvent::MouseButtonRelease, QPointF(400, 30));
     EXPECT_EQ(sent.count(), 1);
     EXPECT_FLOAT_EQ(slider->floatValue(), 100.0f);
-    slider->setFloatValue(3.0f);
-    EXPECT_FLOAT_EQ(slider->floatValue(), 3.0f);
-}
 
-TEST_F(QVFaceplateSliderButtonTest, AContinuousSliderSendsOnEveryMove)
-{
+    // The volume slider sends on every move: the sound follows the drag.
     slider->setContinuous(true);
-    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
     QList<int> values;
     QObject::connect(slider, &QVFaceplateSliderButton::triggered, [&] { values.append(slider->intValue()); });
     mouse(slider, QEvent::MouseButtonPress, QPointF(20, 5));
@@ -135,13 +117,11 @@ TEST_F(QVFaceplateSliderButtonTest, AContinuousSliderSendsOnEveryMove)
     mouse(slider, QEvent::MouseMove, QPointF(100, 5));
     mouse(slider, QEvent::MouseButtonRelease, QPointF(100, 5));
     EXPECT_EQ(values, (QList<int> { 10, 20, 50, 50 }));
-}
 
-TEST_F(QVFaceplateSliderButtonTest, AZeroWidthSliderIgnoresThePointer)
-{
+    // A zero-width slider ignores the pointer and draws nothing.
     slider->resize(0, 16);
     slider->setFloatValue(40.0f);
-    QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
+    sent.clear();
     mouse(slider, QEvent::MouseButtonPress, QPointF(0, 5));
     mouse(slider, QEvent::MouseButtonRelease, QPointF(0, 5));
     EXPECT_EQ(sent.count(), 0);
@@ -151,26 +131,17 @@ TEST_F(QVFaceplateSliderButtonTest, AZeroWidthSliderIgnoresThePointer)
 
 TEST_F(QVFaceplateSliderButtonTest, KeysAndScreenReadersSetTheValue)
 {
-    slider->setAccessibleName("Volume");
     slider->setFloatValue(50.0f);
     QSignalSpy sent(slider, &QVFaceplateSliderButton::triggered);
     QTest::keyClick(slider, Qt::Key_Right);
     EXPECT_EQ(slider->intValue(), 51);
-    QTest::keyClick(slider, Qt::Key_End);
-    EXPECT_EQ(slider->intValue(), 100);
-    EXPECT_EQ(sent.count(), 2);
 
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(slider);
-    ASSERT_NE(accessible, nullptr);
-    EXPECT_EQ(accessible->role(), QAccessible::Slider);
-    EXPECT_EQ(accessible->text(QAccessible::Name), "Volume");
-    QAccessibleValueInterface* value = accessible->valueInterface();
+    QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(slider)->valueInterface();
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->maximumValue().toInt(), 100);
     value->setCurrentValue(30);
     EXPECT_EQ(slider->intValue(), 30);
-    EXPECT_EQ(value->currentValue().toInt(), 30);
-    EXPECT_EQ(sent.count(), 3);
+    EXPECT_EQ(sent.count(), 2);
 }
 
 } // namespace

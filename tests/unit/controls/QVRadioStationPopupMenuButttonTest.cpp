@@ -16,6 +16,8 @@ protected:
     {
         answerPlayingPage(page);
         service.webViewFinishedLoading();
+        ordinary.addAction("Ordinary");
+        button.setOrdinaryMenu(&ordinary);
     }
 
     void offer(int count)
@@ -30,21 +32,17 @@ protected:
     static QStringList layout(QMenu* menu)
     {
         QStringList items;
-        if (!menu)
-            return items;
         for (QAction* action : menu->actions())
             items.append(action->isSeparator() ? "-" : action->text() + (action->isChecked() ? "*" : ""));
         return items;
     }
 
+    QMenu ordinary;
     QVRadioStationPopupMenuButtton button;
 };
 
-TEST_F(QVRadioStationPopupMenuButttonTest, MenusForZeroToFiveStations)
+TEST_F(QVRadioStationPopupMenuButttonTest, MenusForZeroToFiveStationsChoosingAndTurningOff)
 {
-    QMenu ordinary;
-    ordinary.addAction("Ordinary");
-    button.setOrdinaryMenu(&ordinary);
     button.setCurrentStationKey("s2");
     struct Case {
         int count;
@@ -61,10 +59,8 @@ TEST_F(QVRadioStationPopupMenuButttonTest, MenusForZeroToFiveStations)
         offer(c.count);
         EXPECT_EQ(layout(button.buildMenu()), c.items);
     }
-}
 
-TEST_F(QVRadioStationPopupMenuButttonTest, ChoosingAndTurningOff)
-{
+    // Choosing one sends its key; off clears the check mark at once, before the player says so.
     offer(3);
     button.setCurrentStationKey("s1");
     QMenu* menu = button.buildMenu();
@@ -72,10 +68,7 @@ TEST_F(QVRadioStationPopupMenuButttonTest, ChoosingAndTurningOff)
     page.scripts.clear();
     menu->actions().at(3)->trigger(); // Mix 3
     ASSERT_EQ(page.scripts.size(), 1);
-    EXPECT_TRUE(page.scripts.first().startsWith("setStation({"));
     EXPECT_TRUE(page.scripts.first().contains(R"("key":"s3")"));
-
-    // Off clears the check mark at once, before the player says so.
     page.answers
         ["Q.player != null && Q.player.playingTrack() != null && Q.isStation(Q.player.playingSource())"]
         = "true";
@@ -88,27 +81,19 @@ TEST_F(QVRadioStationPopupMenuButttonTest, ChoosingAndTurningOff)
 
 TEST_F(QVRadioStationPopupMenuButttonTest, BadStationListsNeverBreakTheMenu)
 {
-    QMenu ordinary;
-    button.setOrdinaryMenu(&ordinary);
     // Entries without a string key are skipped; markup and "&" show as they are.
     page.answers[kStations] = R"([{"key":1,"name":"Number"},{"name":"No key"},"text",)"
                               R"({"key":"a","name":"Rock & <b>Roll</b>"},{"key":"b","name":"B"}])";
     QMenu* menu = button.buildMenu();
     ASSERT_NE(menu, &ordinary);
     EXPECT_EQ(menu->actions().first()->text(), "Rock && <b>Roll</b>");
-    EXPECT_EQ(menu->actions().first()->iconText(), "Rock & <b>Roll</b>");
 
     for (const char* bad : { "", "{}", "[", "null", "[1,2,3]" }) {
         page.answers[kStations] = bad;
         EXPECT_EQ(button.buildMenu(), &ordinary) << bad;
     }
-    QStringList many;
-    for (int i = 0; i < 1000; ++i)
-        many.append(QStringLiteral(R"({"key":"k%1","name":"%1"})").arg(i));
-    page.answers[kStations] = "[" + many.join(",") + "]";
-    menu = button.buildMenu();
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->actions().size(), 1000 + 3);
+    offer(1000);
+    EXPECT_EQ(button.buildMenu()->actions().size(), 1000 + 3);
 }
 
 } // namespace

@@ -1,16 +1,13 @@
 #include "SPMediaKeyTap.h"
 #include "QVConstants.h"
-#include "QVNotificationCenter.h"
 #include "QVTestWait.h"
 #include "QVUserDefaults.h"
 #include "QVXvfb.h"
 #include "SPInvocationGrabber.h"
-#include "SPX11KeyGrabber.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -22,7 +19,6 @@
 #include <xcb/xcb_keysyms.h>
 
 namespace {
-constexpr xcb_keysym_t kAudioPlay = 0x1008FF14;
 
 class RecordingDelegate : public SPMediaKeyTapDelegate
 {
@@ -61,7 +57,7 @@ public:
         std::free(reply);
         return atom;
     }
-    xcb_window_t window(const QByteArray& wmClass, quint32 pid, const QByteArray& gtkId = {})
+    xcb_window_t window(const QByteArray& wmClass, quint32 pid)
     {
         const xcb_window_t window = xcb_generate_id(c);
         xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, 10, 10, 0,
@@ -70,9 +66,6 @@ public:
             uint32_t(wmClass.size()), wmClass.constData());
         xcb_change_property(
             c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-        if (!gtkId.isEmpty())
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_GTK_APPLICATION_ID"),
-                atom("UTF8_STRING"), 8, uint32_t(gtkId.size()), gtkId.constData());
         xcb_flush(c);
         return window;
     }
@@ -92,7 +85,7 @@ public:
     bool grabPlayKey()
     {
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, kAudioPlay);
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, 0x1008FF14);
         bool ok = codes && *codes != XCB_NO_SYMBOL;
         for (xcb_keycode_t* code = codes; ok && *code != XCB_NO_SYMBOL; ++code) {
             xcb_generic_error_t* error = xcb_request_check(c,
@@ -105,16 +98,6 @@ public:
         xcb_key_symbols_free(symbols);
         return ok;
     }
-    int keyPressesSeen()
-    {
-        int presses = 0;
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            presses += (event->response_type & ~0x80) == XCB_KEY_PRESS;
-            std::free(event);
-        }
-        return presses;
-    }
-
     xcb_connection_t* c;
     xcb_window_t root;
 };
@@ -124,10 +107,8 @@ class SPMediaKeyTapX11Test : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!xvfb.isRunning())
-            GTEST_SKIP() << "Xvfb is not installed";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "xdotool is not installed";
+        if (!xvfb.isRunning() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "needs Xvfb and xdotool";
     }
     std::unique_ptr<SPMediaKeyTap> startTap()
     {
@@ -147,35 +128,27 @@ protected:
 
     QVXvfb xvfb;
     QTemporaryDir dir;
-    QVNotificationCenter center;
-    QVUserDefaults defaults { dir.filePath(QStringLiteral("Quiv.conf")), &center };
+    QVUserDefaults defaults { dir.filePath(QStringLiteral("Quiv.conf")) };
     RecordingDelegate delegate;
 };
 } // namespace
 
-TEST(SPInvocationGrabberTest, RunsOnceAndKeepsAThrowInside)
+// A throw on the tap thread must not cross Qt's event loop.
+TEST(SPInvocationGrabberTest, AThrowStaysInside)
 {
-    int runs = 0;
-    auto call = SPInvocationGrabber::grab([&] { ++runs; });
-    EXPECT_TRUE(call->invoke());
-    EXPECT_TRUE(call->invoke()); // spent: nothing runs twice
-    EXPECT_EQ(runs, 1);
-
     auto throwing = SPInvocationGrabber::grab([] { throw std::runtime_error("tap thread failure"); });
     bool answered = true;
     EXPECT_NO_THROW(answered = throwing->invoke());
     EXPECT_FALSE(answered);
 }
 
-TEST(SPMediaKeyTapTest, NoBusNoDisplayOrTheUsersChoiceLeaveKeysToOurWindows)
+TEST(SPMediaKeyTapTest, NoBusNoDisplayOrWaylandLeaveKeysToOurWindows)
 {
     RecordingDelegate delegate;
     SPMediaKeyTap::Environment environment;
     environment.bus = noBus();
     SPMediaKeyTap tap(&delegate, environment);
-    QSignalSpy chosen(&tap, &SPMediaKeyTap::backendChosen);
     tap.startWatchingMediaKeys();
-    ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(tap.backend(), SPMediaKeyTap::Backend::None);
     EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap());
 
@@ -184,63 +157,14 @@ TEST(SPMediaKeyTapTest, NoBusNoDisplayOrTheUsersChoiceLeaveKeysToOurWindows)
     SPMediaKeyTap wayland(&delegate, environment);
     wayland.startWatchingMediaKeys();
     EXPECT_EQ(wayland.backend(), SPMediaKeyTap::Backend::DesktopRoutesToPlayers);
-    EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap());
-    EXPECT_TRUE(delegate.events.isEmpty());
-
-    // The user turned media keys off.
-    QVUserDefaults* defaults = QVUserDefaults::standardUserDefaults();
-    const QString key = QString::fromLatin1(QVIgnoreMediaKeysKey);
-    const QVariant before = defaults->objectForKey(key);
-    defaults->setValue(true, key);
-    EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap());
-    defaults->setValue(before.isValid() ? before : QVariant(false), key);
-}
-
-TEST(SPMediaKeyTapTest, ApplicationListDecidesInterception)
-{
-    QTemporaryDir dir;
-    QVNotificationCenter center;
-    QVUserDefaults defaults(dir.filePath(QStringLiteral("Quiv.conf")), &center);
-    RecordingDelegate delegate;
-    SPMediaKeyTap::Environment environment;
-    environment.userDefaults = &defaults;
-    SPMediaKeyTap tap(&delegate, environment);
-    tap.setShouldInterceptMediaKeyEvents(true);
-    const qint64 us = ::getpid();
-
-    struct Step {
-        const char* what;
-        std::function<void()> act;
-        bool intercept;
-    };
-    const Step steps[] = {
-        { "another listed player in front", [&] { tap.appIsNowFrontmost(4242, QStringLiteral("vlc")); },
-            false },
-        { "an unlisted program changes nothing",
-            [&] { tap.appIsNowFrontmost(4343, QStringLiteral("xterm")); }, false },
-        { "we are back, whatever id our window has",
-            [&] { tap.appIsNowFrontmost(us, QStringLiteral("quiv")); }, true },
-        { "the other player again", [&] { tap.appIsNowFrontmost(4242, QStringLiteral("spotify")); }, false },
-        { "it quits: the next in the list decides", [&] { tap.appTerminated(4242); }, true },
-        { "we leave the list: the last decision stays", [&] { tap.appTerminated(us); }, true },
-    };
-    for (const Step& step : steps) {
-        step.act();
-        EXPECT_EQ(tap.shouldInterceptMediaKeyEvents(), step.intercept) << step.what;
-    }
-
-    // The user's own list rules.
-    defaults.setValue(QStringList { QStringLiteral("com.quiv.desktop") },
-        QString::fromLatin1(QVApplicationsNeedingMediaKeysKey));
-    tap.appIsNowFrontmost(4242, QStringLiteral("vlc"));
-    EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());
 }
 
 TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThreadUnlessAnotherProgramHoldsIt)
 {
+    // Restarted: the old tap thread is joined before its connection goes, and the new one works.
     auto tap = startTap();
+    tap->startWatchingMediaKeys();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
-    EXPECT_TRUE(SPMediaKeyTap::usesGlobalMediaKeyTap());
     ASSERT_TRUE(pressPlay());
     ASSERT_TRUE(QVWaitUntil([&] { return delegate.events.size() >= 2; }, 5000));
     QTest::qWait(100);
@@ -248,39 +172,33 @@ TEST_F(SPMediaKeyTapX11Test, AKeyPressReachesTheDelegateOnTheMainThreadUnlessAno
         (QList<quint32> { SPMediaKeyEvent::keyDown(16).data1, SPMediaKeyEvent::keyUp(16).data1 }));
     EXPECT_EQ(delegate.offMainThread, 0);
 
-    // Restarted: the old tap thread is joined before its connection goes, and the new one works.
-    tap->startWatchingMediaKeys();
-    ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
-    delegate.events.clear();
-    ASSERT_TRUE(pressPlay());
-    ASSERT_TRUE(QVWaitUntil([&] { return delegate.events.size() >= 2; }, 5000));
-    QTest::qWait(100);
-    EXPECT_EQ(delegate.events.size(), 2);
+    // The user turned media keys off.
+    QVUserDefaults* standard = QVUserDefaults::standardUserDefaults();
+    const QString ignore = QString::fromLatin1(QVIgnoreMediaKeysKey);
+    EXPECT_TRUE(SPMediaKeyTap::usesGlobalMediaKeyTap());
+    standard->setValue(true, ignore);
+    EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap());
+    standard->removeObjectForKey(ignore);
 
-    // Stopped: the tap thread is gone and the key is free for others.
+    // Stopped: the key is free for others. Started while another holds it: left to that program.
     tap->stopWatchingMediaKeys();
-    EXPECT_EQ(tap->x11KeyGrabber(), nullptr);
     XClient other(xvfb.display());
     ASSERT_TRUE(other.grabPlayKey());
-
-    // Started while another program holds the key: it is left to that program.
     delegate.events.clear();
     tap->startWatchingMediaKeys();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
-    EXPECT_GT(tap->x11KeyGrabber()->refusedGrabCount(), 0);
     ASSERT_TRUE(pressPlay());
-    EXPECT_TRUE(QVWaitUntil([&] { return other.keyPressesSeen() > 0; }, 5000));
-    QTest::qWait(200);
+    QTest::qWait(300);
     EXPECT_TRUE(delegate.events.isEmpty());
 }
 
 TEST_F(SPMediaKeyTapX11Test, TheActiveWindowDecidesWhoHasTheKeys)
 {
     XClient desktop(xvfb.display());
-    const xcb_window_t ours
-        = desktop.window(QByteArray("quiv\0Quiv\0", 10), quint32(::getpid()), "com.quiv.desktop");
+    const xcb_window_t ours = desktop.window(QByteArray("quiv\0Quiv\0", 10), quint32(::getpid()));
     const xcb_window_t player = desktop.window(QByteArray("vlc\0Vlc\0", 8), 4242);
-    desktop.setClientList({ ours, player });
+    const xcb_window_t terminal = desktop.window(QByteArray("xterm\0XTerm\0", 12), 4343);
+    desktop.setClientList({ ours, player, terminal });
 
     auto tap = startTap();
     ASSERT_EQ(tap->backend(), SPMediaKeyTap::Backend::X11KeyGrab);
@@ -303,14 +221,18 @@ TEST_F(SPMediaKeyTapX11Test, TheActiveWindowDecidesWhoHasTheKeys)
     desktop.activate(ours);
     ASSERT_TRUE(QVWaitUntil([&] { return tap->shouldInterceptMediaKeyEvents(); }, 5000));
     EXPECT_EQ(tap->scheduledTapCallCount(), calls + 1);
-
     // Setting the flag to what it is schedules nothing on the tap thread.
     tap->setShouldInterceptMediaKeyEvents(true);
     EXPECT_EQ(tap->scheduledTapCallCount(), calls + 1);
 
+    // A program not in the list changes nothing.
+    desktop.activate(terminal);
+    QTest::qWait(200);
+    EXPECT_TRUE(tap->shouldInterceptMediaKeyEvents());
+
+    // The player's last window goes while it has the keys: we are next in the list.
     desktop.activate(player);
     ASSERT_TRUE(QVWaitUntil([&] { return !tap->shouldInterceptMediaKeyEvents(); }, 5000));
-    // The player's last window goes: we are next in the list.
-    desktop.setClientList({ ours });
+    desktop.setClientList({ ours, terminal });
     EXPECT_TRUE(QVWaitUntil([&] { return tap->shouldInterceptMediaKeyEvents(); }, 5000));
 }
