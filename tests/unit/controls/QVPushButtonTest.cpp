@@ -2,6 +2,8 @@
 #include "QVControlsTestSupport.h"
 #include "QVPushButtonCell.h"
 #include "QVPushButtonCellListener.h"
+#include "QVPushButtonTextCell.h"
+#include "QVTextPushButton.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +83,22 @@ TEST_F(QVPushButtonTest, AListenerThatGoesIsForgotten)
     enter(button);
     click(button);
     EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(QVTextPushButton, ATitleIsWholeAtItsOwnSizeAndCutWhenNarrower)
+{
+    // Link-style buttons have no end caps: a missing cap once cut every title short.
+    for (const bool caps : { false, true }) {
+        SCOPED_TRACE(caps ? "with caps" : "without caps");
+        QVTextPushButton button;
+        QVPushButtonTextCell* cell = button.textCell();
+        if (caps)
+            cell->setEndcapImage(QVImage(solid(kHover, QSize(6, 20))));
+        button.setTitle(QStringLiteral("Terms of Service"));
+        EXPECT_EQ(cell->displayedTitle(button.sizeHint().width()), QStringLiteral("Terms of Service"));
+        const QString cut = cell->displayedTitle(button.sizeHint().width() / 2);
+        EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << qPrintable(cut);
+    }
 }
 
 TEST(QVImage, NamedImagesComeFromTheResourcesOnly)
