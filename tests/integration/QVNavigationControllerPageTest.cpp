@@ -1,14 +1,8 @@
 #include "QVDemoClientFixture.h"
-#include "QVEventQueue.h"
 #include "QVNavigationController.h"
-#include "QVNotificationCenter.h"
 #include "QVScriptValue.h"
-#include "QVTestDefaults.h"
 #include "QVTestWait.h"
-#include "QVUIConstantsService.h"
 #include "QVWebContentChildWindow.h"
-#include "QVWebNavigationService.h"
-#include "QVWebPage.h"
 #include "QVWebView.h"
 #include "QVWindowService.h"
 
@@ -19,9 +13,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <QWebEngineProfile>
-#include <memory>
 
 namespace {
 
@@ -51,6 +43,8 @@ protected:
     }
 
     QString evaluate(const QString& script) { return view.evaluate(script); }
+    // Where the engine takes mouse and keys.
+    static QWidget* input(QWidget* view) { return view->focusProxy() ? view->focusProxy() : view; }
 
     std::unique_ptr<QVWindowService> windows;
     std::unique_ptr<QVNavigationController> controller;
@@ -86,8 +80,7 @@ TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheServiceAndHostilePathsSt
              "'position:fixed;left:0;top:0;width:200px;height:200px;display:block;z-index:99999';"
              "document.body.appendChild(a); 1");
     QTest::qWait(200);
-    QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
-    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseClick(input(&view), Qt::LeftButton, {}, QPoint(50, 50));
     EXPECT_TRUE(QVWaitUntil([&] { return downloads == 1; }, 5000));
     EXPECT_EQ(view.url().host(), "127.0.0.1");
     center.removeObserver(this);
@@ -163,8 +156,7 @@ TEST_F(QVNavigationControllerPageTest, DISABLED_PopUpsNestStayPlainAndCloseThems
         "'position:fixed;left:0;top:0;width:200px;height:200px;display:block';"
         "document.body.appendChild(a); 1");
     QTest::qWait(200);
-    QWidget* target = second->webView()->focusProxy() ? second->webView()->focusProxy() : second->webView();
-    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseClick(input(second->webView()), Qt::LeftButton, {}, QPoint(50, 50));
     EXPECT_TRUE(QVWaitUntil([&] { return opened.contains("https://example.org/terms"); }, 5000));
     EXPECT_EQ(controller->childWindows().size(), 2);
 
@@ -185,7 +177,6 @@ TEST_F(QVNavigationControllerPageTest, ANamedServiceLinkIsRoutedInTheProgramAndO
 {
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QWidget* input = view.focusProxy() ? view.focusProxy() : &view;
     struct Case {
         const char* selector;
         Qt::MouseButton button; // Qt::NoButton: focused and activated with Return
@@ -199,7 +190,7 @@ TEST_F(QVNavigationControllerPageTest, ANamedServiceLinkIsRoutedInTheProgramAndO
         { "a[target=_blank]", Qt::LeftButton, "", demo.baseUrl() + "/legal/tos/" },
         { "a[target=quivpartner]", Qt::LeftButton, "", "https://partner.quiv.example/" },
     };
-    view.evaluate("window.sameDocument = true; 1");
+    evaluate("window.sameDocument = true; 1");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.selector) + " button " + std::to_string(int(c.button)));
         view.evaluate("routed = []; 1"); // the router is ours
@@ -212,9 +203,9 @@ TEST_F(QVNavigationControllerPageTest, ANamedServiceLinkIsRoutedInTheProgramAndO
                                    .split(',');
         ASSERT_EQ(xy.size(), 2);
         if (c.button == Qt::NoButton)
-            QTest::keyClick(input, Qt::Key_Return);
+            QTest::keyClick(input(&view), Qt::Key_Return);
         else
-            QTest::mouseClick(input, c.button, {}, QPoint(xy[0].toDouble(), xy[1].toDouble()));
+            QTest::mouseClick(input(&view), c.button, {}, QPoint(xy[0].toDouble(), xy[1].toDouble()));
         ASSERT_TRUE(
             QVWaitUntil([&] { return !opened.isEmpty() || view.evaluate("routed.length") != "0"; }, 5000));
         QTest::qWait(100); // nothing more follows
