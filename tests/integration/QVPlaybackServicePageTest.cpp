@@ -13,23 +13,6 @@
 
 namespace {
 
-// What the listeners heard, by event.
-class StateListener : public QVWebPlaybackListener
-{
-public:
-    void playbackPlayStateChanged(QVPlayState state) override { states.append(state); }
-    void playbackVolumeChanged(float volume) override { lastVolume = volume; }
-    void playbackPositionChanged(float position) override { positions.append(position); }
-    void onRadioStationChanged(const QVariant& station) override { stations.append(station); }
-    void onPlaybackLoaded() override { ++loads; }
-
-    QList<QVPlayState> states;
-    float lastVolume = -1.0f;
-    QList<float> positions;
-    QVariantList stations;
-    int loads = 0;
-};
-
 // The playback service against the demo web application's real player.
 class QVPlaybackServicePageTest : public QVDemoPlaybackFixture
 {
@@ -39,7 +22,7 @@ protected:
         QVDemoPlaybackFixture::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(QVWaitUntil([&] { return heard.loads > 0; }));
+        ASSERT_TRUE(QVWaitUntil([&] { return log.contains("heard: loaded"); }));
     }
     void TearDown() override
     {
@@ -49,14 +32,20 @@ protected:
     }
     void beforePageLoads() override { playback->addWebPlaybackListener(&heard); }
 
-    // The service's own state, and heard since the step began: reports of the
-    // step before may still be arriving.
+    // The service's own state, and heard since the step began (the log is
+    // cleared at each step): reports of the step before may still be arriving.
     bool reached(QVPlayState state) const
     {
-        return playback->playState() == state && heard.states.contains(state);
+        return playback->playState() == state && log.contains(QStringLiteral("heard: state %1").arg(state));
+    }
+    // The number in the last report of `event` since the step began, or -1.
+    float lastHeard(const QString& event) const
+    {
+        const QStringList lines = log.filter("heard: " + event + ' ');
+        return lines.isEmpty() ? -1.0f : lines.last().section(' ', 2).toFloat();
     }
 
-    StateListener heard;
+    RecordingListener heard { QStringLiteral("heard"), &log };
 };
 
 } // namespace
@@ -76,29 +65,27 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
     playback->play();
     QTest::qWait(300);
     EXPECT_FALSE(view.javascriptBoolValue("Q.player.audio.paused"));
-    heard.states.clear();
+    log.clear();
     playback->pause();
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePaused); }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
-    heard.states.clear();
+    log.clear();
     playback->play();
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));
 
     // Seek: the page's element moves, and its report (a fraction of the
     // track) and the elapsed time follow.
-    heard.positions.clear();
+    log.clear();
     playback->seek(30);
-    ASSERT_TRUE(QVWaitUntil([&] {
-        return !heard.positions.isEmpty()
-            && heard.positions.last() * float(playback->playingTrackDurationSeconds()) >= 29.0f;
-    }));
+    ASSERT_TRUE(QVWaitUntil(
+        [&] { return lastHeard("position") * float(playback->playingTrackDurationSeconds()) >= 29.0f; }));
     EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.currentTime"), 30.0f, 2.0f);
     ASSERT_TRUE(QVWaitUntil([&] { return playback->playingTrackElapsedSeconds() >= 30; }));
     EXPECT_LE(playback->playingTrackElapsedSeconds(), 33u);
 
     // Volume read back rounds: 0.3 is 30, not 29.
     playback->setVolumeLevel(30);
-    ASSERT_TRUE(QVWaitUntil([&] { return std::lround(heard.lastVolume) == 30; }));
+    ASSERT_TRUE(QVWaitUntil([&] { return std::lround(lastHeard("volume")) == 30; }));
     EXPECT_NEAR(view.javascriptFloatValue("Q.player.audio.volume"), 0.3f, 0.001f);
     EXPECT_EQ(playback->volumeLevel(), 30u);
 }
@@ -108,21 +95,23 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
     const QVariantList stations = playback->availableRadioStations();
     ASSERT_GE(stations.size(), 2);
     const QVariantMap station = stations[1].toMap();
-    heard.states.clear();
+    log.clear();
     playback->switchRadioStation(station);
-    ASSERT_TRUE(QVWaitUntil([&] { return !heard.stations.isEmpty() && reached(QVPlayStatePlaying); }));
-    EXPECT_EQ(heard.stations.last().toMap().value("key"), station.value("key"));
+    ASSERT_TRUE(QVWaitUntil([&] {
+        return log.contains("heard: station " + station.value("key").toString())
+            && reached(QVPlayStatePlaying);
+    }));
     EXPECT_TRUE(playback->isPlayingRadioStation());
-    heard.states.clear();
+    log.clear();
     playback->turnRadioStationOff();
     ASSERT_TRUE(QVWaitUntil([&] {
-        return heard.stations.last().isNull() && !heard.states.isEmpty()
+        return log.contains("heard: station ") && !log.filter("heard: state").isEmpty()
             && playback->playState() != QVPlayStatePlaying;
     }));
     EXPECT_FALSE(playback->isPlayingRadioStation());
 
     // The playing track into the collection, and the page's lookup agrees.
-    heard.states.clear();
+    log.clear();
     playback->playSource("a12");
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));
     const unsigned int id = unsigned(view.javascriptIntValue("Q.player.playingTrack().get('id')"));
@@ -137,7 +126,7 @@ TEST_F(QVPlaybackServicePageTest, StationsCollectionAndTheUnplugRule)
 
     // Headphones pulled while playing as the account's player: paused.
     defaults->setValue(true, QVPauseOnDeviceUnplugKey);
-    heard.states.clear();
+    log.clear();
     output.change();
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePaused); }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
@@ -246,7 +235,7 @@ TEST_F(QVPlaybackServicePageTest, TenThousandBadPageCallsAreDroppedAndRealOnesSt
     EXPECT_TRUE(view.isResponsive());
 
     // Real calls still arrive and act.
-    heard.states.clear();
+    log.clear();
     playback->playSource("a12");
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));
     EXPECT_EQ(playback->playingTrackKey(), view.evaluate("Q.player.playingTrack().get('key')"));
