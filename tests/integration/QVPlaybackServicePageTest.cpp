@@ -17,13 +17,6 @@ namespace {
 class QVPlaybackServicePageTest : public QVDemoPlaybackFixture
 {
 protected:
-    void SetUp() override
-    {
-        QVDemoPlaybackFixture::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_TRUE(QVWaitUntil([&] { return log.contains("heard: loaded"); }));
-    }
     void TearDown() override
     {
         if (playback)
