@@ -54,7 +54,7 @@ protected:
 
 } // namespace
 
-TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheServiceAndHostilePathsStayText)
+TEST_F(QVNavigationControllerPageTest, HostilePathsStayTextAndOurSchemeIsHandledInPlace)
 {
     // A hostile path reaches the router as the same text and runs nothing.
     const QString path = "/album/x');window.pwned=1;//\"</script><img/src=x/onerror=window.pwned=2>";
@@ -62,12 +62,6 @@ TEST_F(QVNavigationControllerPageTest, ThePageStaysOnTheServiceAndHostilePathsSt
     ASSERT_TRUE(QVWaitUntil([&] { return evaluate("routed.length") == "1"; }, 5000));
     EXPECT_EQ(evaluate("routed[0]"), path);
     EXPECT_EQ(evaluate("typeof window.pwned"), "undefined");
-
-    // A script that tries to leave for another site goes nowhere.
-    view.executeJavascript("location.href = 'http://evil.example/'");
-    QTest::qWait(500);
-    EXPECT_EQ(view.url().host(), "127.0.0.1");
-    EXPECT_TRUE(opened.isEmpty());
 
     // A click on a link to our scheme is refused in place and routed once
     // the engine's callback has returned.
