@@ -48,15 +48,6 @@ protected:
         EXPECT_TRUE(QVWaitUntil([&] { return playback->isPlaybackLoaded(); }, 20000));
         return main->webView();
     }
-    void TearDown() override
-    {
-        QVDemoPlaybackFixture::TearDown();
-        faceplate.reset();
-        windows.reset();
-        mini.reset();
-        main.reset();
-    }
-
     QString pageTrackName() const { return page->evaluate("Q.player.playingTrack().get('name')"); }
     double currentTime() const { return page->evaluate("Q.player.audio.currentTime").toDouble(); }
 
