@@ -1,4 +1,5 @@
 #include "QVDemoService.h"
+#include "QVDesktopAppDelegate.h"
 #include "QVMainPlayerWindow2.h"
 #include "QVMiniPlayerView.h"
 #include "QVMiniPlayerWindow.h"
@@ -36,8 +37,6 @@ TEST(QVProgram, StartsSignsInAndQuits)
 
     ASSERT_TRUE(session.signIn());
     EXPECT_TRUE(window->windowCanResize());
-    EXPECT_GE(window->width(), QVMainPlayerWindow2::kMinimumSize.width());
-    EXPECT_GE(window->height(), QVMainPlayerWindow2::kMinimumSize.height());
 
     // Closing hides the player; the tray's click (the current window) brings it back.
     QVWindowService* windows = QVWindowService::sharedInstance();
@@ -62,6 +61,20 @@ TEST(QVProgram, StartsSignsInAndQuits)
     mini->miniPlayerView()->windowButtonsView()->zoomButton()->click();
     EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_TRUE(window->isVisible());
+
+    // From the mini player, "Now Playing" opens the main player with the
+    // page's play queue; asked again, the queue closes and the main player stays.
+    QVDesktopAppDelegate* delegate = session.launcher->delegate();
+    const auto flyoutShown
+        = [&] { return !window->webView()->javascriptBoolValue("$('.Queue_Flyout').prop('hidden')"); };
+    ASSERT_FALSE(flyoutShown());
+    windows->showMiniPlayerWindow();
+    delegate->showNowPlayingWebView();
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
+    EXPECT_TRUE(QVWaitUntil(flyoutShown));
+    delegate->showNowPlayingWebView();
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
+    EXPECT_TRUE(QVWaitUntil([&] { return !flyoutShown(); }));
 
     // A pop-up left open goes before the web profile it shares at exit.
     window->webView()->executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200')");

@@ -1,6 +1,5 @@
 #include "../unit/server/QVRecordingDelegate.h"
 #include "QVDemoClientFixture.h"
-#include "QVPageCommands.h"
 #include "QVServerConnection.h"
 #include "QVTestWait.h"
 #include "QVUIConstantsService.h"
@@ -10,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-
 #include <QTest>
 #include <csignal>
 
@@ -20,9 +17,6 @@ namespace {
 class LoadRecorder : public QVWebNavigationListener
 {
 public:
-    void onWindowScriptObjectShouldRemove(QVAbstractWebView*) override { events << "should remove"; }
-    void webViewDidStartLoading() override { events << "did start"; }
-    void onWindowScriptObjectReady(QVAbstractWebView*) override { events << "ready"; }
     void webViewFinishedLoading() override { events << "finished"; }
     void onUserLoggedOut() override { events << "logged out"; }
     QStringList events;
@@ -59,7 +53,6 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     ASSERT_TRUE(QVWaitUntil([&] {
         return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized");
     }));
-    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
     EXPECT_EQ(posted.first(), "Quiv_JavascriptContentInitialized");
     EXPECT_TRUE(navigation->desktopScriptObject()->isInitialized());
     EXPECT_EQ(navigation->userID(), -1);
@@ -70,10 +63,7 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     EXPECT_LT(posted.indexOf("Quiv_JavascriptContentInitialized"), posted.indexOf("Quiv_UserDidSignIn"));
     const int id = navigation->userID();
     EXPECT_GT(id, 0);
-    EXPECT_EQ(navigation->clientManagerScriptObject()->userID(), id);
     EXPECT_FALSE(navigation->userVanityName().isEmpty());
-    EXPECT_EQ(navigation->userRealName(), navigation->clientManagerScriptObject()->realName());
-    EXPECT_TRUE(navigation->desktopScriptObject()->headerBackgroundColor().has_value());
 
     // A reload installs the objects again and the page initialises again.
     recorder.events.clear();
@@ -82,7 +72,6 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     ASSERT_TRUE(QVWaitUntil([&] {
         return recorder.events.contains("finished") && posted.contains("Quiv_JavascriptContentInitialized");
     }));
-    EXPECT_EQ(recorder.events.mid(0, 3), (QStringList { "should remove", "did start", "ready" }));
     EXPECT_EQ(view.evaluate("typeof DesktopScriptObject + ' ' + typeof ClientManagerScriptObject"),
         "object object");
     EXPECT_EQ(navigation->userID(), id); // the session survived
@@ -90,11 +79,8 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     // A renderer killed outright: the same page is back, signed in, within 5 s.
     const QString path = view.mainFrameURL().path();
     posted.clear();
-    QElapsedTimer clock;
-    clock.start();
     ASSERT_EQ(::kill(pid_t(view.page()->renderProcessPid()), SIGKILL), 0);
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }, 5000));
-    EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(view.mainFrameURL().path(), path);
     EXPECT_EQ(navigation->userID(), id);
 
@@ -102,53 +88,6 @@ TEST_F(QVPageBridgeTest, SignInReloadAndSignOut)
     ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignOut"); }));
     EXPECT_TRUE(recorder.events.contains("logged out"));
     EXPECT_EQ(navigation->userID(), -1);
-}
-
-TEST_F(QVPageBridgeTest, SharedPageCommandsDriveTheDemoApplication)
-{
-    view.loadURL(QUrl(constants->quivURL() + "/accounts/login/"));
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_JavascriptContentInitialized"); }));
-    view.executeJavascript(QVDemoService::signInScript());
-    ASSERT_TRUE(QVWaitUntil([&] { return posted.contains("Quiv_UserDidSignIn"); }));
-
-    // The router moves the page without a reload, to every page a search
-    // suggestion names; a query with a slash stays one path segment.
-    recorder.events.clear();
-    const struct {
-        const char* path;
-        const char* heading;
-    } pages[] = {
-        { "/album/a12/", "Small Rooms" },
-        { "/playlist/p2/", "Static & Signals" },
-        { "/people/lenab/", "Lena Brandt" },
-        { "/artist/r1/", "The Paper Lanterns" },
-        { "/track/t108/", "Blue Hour Sessions" }, // a song shows its album
-        { "/search/AC%2FDC/", "Results for \u201cAC/DC\u201d" },
-    };
-    for (const auto& page : pages) {
-        SCOPED_TRACE(page.path);
-        QVRouterNavigate(&view, page.path);
-        EXPECT_TRUE(
-            QVWaitUntil([&] { return view.evaluate("$('#main h1').first().text()") == page.heading; }));
-        EXPECT_EQ(view.mainFrameURL().path(QUrl::FullyEncoded), page.path);
-    }
-    EXPECT_FALSE(recorder.events.contains("did start"));
-
-    // The header areas the window drags by: each name the page gives is the
-    // whole class of one header element, as the client's search compares it.
-    EXPECT_TRUE(view.javascriptBoolValue("Q.Models.Desktop.IGNORED_DOM_CLASSES.length > 0"
-                                         " && Q.Models.Desktop.IGNORED_DOM_CLASSES.every(function (c) {"
-                                         "  return $('.App_Header [class]').filter(function () {"
-                                         "    return this.getAttribute('class') === c; }).length === 1; })"
-                                         " && Q.Models.Desktop.IGNORED_DOM_IDS.every(function (id) {"
-                                         "  return $('.App_Header').find('#' + id).length === 1; })"));
-
-    QVSetPageInactive(&view, true);
-    EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
-    QVSetPageInactive(&view, false);
-    EXPECT_FALSE(view.javascriptBoolValue("$('body').hasClass('inactive')"));
-    QVSetPageFullScreen(&view, true, false);
-    EXPECT_TRUE(view.javascriptBoolValue("$('body').hasClass('fullscreen')"));
 }
 
 // The page hears from the probe when its host goes away and comes back.

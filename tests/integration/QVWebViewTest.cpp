@@ -1,8 +1,8 @@
 #include "QVWebView.h"
 #include "QVDemoService.h"
 #include "QVDialogPresenter.h"
+#include "QVLogCapture.h"
 #include "QVScriptObject.h"
-#include "QVScriptValue.h"
 #include "QVTestWait.h"
 #include "QVWebPage.h"
 
@@ -11,15 +11,11 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
 namespace {
-
-struct PageCall {
-    QString method;
-    QVariantList arguments;
-};
 
 class RecordingScriptObject : public QVScriptObject
 {
@@ -30,11 +26,11 @@ public:
     }
     void invokeScriptMethod(const QString& method, const QVariantList& arguments) override
     {
-        calls.append(PageCall { method, arguments });
+        calls.append(arguments);
         if (onCall)
             onCall(method, arguments);
     }
-    QList<PageCall> calls;
+    QList<QVariantList> calls;
     std::function<void(const QString&, const QVariantList&)> onCall;
 };
 
@@ -42,21 +38,13 @@ class RecordingPresenter : public QVDialogPresenter
 {
 public:
     void showAlert(QWidget*, const QString& message) override { alerts.append(message); }
-    bool askConfirm(QWidget*, const QString&) override
-    {
-        ++questions;
-        return true;
-    }
-    bool askPrompt(QWidget*, const QString&, const QString&, QString* result) override
-    {
-        ++questions;
-        *result = QStringLiteral("typed");
-        return true;
-    }
+    bool askConfirm(QWidget*, const QString&) override { return ++questions > 0; }
+    bool askPrompt(QWidget*, const QString&, const QString&, QString*) override { return ++questions > 0; }
     QStringList alerts;
     int questions = 0;
 };
 
+// The bridge test page, loaded from the service.
 class QVWebViewTest : public ::testing::Test
 {
 protected:
@@ -70,6 +58,9 @@ protected:
         view->resize(800, 600);
         view->show();
         load();
+        // Made at document start, before the channel connected: held, not lost.
+        ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
+        ASSERT_EQ(object.calls[0], QVariantList { QStringLiteral("early-1") });
     }
 
     // The test page, from the service or from another name for its host.
@@ -80,8 +71,8 @@ protected:
             url.setHost(host);
         QSignalSpy finished(view.get(), &QWebEngineView::loadFinished);
         view->load(url);
-        ASSERT_TRUE(finished.wait(15000));
-        ASSERT_TRUE(finished.first().first().toBool());
+        ASSERT_TRUE(QVWaitUntil([&] { return !finished.isEmpty() && view->url() == url; }, 15000));
+        ASSERT_TRUE(finished.last().first().toBool());
     }
 
     QVDemoService service;
@@ -94,68 +85,27 @@ protected:
 
 TEST_F(QVWebViewTest, ReadsGiveTheEngineText)
 {
-    EXPECT_EQ(view->evaluate("1 + 1"), "2");
-    EXPECT_EQ(view->evaluate("42.9"), "42.9");
-    EXPECT_EQ(view->evaluate("'abc'"), "abc");
     EXPECT_EQ(view->evaluate("document.title"), "Bridge test page");
-    EXPECT_EQ(view->evaluate("1 < 2"), "true");
-    EXPECT_EQ(view->evaluate("1e21"), "1e+21");
-    EXPECT_EQ(view->evaluate("1.5e-7"), "1.5e-7");
-    EXPECT_EQ(view->evaluate("Math.pow(2, 53) + 2"), "9007199254740994");
-    EXPECT_EQ(view->evaluate("-0"), "0");
-    EXPECT_EQ(view->evaluate("null"), "");
-    EXPECT_EQ(view->evaluate("undefined"), "");
-    EXPECT_EQ(view->evaluate("({a: 1})"), "");
-    EXPECT_EQ(view->evaluate("1 / 0"), "");
     EXPECT_EQ(view->evaluate("throw new Error('no')"), "");
-    EXPECT_EQ(view->evaluate("Q.library.size()"), ""); // no library on this page
     EXPECT_EQ(view->javascriptIntValue("'-7px'"), -7);
-    EXPECT_FALSE(view->javascriptBoolValue("typeof Q.library == 'object'"));
 
     // A batch reads each expression as if alone; one that throws spoils nothing.
-    const QStringList batch { "1 + 1", "'abc';", "nosuch.thing", "true", "1e21", "null" };
-    EXPECT_EQ(view->evaluateBatch(batch), (QStringList { "2", "abc", "", "true", "1e+21", "" }));
-    EXPECT_TRUE(view->evaluateBatch({}).isEmpty());
-}
-
-TEST_F(QVWebViewTest, PageCallsArriveInOrderWithTheirTypes)
-{
-    // Both were made at document start, before the channel was connected.
-    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
-    EXPECT_EQ(object.calls[0].arguments, QVariantList { QStringLiteral("early-1") });
-    const QVariantList args = object.calls[1].arguments;
-    ASSERT_EQ(args.size(), 6);
-    EXPECT_EQ(args[0].typeId(), QMetaType::QString);
-    EXPECT_TRUE(QVScriptValue::isNumber(args[1])); // whole numbers arrive as integers
-    EXPECT_EQ(args[1].toDouble(), 2.0);
-    EXPECT_EQ(args[2].typeId(), QMetaType::Bool);
-    EXPECT_TRUE(args[3].isNull());
-    EXPECT_EQ(args[4].toMap().value("k").toString(), "v");
-    EXPECT_EQ(args[5].toList().size(), 2);
-
-    // The page sees only the exported methods.
-    EXPECT_EQ(view->evaluate("Object.keys(TestScriptObject).sort().join(',')"), "echo,ping");
+    const QStringList batch { "42.9", "'abc';", "nosuch.thing", "1 < 2", "1e21", "Math.pow(2, 53) + 2",
+        "null", "({a: 1})" };
+    EXPECT_EQ(view->evaluateBatch(batch),
+        (QStringList { "42.9", "abc", "", "true", "1e+21", "9007199254740994", "", "" }));
 }
 
 TEST_F(QVWebViewTest, DomSearchVisitsTheLastChildFirst)
 {
-    // Two matching siblings: the later one; a match is taken before its children.
-    auto found = view->firstDomNodeForClass(QStringLiteral("target"));
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->elementID, "second");
-    // The whole class text must match.
-    found = view->firstDomNodeForClass(QStringLiteral("a"));
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->elementID, "third");
-    found = view->firstDomNodeForClass(QStringLiteral("a b"));
+    // Two matching siblings: the later one; the whole class text must match.
+    EXPECT_EQ(view->firstDomNodeForClass(QStringLiteral("target")).value().elementID, "second");
+    EXPECT_EQ(view->firstDomNodeForClass(QStringLiteral("a")).value().elementID, "third");
+    const auto found = view->firstDomNodeForClass(QStringLiteral("a b"));
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->elementID, "ab");
     EXPECT_EQ(found->rect, QRectF(10, 20, 30, 40));
-    found = view->firstDomNodeWithID(QStringLiteral("nested"));
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->className, "target");
     EXPECT_FALSE(view->firstDomNodeWithID(QStringLiteral("missing")).has_value());
-    EXPECT_FALSE(view->firstDomNodeForClass(QStringLiteral("Target")).has_value());
 }
 
 TEST_F(QVWebViewTest, AHungPageCostsOneStall)
@@ -178,14 +128,12 @@ TEST_F(QVWebViewTest, AHungPageCostsOneStall)
 
     // Once the page answers again, so do reads; a late answer is never taken for a new read.
     ASSERT_TRUE(QVWaitUntil([&] { return view->isResponsive(); }, 10000));
-    EXPECT_EQ(view->evaluate("quivTest.label"), "bridge");
     EXPECT_EQ(view->evaluateBatch({ "2 + 2", "quivTest.label" }), (QStringList { "4", "bridge" }));
 }
 
 TEST_F(QVWebViewTest, OnlyTheServicesOriginGetsTheObjects)
 {
     // The same server under another name is another origin.
-    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
     load("localhost");
     object.calls.clear();
     QString exposed;
@@ -194,15 +142,38 @@ TEST_F(QVWebViewTest, OnlyTheServicesOriginGetsTheObjects)
     ASSERT_TRUE(QVWaitUntil([&] { return !exposed.isEmpty(); }));
     EXPECT_EQ(exposed, "undefined,undefined");
     EXPECT_EQ(view->evaluate("1 + 1"), ""); // no reads of it either
-    view->executeJavascript("quivTest.value = 99;");
     QTest::qWait(200);
     EXPECT_TRUE(object.calls.isEmpty());
 
     // Back on the service, everything is there again.
     load();
     EXPECT_EQ(view->evaluate("typeof TestScriptObject"), "object");
-
     ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
+}
+
+// The unload at quit: the view goes to about:blank while the faceplate or
+// the mirror may still be reading the service's page.
+TEST_F(QVWebViewTest, ReadsEndAtOnceWhenTheServicePageIsLeft)
+{
+    const QVLogCapture log;
+    // A read the page takes a while over, with the unload starting inside its wait.
+    QTimer::singleShot(50, view.get(), [&] { view->loadURL(QUrl("about:blank")); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(
+        view->evaluate("(function () { var t = Date.now(); while (Date.now() - t < 600) {} return 1; })()"),
+        "");
+    EXPECT_LT(clock.elapsed(), 500);
+    // And one sent after it started, before the blank page is in.
+    clock.start();
+    EXPECT_EQ(view->evaluate("1 + 1"), "");
+    EXPECT_LT(clock.elapsed(), 100);
+    EXPECT_TRUE(view->isResponsive()) << "leaving the page is not the page hanging";
+    EXPECT_FALSE(log.lines().join("\n").contains("did not answer")) << qPrintable(log.lines().join("\n"));
+
+    ASSERT_TRUE(QVWaitUntil([&] { return view->url() == QUrl("about:blank"); }, 5000));
+    load();
+    EXPECT_EQ(view->evaluate("1 + 1"), "2");
 }
 
 TEST_F(QVWebViewTest, DialogsDuringAReadNeverBlock)
@@ -219,64 +190,48 @@ TEST_F(QVWebViewTest, DialogsDuringAReadNeverBlock)
     EXPECT_EQ(view->evaluate("String(window.answer)"), "true");
 }
 
-TEST_F(QVWebViewTest, BurstOfCallsEachAnsweredWithReads)
+// The whole burst, with the other entry points, runs over D-Bus; here no read
+// may see a value older than the call it answers.
+TEST_F(QVWebViewTest, ABurstOfCallsAnsweredWithReadsSeesNoStaleValue)
 {
-    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 2; }));
     QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
-    constexpr int kCalls = 500;
-
-    for (int run = 0; run < 5; ++run) {
-        SCOPED_TRACE(run);
-        object.calls.clear();
-        QVWebView::resetMaxWaitDepth();
-        QList<int> seen;
-        int stale = 0;
-        int wrong = 0;
-        int lastValue = -1;
-        object.onCall = [&](const QString&, const QVariantList& args) {
-            seen.append(args.value(0).toInt());
-            // Three reads per call: one value the page changes with every call.
-            const int value = view->javascriptIntValue("quivTest.value");
-            if (value < seen.last() || value < lastValue)
-                ++stale;
-            lastValue = value;
-            if (view->evaluate("quivTest.label") != "bridge")
-                ++wrong;
-            if (view->evaluate("document.title") != "Bridge test page")
-                ++wrong;
-        };
-        view->executeJavascript("quivTest.value = -1; quivTest.fire(500);");
-        ASSERT_TRUE(QVWaitUntil([&] { return seen.size() >= kCalls; }, 60000));
-        QTest::qWait(20);
-        ASSERT_EQ(seen.size(), kCalls);
-        for (int i = 0; i < kCalls; ++i)
-            ASSERT_EQ(seen[i], i);
-        EXPECT_EQ(stale, 0);
-        EXPECT_EQ(wrong, 0);
-        EXPECT_EQ(QVWebView::maxWaitDepth(), 1);
-        object.onCall = nullptr;
-    }
+    QVWebView::resetMaxWaitDepth();
+    QList<int> seen;
+    int stale = 0;
+    object.onCall = [&](const QString&, const QVariantList& args) {
+        seen.append(args.value(0).toInt());
+        if (view->javascriptIntValue("quivTest.value") < seen.last()
+            || view->evaluate("quivTest.label") != "bridge")
+            ++stale;
+    };
+    view->executeJavascript("quivTest.value = -1; quivTest.fire(500);");
+    ASSERT_TRUE(QVWaitUntil([&] { return seen.size() >= 500; }, 60000));
+    QTest::qWait(20);
+    ASSERT_EQ(seen.size(), 500);
+    for (int i = 0; i < 500; ++i)
+        ASSERT_EQ(seen[i], i);
+    EXPECT_EQ(stale, 0);
+    EXPECT_EQ(QVWebView::maxWaitDepth(), 1);
     EXPECT_EQ(timedOut.count(), 0);
+    object.onCall = nullptr;
 }
 
 TEST_F(QVWebViewTest, ReadsWhenALoadFinishesAreAnsweredAtOnce)
 {
     // Inside the engine's own loadFinished a read cannot be answered until the
     // callback returns; the view's own signal comes outside it.
-    QStringList states;
-    qint64 slowest = 0;
-    QObject::connect(view.get(), &QVWebView::pageLoadFinished, view.get(), [&](bool ok) {
+    QString state;
+    qint64 took = -1;
+    QObject::connect(view.get(), &QVWebView::pageLoadFinished, view.get(), [&](bool) {
         QElapsedTimer clock;
         clock.start();
-        states << view->evaluate("document.readyState") + (ok ? "" : " (failed)");
-        slowest = std::max(slowest, clock.elapsed());
+        state = view->evaluate("document.readyState");
+        took = clock.elapsed();
     });
     QSignalSpy timedOut(view.get(), &QVWebView::evaluationTimedOut);
     view->reload();
-    ASSERT_TRUE(QVWaitUntil([&] { return states.size() == 1; }));
-    view->reload();
-    ASSERT_TRUE(QVWaitUntil([&] { return states.size() == 2; }));
-    EXPECT_EQ(states, (QStringList { "complete", "complete" }));
-    EXPECT_LT(slowest, 500);
+    ASSERT_TRUE(QVWaitUntil([&] { return took >= 0; }));
+    EXPECT_EQ(state, "complete");
+    EXPECT_LT(took, 500);
     EXPECT_EQ(timedOut.count(), 0);
 }

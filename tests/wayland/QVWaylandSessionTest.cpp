@@ -1,5 +1,6 @@
 #include "QVLogCapture.h"
 #include "QVMainPlayerWindow2.h"
+#include "QVNavigationController.h"
 #include "QVProgramSession.h"
 #include "QVTestWait.h"
 #include "QVWebContentChildWindow.h"
@@ -9,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QWindow>
@@ -65,28 +65,24 @@ TEST(QVWaylandSession, SignsInSwapsOpensAPopUpAndQuits)
     QVWindowService* windows = QVWindowService::sharedInstance();
     QWidget* mini = windows->miniPlayerWindow();
     ASSERT_TRUE(mini);
-    const int mainType = windows->currentWindowType();
     windows->showMiniPlayerWindow();
     // The compositor has shown it (configured and exposed) before we go back.
     EXPECT_TRUE(QVWaitUntil(
         [&] { return mini->windowHandle() && mini->windowHandle()->isExposed() && !window->isVisible(); },
         5000));
-    EXPECT_NE(windows->currentWindowType(), mainType);
+    EXPECT_EQ(windows->currentWindowType(), QVMiniPlayerWindowType);
     windows->showMainPlayerWindow();
     EXPECT_TRUE(QVWaitUntil([&] { return window->windowHandle()->isExposed() && !mini->isVisible(); }, 5000));
-    EXPECT_EQ(windows->currentWindowType(), mainType);
+    EXPECT_EQ(windows->currentWindowType(), QVMainPlayerWindowType);
     EXPECT_EQ(posted.count("Quiv_UserDidSignOut"), 1);
     EXPECT_EQ(posted.count("Quiv_JavascriptContentInitialized"), loads) << "the page was not loaded again";
 
     // A pop-up the page opens becomes a window of its own.
     window->webView()->executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200'); 1");
-    QVWebContentChildWindow* popup = nullptr;
+    QVNavigationController* navigation = QVNavigationController::sharedInstance();
     EXPECT_TRUE(QVWaitUntil(
         [&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* child = qobject_cast<QVWebContentChildWindow*>(widget); child && child->isVisible())
-                    popup = child;
-            return popup != nullptr;
+            return navigation->childWindows().size() == 1 && navigation->childWindows().first()->isVisible();
         },
         5000));
 
