@@ -30,7 +30,6 @@ protected:
     {
         return post("bulkAddToLibrary/", { { "data", QString::fromUtf8(data(grouped)) } });
     }
-    QList<int> collection() { return ids(sessionUser().value(QStringLiteral("collection"))); }
     int control(const QString& call, const QString& mode, const QString& after = {})
     {
         QList<QPair<QString, QString>> fields { { "call", call }, { "mode", mode } };

@@ -74,6 +74,7 @@ protected:
     {
         return json(client->get("/api/demo/session")).value(QStringLiteral("user")).toObject();
     }
+    QList<int> collection() { return ids(sessionUser().value(QStringLiteral("collection"))); }
 
     QVDemoService service;
     std::unique_ptr<DemoHttpClient> client;
