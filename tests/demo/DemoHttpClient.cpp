@@ -13,14 +13,6 @@ QByteArray DemoHttpResponse::header(const QByteArray& name) const
     return {};
 }
 
-int DemoHttpResponse::headerCount(const QByteArray& name) const
-{
-    int count = 0;
-    for (const auto& header : headers)
-        count += header.first.compare(name, Qt::CaseInsensitive) == 0;
-    return count;
-}
-
 DemoHttpClient::DemoHttpClient(int port)
     : _port(port)
 {

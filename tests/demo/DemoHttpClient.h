@@ -15,7 +15,6 @@ struct DemoHttpResponse {
 
     // The first header of that name (case-insensitive), or empty.
     QByteArray header(const QByteArray& name) const;
-    int headerCount(const QByteArray& name) const;
 };
 
 class DemoHttpClient

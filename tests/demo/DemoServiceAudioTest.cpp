@@ -9,12 +9,12 @@ quint32 le32(const QByteArray& data, int offset)
     return qFromLittleEndian<quint32>(data.constData() + offset);
 }
 
-class DemoServiceAudioTest : public DemoServiceSuite
+class DemoServiceAudioTest : public DemoServiceTest
 {
 protected:
     void SetUp() override
     {
-        DemoServiceSuite::SetUp();
+        DemoServiceTest::SetUp();
         if (HasFatalFailure())
             return;
         whole = client->get("/media/audio/t105.wav");

@@ -10,7 +10,7 @@ const QByteArray strictPolicy
       "media-src 'self'; style-src 'self'";
 const DemoHttpClient::Headers formHeaders { { "Content-Type", "application/x-www-form-urlencoded" } };
 
-using DemoServiceHttpTest = DemoServiceSuite;
+using DemoServiceHttpTest = DemoServiceTest;
 
 // Every application route answers the index page; pages, scripts and errors carry the strict policy.
 TEST_F(DemoServiceHttpTest, RoutesAnswerTheIndexAndEverythingCarriesTheStrictPolicy)

@@ -2,7 +2,7 @@
 
 namespace {
 
-class DemoServiceSessionTest : public DemoServiceFreshTest
+class DemoServiceSessionTest : public DemoServiceTest
 {
 protected:
     bool signedIn() { return !sessionUser().isEmpty(); }
