@@ -69,26 +69,16 @@ TEST_F(DemoServiceHttpTest, PathsThatClimbOutOfTheRootAreRefused)
     }
 }
 
-TEST_F(DemoServiceHttpTest, FormFieldsAndBodiesAreBounded)
+// Sent in chunks the body announces no length; the bound holds all the same.
+TEST_F(DemoServiceHttpTest, ChunkedBodiesAreBoundedToo)
 {
-    DemoHttpResponse response = client->postForm(
-        "/api/demo/signin", { { "username", QString(300, QLatin1Char('d')) }, { "password", "demo" } });
-    EXPECT_EQ(response.status, 400);
-    EXPECT_TRUE(response.body.contains("too long"));
-
-    // Sent in chunks the body announces no length; the bound holds all the same.
     QByteArray chunked;
     for (int i = 0; i < 80; ++i)
         chunked += "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
-    response = client->request("POST", "/api/json/submitAppLog/",
+    const DemoHttpResponse response = client->request("POST", "/api/json/submitAppLog/",
         formHeaders + DemoHttpClient::Headers { { "Transfer-Encoding", "chunked" } },
         "10\r\nappName=mac&log=\r\n" + chunked + "0\r\n\r\n");
     EXPECT_EQ(response.status, 413);
-
-    response = client->request(
-        "POST", "/api/json/submitAppLog/", formHeaders, "a=1" + QByteArray("&a=1").repeated(64));
-    EXPECT_EQ(response.status, 400);
-    EXPECT_TRUE(response.body.contains("Too many form fields"));
 }
 
 // cpp-httplib decodes small url-encoded bodies itself and refuses those over
