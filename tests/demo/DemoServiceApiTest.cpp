@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(DemoServiceApiTest, SuggestionsComeInFiveGroupsWithATopHit)
+TEST_F(DemoServiceApiTest, SuggestionsComeInFiveGroupsWithATopHitAndCanBeSlowed)
 {
     // "a" is in nearly every name: each group is cut to five, every entry a page the router knows, and an
     // album's icon is a cover the art route serves.
@@ -80,13 +80,9 @@ TEST_F(DemoServiceApiTest, SuggestionsComeInFiveGroupsWithATopHit)
         EXPECT_EQ(found.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")).toString(), top);
     }
     EXPECT_FALSE(json(suggest(QStringLiteral("blue"))).contains(QStringLiteral("a")));
-    const DemoHttpResponse nothing = suggest(QStringLiteral("#?&=%"));
-    EXPECT_EQ(nothing.status, 200);
-    EXPECT_EQ(json(nothing), QJsonObject());
-}
+    EXPECT_EQ(json(suggest(QStringLiteral("#?&=%"))), QJsonObject());
 
-TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
-{
+    // Slowed on request for tests, and back to normal.
     const QString call = QStringLiteral("groupedSearchSuggestions");
     ASSERT_EQ(control(call, "delay:300"), 200);
     QElapsedTimer clock;
@@ -330,7 +326,6 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
         (QList<QPair<int, QByteArray>> {
             { 200, sent }, { 200, sent }, { 500, sent }, { 0, sent }, { 200, sent } }));
     EXPECT_TRUE(received("addToLibraryCompleted").isEmpty());
-    EXPECT_EQ(client->get("/api/demo/received/submitAppLog").status, 404);
 
     for (const auto& [mode, after] : QList<QPair<QString, QString>> { { "sometimes", "" }, { "drop", "-1" },
              { "drop", "99999999" }, { "delay:10001", "" }, { "delay:-5", "" }, { "delay:300ms", "" } }) {
