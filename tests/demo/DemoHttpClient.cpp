@@ -13,19 +13,6 @@ QByteArray DemoHttpResponse::header(const QByteArray& name) const
     return {};
 }
 
-int DemoHttpResponse::headerCount(const QByteArray& name) const
-{
-    int count = 0;
-    for (const auto& header : headers)
-        count += header.first.compare(name, Qt::CaseInsensitive) == 0;
-    return count;
-}
-
-DemoHttpClient::DemoHttpClient(int port)
-    : _port(port)
-{
-}
-
 DemoHttpResponse DemoHttpClient::request(
     const QByteArray& method, const QByteArray& target, const Headers& headers, const QByteArray& body)
 {
@@ -71,8 +58,7 @@ DemoHttpResponse DemoHttpClient::request(
     if (headEnd < 0)
         return response;
     const QList<QByteArray> lines = raw.left(headEnd).split('\n');
-    const QList<QByteArray> statusLine = lines.value(0).trimmed().split(' ');
-    response.status = statusLine.value(1).toInt();
+    response.status = lines.value(0).trimmed().split(' ').value(1).toInt();
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
         const qsizetype colon = line.indexOf(':');
@@ -80,10 +66,6 @@ DemoHttpResponse DemoHttpClient::request(
             response.headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
     }
     response.body = raw.mid(headEnd + 4);
-    bool hasLength = false;
-    const qsizetype length = response.header("Content-Length").toLongLong(&hasLength);
-    if (hasLength && method != "HEAD" && response.body.size() > length)
-        response.body.truncate(length);
 
     // Follow the session cookie as a browser would.
     for (const auto& [name, value] : response.headers) {
@@ -96,11 +78,6 @@ DemoHttpResponse DemoHttpClient::request(
             _cookie = pair;
     }
     return response;
-}
-
-DemoHttpResponse DemoHttpClient::get(const QByteArray& target, const Headers& headers)
-{
-    return request("GET", target, headers);
 }
 
 DemoHttpResponse DemoHttpClient::postForm(

@@ -15,7 +15,6 @@ struct DemoHttpResponse {
 
     // The first header of that name (case-insensitive), or empty.
     QByteArray header(const QByteArray& name) const;
-    int headerCount(const QByteArray& name) const;
 };
 
 class DemoHttpClient
@@ -23,11 +22,17 @@ class DemoHttpClient
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
 
-    explicit DemoHttpClient(int port);
+    explicit DemoHttpClient(int port)
+        : _port(port)
+    {
+    }
 
     DemoHttpResponse request(const QByteArray& method, const QByteArray& target, const Headers& headers = {},
         const QByteArray& body = {});
-    DemoHttpResponse get(const QByteArray& target, const Headers& headers = {});
+    DemoHttpResponse get(const QByteArray& target, const Headers& headers = {})
+    {
+        return request("GET", target, headers);
+    }
     // An application/x-www-form-urlencoded POST; names and values are percent-encoded.
     DemoHttpResponse postForm(const QByteArray& target, const QList<QPair<QString, QString>>& fields);
 

@@ -15,7 +15,7 @@ QByteArray data(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-class DemoServiceApiTest : public DemoServiceFreshTest
+class DemoServiceApiTest : public DemoServiceTest
 {
 protected:
     DemoHttpResponse suggest(const QString& query)
@@ -26,11 +26,14 @@ protected:
     {
         return client->postForm("/api/json/" + call, fields);
     }
+    DemoHttpResponse postData(const QByteArray& call, const QByteArray& body)
+    {
+        return post(call, { { "data", QString::fromUtf8(body) } });
+    }
     DemoHttpResponse bulkAdd(const QJsonObject& grouped)
     {
-        return post("bulkAddToLibrary/", { { "data", QString::fromUtf8(data(grouped)) } });
+        return postData("bulkAddToLibrary/", data(grouped));
     }
-    QList<int> collection() { return ids(sessionUser().value(QStringLiteral("collection"))); }
     int control(const QString& call, const QString& mode, const QString& after = {})
     {
         QList<QPair<QString, QString>> fields { { "call", call }, { "mode", mode } };
@@ -40,97 +43,52 @@ protected:
     }
 };
 
-TEST_F(DemoServiceApiTest, SuggestionsNameCatalogueItemsInFiveGroupsWithATopHit)
+TEST_F(DemoServiceApiTest, SuggestionsComeInFiveGroupsWithATopHitAndCanBeSlowed)
 {
-    QMap<QString, QJsonObject> byKey;
-    const QJsonObject catalogue = json(client->get("/api/demo/catalogue"));
-    for (const char* kind : { "artists", "albums", "tracks" }) {
-        for (const auto& item : catalogue.value(QLatin1String(kind)).toArray())
-            byKey.insert(item.toObject().value(QStringLiteral("key")).toString(), item.toObject());
-    }
-    ASSERT_EQ(byKey.size(), 3 + 4 + 12);
-
-    // "a" is in nearly every name: each group is cut to five, every entry a page the router knows and,
-    // for artists, albums and songs, a real catalogue item.
+    // "a" is in nearly every name: each group is cut to five, every entry a page the router knows, and an
+    // album's icon is a cover the art route serves.
     const QRegularExpression known(
         QStringLiteral("^/(artist/r\\d+|album/a\\d+|track/t\\d+|playlist/p\\d+|people/[^/]+)/$"));
     const QJsonObject answer = json(suggest(QStringLiteral("a")));
-    QStringList groups;
     for (const QString kind : { "r", "a", "t", "p", "s" }) {
+        SCOPED_TRACE(kind.toStdString());
         const QJsonArray group = answer.value(kind).toArray();
-        if (!group.isEmpty())
-            groups.append(kind);
+        EXPECT_FALSE(group.isEmpty());
         EXPECT_LE(group.size(), 5);
         for (const auto& item : group) {
             const QJsonObject suggestion = item.toObject();
-            SCOPED_TRACE(QJsonDocument(suggestion).toJson().toStdString());
             EXPECT_EQ(suggestion.value(QStringLiteral("type")).toString(), kind);
-            const QString url = suggestion.value(QStringLiteral("url")).toString();
-            EXPECT_TRUE(known.match(url).hasMatch());
-            if (kind == "p" || kind == "s")
-                continue;
-            const QString key = url.section(u'/', 2, 2);
-            ASSERT_TRUE(byKey.contains(key));
-            EXPECT_EQ(url, byKey[key].value(QStringLiteral("url")).toString());
-            EXPECT_EQ(suggestion.value(QStringLiteral("id")).toInt(),
-                byKey[key].value(QStringLiteral("id")).toInt());
-            EXPECT_EQ(suggestion.value(QStringLiteral("name")), byKey[key].value(QStringLiteral("name")));
-            if (kind != "r") {
-                EXPECT_EQ(
-                    suggestion.value(QStringLiteral("artist")), byKey[key].value(QStringLiteral("artist")));
-            }
+            EXPECT_TRUE(known.match(suggestion.value(QStringLiteral("url")).toString()).hasMatch());
             if (kind == "a") {
-                EXPECT_EQ(suggestion.value(QStringLiteral("baseIcon")).toString(), key);
+                const QByteArray icon = suggestion.value(QStringLiteral("baseIcon")).toString().toUtf8();
+                EXPECT_EQ(client->get("/images/art?m=" + icon + "&w=64&h=64").status, 200);
             }
         }
     }
-    EXPECT_EQ(groups, (QStringList { "r", "a", "t", "p", "s" }));
 
     // The top hit, found without case; on a tie the album wins over the song, an exact name beats a
     // prefix; it is not listed twice. Characters that would end a query value arrive as part of it.
-    struct Case {
-        QString query;
-        QString top;
-    };
-    const Case cases[] = {
+    const QList<QPair<QString, QString>> cases = {
         { "BLUE", "/album/a13/" },
         { "  the paper lanterns ", "/artist/r1/" },
         { "smoke & brass", "/track/t108/" },
-        { "lena", "/people/lenab/" },
         { "static &", "/playlist/p2/" },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.query.toStdString());
-        const QJsonObject found = json(suggest(c.query));
-        EXPECT_EQ(
-            found.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")).toString(), c.top);
+    for (const auto& [query, top] : cases) {
+        SCOPED_TRACE(query.toStdString());
+        const QJsonObject found = json(suggest(query));
+        EXPECT_EQ(found.value(QStringLiteral("top")).toObject().value(QStringLiteral("url")).toString(), top);
     }
-    const QJsonObject blue = json(suggest(QStringLiteral("blue")));
-    EXPECT_FALSE(blue.contains(QStringLiteral("a"))) << "the top hit is not listed twice";
-    EXPECT_EQ(blue.value(QStringLiteral("t")).toArray().size(), 1);
-    // People carry a display name and whether the demo account follows them.
-    const QJsonObject lena = json(suggest(QStringLiteral("lena"))).value(QStringLiteral("top")).toObject();
-    EXPECT_EQ(lena.value(QStringLiteral("displayName")).toString(), "Lena Brandt");
-    EXPECT_EQ(lena.value(QStringLiteral("canUnfollow")).toBool(), true);
-    for (const QString& nothing : { QStringLiteral("#?&=%"), QStringLiteral("   ") }) {
-        const DemoHttpResponse response = suggest(nothing);
-        EXPECT_EQ(response.status, 200) << nothing.toStdString();
-        EXPECT_EQ(json(response), QJsonObject()) << nothing.toStdString();
-    }
-}
+    EXPECT_FALSE(json(suggest(QStringLiteral("blue"))).contains(QStringLiteral("a")));
+    EXPECT_EQ(json(suggest(QStringLiteral("#?&=%"))), QJsonObject());
 
-TEST_F(DemoServiceApiTest, SuggestionsCanBeSlowedForTests)
-{
+    // Slowed on request for tests, and back to normal.
     const QString call = QStringLiteral("groupedSearchSuggestions");
     ASSERT_EQ(control(call, "delay:300"), 200);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
     EXPECT_GE(clock.elapsed(), 300);
-    for (const QString mode : { "delay:10001", "delay:", "delay:-5", "delay:1e3", "delay:300ms" }) {
-        SCOPED_TRACE(mode.toStdString());
-        EXPECT_EQ(control(call, mode), 400);
-    }
     ASSERT_EQ(control(call, "ok"), 200);
     clock.restart();
     EXPECT_EQ(suggest(QStringLiteral("blue")).status, 200);
@@ -157,13 +115,12 @@ TEST_F(DemoServiceApiTest, MalformedCallsAreRefusedClearly)
         { "POST", "/api/json/bulkAddToLibrary/", formType, "other=%7B%7D", 400, "\"data\"" },
         { "POST", "/api/json/bulkAddToLibrary/", formType, "data=%7B%22%FF%22%3A%7B%7D%7D", 400, "UTF-8" },
         { "POST", "/api/json/bulkAddToLibrary/", formType, "data=" + QByteArray(5 << 20, 'x'), 413, "" },
-        { "GET", "/api/json/bulkAddToLibrary/", "", "", 405, "" },
         { "POST", log, formType, "log=x", 400, "" },
-        { "POST", log, formType, "appName=mac", 400, "" },
         { "POST", log, formType, "appName=mac&log=", 400, "" },
-        { "POST", log, formType, "appName=&log=x", 400, "" },
         { "POST", log, formType, "appName=mac%20os&log=x", 400, "" },
-        { "POST", log, formType, "appName=" + QByteArray(33, 'm') + "&log=x", 400, "" },
+        { "POST", log, formType, "a=1" + QByteArray("&a=1").repeated(64), 400, "Too many form fields" },
+        { "POST", "/api/demo/signin", formType, "password=demo&username=" + QByteArray(300, 'd'), 400,
+            "too long" },
         { "POST", log, "application/json", "{\"log\":\"x\"}", 415, "" },
     };
     for (const Case& c : cases) {
@@ -210,7 +167,6 @@ TEST_F(DemoServiceApiTest, BulkAddMatchesNamesIgnoringCase)
     // The demo account already holds 101, 102 and 107.
     signIn();
     answer = json(bulkAdd(library));
-    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 5);
     EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 2);
     EXPECT_EQ(ids(answer.value(QStringLiteral("tracks"))), QList<int>({ 103, 104 }));
     EXPECT_EQ(ids(answer.value(QStringLiteral("albums"))), QList<int>({ 11 }));
@@ -219,9 +175,7 @@ TEST_F(DemoServiceApiTest, BulkAddMatchesNamesIgnoringCase)
     EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 5);
     EXPECT_EQ(answer.value(QStringLiteral("new")).toInt(), 0) << "nothing is new twice";
 
-    answer = json(bulkAdd({}));
-    EXPECT_EQ(answer.value(QStringLiteral("found")).toInt(), 0);
-    EXPECT_TRUE(answer.value(QStringLiteral("albums")).isArray());
+    EXPECT_EQ(json(bulkAdd({})).value(QStringLiteral("found")).toInt(), 0) << "the matcher's empty upload";
 }
 
 TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
@@ -230,11 +184,8 @@ TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
         QByteArray data;
         int status;
         QString message;
+        QByteArray call = "bulkAddToLibrary/";
     };
-    QByteArray manySongs = "{\"a\":{\"b\":[";
-    for (int i = 0; i <= 10000; ++i)
-        manySongs += (i ? ",\"" : "\"") + QByteArray::number(i) + "\"";
-    manySongs += "]}}";
     // The reader takes 8 levels and 20,000 elements (artist, album and songs here).
     const auto nested = [](int levels) {
         return "{\"a\":" + QByteArray(levels - 1, '[') + QByteArray(levels - 1, ']') + "}";
@@ -242,30 +193,27 @@ TEST_F(DemoServiceApiTest, MalformedLibraryUploadsAreRefusedClearly)
     const auto elements
         = [](int count) { return "{\"a\":{\"b\":[" + QByteArray("0,").repeated(count - 3) + "0]}}"; };
     const Case cases[] = {
-        { "", 400, QStringLiteral("not valid JSON") },
-        { "{\"a\":", 400, QStringLiteral("not valid JSON") },
         { "{\"a\":{}} trailing", 400, QStringLiteral("not valid JSON") },
         { "{\"a\":{\"b\":[\"\\udc00\"]}}", 400, QStringLiteral("surrogate") },
-        { "{\"a\":{\"b\":[\"\\ud800\"]}}", 400, QStringLiteral("surrogate") },
         { "[\"Lanterns\"]", 400, QStringLiteral("object of artists") },
-        { "{\"Artist\":[\"song\"]}", 400, QStringLiteral("\"Artist\" must map to an object") },
         { "{\"Artist\":{\"Album\":{\"0\":\"song\"}}}", 400, QStringLiteral("\"Album\" of \"Artist\"") },
         { "{\"Artist\":{\"Album\":[\"ok\",7]}}", 400, QStringLiteral("must be strings") },
-        { manySongs, 413, QStringLiteral("Too many songs") },
         { nested(8), 400, QStringLiteral("\"a\" must map to an object") },
         { nested(9), 400, QStringLiteral("nested too deeply") },
         { elements(20000), 413, QStringLiteral("Too many songs") },
         { elements(20001), 400, QStringLiteral("too many elements") },
-        { "[1e400]", 400, QStringLiteral("not valid JSON") },
         // Names in messages are cut short, never inside a character.
         { "{\"" + QByteArray(59, 'x') + "\u00e9\":[]}", 400,
             QString(59, u'x') + QStringLiteral("...\" must map") },
-        { "{\"a\":{\"</script>&\":7}}", 400, QStringLiteral("\"</script>&\" of \"a\"") },
+        { "{\"albums\":[]}", 400, QStringLiteral("\"tracks\""), "addToLibraryCompleted/" },
+        { "{\"albums\":{},\"tracks\":[]}", 400, QStringLiteral("\"albums\""), "addToLibraryCompleted/" },
+        { "{\"albums\":[],\"tracks\":[\"t101\"]}", 400, QStringLiteral("whole-number"),
+            "addToLibraryCompleted/" },
+        { "[]", 400, QStringLiteral("JSON object"), "addToLibraryCompleted/" },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.data.left(60).toStdString());
-        const DemoHttpResponse response
-            = post("bulkAddToLibrary/", { { "data", QString::fromUtf8(c.data) } });
+        SCOPED_TRACE((c.call + c.data.left(60)).toStdString());
+        const DemoHttpResponse response = postData(c.call, c.data);
         EXPECT_EQ(response.status, c.status);
         EXPECT_TRUE(errorOf(response).contains(c.message)) << errorOf(response).toStdString();
     }
@@ -275,34 +223,22 @@ TEST_F(DemoServiceApiTest, CompletionAddsToTheSignedInCollectionOnly)
 {
     const QByteArray done = data({ { QStringLiteral("albums"), QJsonArray { 14 } },
         { QStringLiteral("tracks"), QJsonArray { 105, 101 } } });
-    DemoHttpResponse response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(done) } });
+    DemoHttpResponse response = postData("addToLibraryCompleted/", done);
     ASSERT_EQ(response.status, 200) << response.body.data();
     EXPECT_EQ(json(response).value(QStringLiteral("signedIn")), QJsonValue(false));
 
     signIn();
+    // A list with an unknown item is refused whole.
+    response = postData("addToLibraryCompleted/", "{\"albums\":[14],\"tracks\":[105,999]}");
+    EXPECT_EQ(response.status, 400);
+    EXPECT_TRUE(errorOf(response).contains(QStringLiteral("Unknown track identifier 999")));
     EXPECT_EQ(collection(), QList<int>({ 101, 102, 107 }));
-    response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(done) } });
+    response = postData("addToLibraryCompleted/", done);
     ASSERT_EQ(response.status, 200);
     EXPECT_EQ(json(response).value(QStringLiteral("signedIn")), QJsonValue(true));
     EXPECT_EQ(collection(), QList<int>({ 101, 102, 105, 107, 110, 111, 112 }));
-
-    const QList<QPair<QByteArray, QString>> refused = {
-        { "{\"albums\":[]}", QStringLiteral("\"tracks\"") },
-        { "{\"albums\":{},\"tracks\":[]}", QStringLiteral("\"albums\"") },
-        { "{\"albums\":[],\"tracks\":[\"t101\"]}", QStringLiteral("whole-number") },
-        { "{\"albums\":[],\"tracks\":[-101]}", QStringLiteral("whole-number") },
-        { "{\"albums\":[],\"tracks\":[999]}", QStringLiteral("Unknown track identifier 999") },
-        { "{\"albums\":[99],\"tracks\":[]}", QStringLiteral("Unknown album identifier 99") },
-        { "[]", QStringLiteral("JSON object") },
-    };
-    for (const auto& [body, message] : refused) {
-        SCOPED_TRACE(body.toStdString());
-        response = post("addToLibraryCompleted/", { { "data", QString::fromUtf8(body) } });
-        EXPECT_EQ(response.status, 400);
-        EXPECT_TRUE(errorOf(response).contains(message)) << errorOf(response).toStdString();
-    }
-    EXPECT_EQ(collection(), QList<int>({ 101, 102, 105, 107, 110, 111, 112 }))
-        << "refused calls change nothing";
+    const auto received = json(client->get("/api/demo/received/addToLibraryCompleted")).value("received");
+    EXPECT_EQ(received.toArray().last().toObject().value("data").toString().toUtf8(), done);
 }
 
 // A log of 1 MiB, the client's bound, is taken whole; only the last eight are kept.
@@ -335,28 +271,17 @@ TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbumAndBadCallsAreRefuse
         ASSERT_EQ(response.status, 200) << key;
         EXPECT_EQ(QImage::fromData(response.body, "PNG").size(), QSize(200, 200)) << key;
         covers.insert(response.body);
-        EXPECT_EQ(client->get(QByteArray("/images/art?m=") + key + "&w=200&h=200").body, response.body)
-            << "the same bytes each time";
     }
     EXPECT_EQ(covers.size(), 4);
     EXPECT_EQ(
         QImage::fromData(client->get("/images/art?m=a13&w=1024&h=40").body, "PNG").size(), QSize(1024, 40));
 
-    const QByteArray target = "/images/art?m=a12&w=64&h=64";
-    const QByteArray whole = client->get(target).body;
-    ASSERT_GT(whole.size(), 100);
-    const DemoHttpResponse part = client->get(target, { { "Range", "bytes=0-99" } });
-    EXPECT_EQ(part.status, 206);
-    EXPECT_EQ(part.body, whole.left(100));
-
     const QList<QPair<QByteArray, int>> refused = {
-        { "/images/art?m=a99&w=64&h=64", 404 },
         { "/images/art?m=t101&w=64&h=64", 404 },
         { "/images/art?m=%27%3Cscript%3E&w=64&h=64", 404 },
         { "/images/art?w=64&h=64", 400 },
         { "/images/art?m=a11&w=15&h=64", 400 },
         { "/images/art?m=a11&w=64&h=1025", 400 },
-        { "/images/art?m=a11&w=6.4e1&h=64", 400 },
         { "/images/art?m=a11&w=99999999999999999999&h=64", 400 },
         { "/images/art?m=" + QByteArray(300, 'a') + "&w=64&h=64", 400 },
     };
@@ -364,7 +289,6 @@ TEST_F(DemoServiceApiTest, AlbumArtIsADecodableCoverPerAlbumAndBadCallsAreRefuse
         SCOPED_TRACE(bad.left(80).toStdString());
         const DemoHttpResponse response = client->get(bad);
         EXPECT_EQ(response.status, status);
-        EXPECT_TRUE(response.header("Content-Type").startsWith("text/plain"));
         EXPECT_FALSE(response.body.trimmed().isEmpty());
         EXPECT_FALSE(response.body.contains("<script>"));
     }
@@ -402,22 +326,17 @@ TEST_F(DemoServiceApiTest, MatchingCallsKeepWhatTheyReceivedAndFailOnRequest)
     EXPECT_EQ(received("bulkAddToLibrary"),
         (QList<QPair<int, QByteArray>> {
             { 200, sent }, { 200, sent }, { 500, sent }, { 0, sent }, { 200, sent } }));
-    EXPECT_TRUE(received("addToLibraryCompleted").isEmpty());
-    EXPECT_EQ(client->get("/api/demo/received/submitAppLog").status, 404);
 
-    for (const auto& [mode, after] : QList<QPair<QString, QString>> {
-             { "sometimes", "" }, { "drop", "-1" }, { "drop", "x" }, { "drop", "99999999" } }) {
+    for (const auto& [mode, after] : QList<QPair<QString, QString>> { { "sometimes", "" }, { "drop", "-1" },
+             { "drop", "99999999" }, { "delay:10001", "" }, { "delay:-5", "" }, { "delay:300ms", "" } }) {
         SCOPED_TRACE(mode.toStdString() + " " + after.toStdString());
         EXPECT_EQ(control("bulkAddToLibrary", mode, after), 400);
     }
     EXPECT_EQ(client->postForm("/api/demo/control", { { "mode", "ok" } }).status, 400);
 
-    // Bodies up to 4 MiB are read; the songs limit still holds inside them.
-    QJsonArray songs;
-    for (int i = 0; i < 9000; ++i)
-        songs.append(QString(300, QChar(u'a' + i % 26)));
-    const QJsonObject large { { QStringLiteral("A"), QJsonObject { { QStringLiteral("B"), songs } } } };
-    ASSERT_GT(data(large).size(), 2 << 20);
-    ASSERT_LT(data(large).size(), 4 << 20);
-    EXPECT_EQ(bulkAdd(large).status, 200);
+    // Bodies up to 4 MiB are read (here 2.7 MB of songs, under the songs limit).
+    const QByteArray song = '"' + QByteArray(300, 'a') + '"';
+    EXPECT_EQ(
+        postData("bulkAddToLibrary/", "{\"A\":{\"B\":[" + (song + ',').repeated(8999) + song + "]}}").status,
+        200);
 }

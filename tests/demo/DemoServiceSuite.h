@@ -29,33 +29,8 @@ inline QList<int> ids(const QJsonValue& value)
     return out;
 }
 
-// One demo service for a whole suite, and a fresh client for each test.
-class DemoServiceSuite : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        service = new QVDemoService;
-        if (!service->start())
-            FAIL() << service->errorString().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete service;
-        service = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_GT(service->port(), 0);
-        client = std::make_unique<DemoHttpClient>(service->port());
-    }
-
-    inline static QVDemoService* service = nullptr;
-    std::unique_ptr<DemoHttpClient> client;
-};
-
-// A fresh service per test: sessions, collections and what the service kept are its own.
-class DemoServiceFreshTest : public ::testing::Test
+// A service per test: sessions, collections and what the service kept are its own.
+class DemoServiceTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -74,6 +49,7 @@ protected:
     {
         return json(client->get("/api/demo/session")).value(QStringLiteral("user")).toObject();
     }
+    QList<int> collection() { return ids(sessionUser().value(QStringLiteral("collection"))); }
 
     QVDemoService service;
     std::unique_ptr<DemoHttpClient> client;
