@@ -149,6 +149,12 @@ TEST_F(QVSearchFieldTest, TheFiveRowAnswerWithItsPaddingsMarksArtAndPlace)
     EXPECT_EQ(QVSearchCell::nameOfImage(QVSearchField::rightImageForSuggestion(*rows[4], false)),
         "search_icon_check");
     EXPECT_TRUE(QVSearchField::rightImageForSuggestion(*rows[2], false).isNull());
+    // A person the user follows is marked, one not followed is not.
+    for (const bool follows : { true, false }) {
+        const QVSearchSuggestion person(QVariantMap { { "type", "S" }, { "canUnfollow", follows } });
+        EXPECT_EQ(QVSearchCell::nameOfImage(QVSearchField::rightImageForSuggestion(person, true)),
+            follows ? "search_icon_following_hover" : "");
+    }
     EXPECT_EQ(QVSearchCell::nameOfImage(QVSearchField::leftImageForSuggestion(*rows[3], false)),
         "search_icon_album");
 
