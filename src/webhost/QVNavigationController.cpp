@@ -500,8 +500,7 @@ void QVNavigationController::onNewWindowRequested(QWebEngineNewWindowRequest& re
         // Pop-ups share the main page's profile (its cookies and storage).
         auto* view = dynamic_cast<QWebEngineView*>(_webView);
         QWebEngineProfile* profile = view ? view->page()->profile() : QWebEngineProfile::defaultProfile();
-        QVWebContentChildWindow* window = createWebViewWithRequest(profile);
-        request.openIn(window->page());
+        openPopUpForRequest(request, profile);
         return;
     }
     case QWebEngineNewWindowRequest::InNewTab:
@@ -520,15 +519,31 @@ void QVNavigationController::onNewWindowRequested(QWebEngineNewWindowRequest& re
 
 QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEngineProfile* profile)
 {
-    QSize size;
-    if (auto* widget = dynamic_cast<QWidget*>(_webView))
-        size = widget->size();
-    return createWebViewWithRequest(profile, size);
+    return createWebViewWithRequest(profile, QSize());
 }
 
 QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(
     QWebEngineProfile* profile, QSize size)
 {
+    QVWebContentChildWindow* window = _newChildWindow(profile, size);
+    window->showWindow();
+    return window;
+}
+
+QVWebContentChildWindow* QVNavigationController::openPopUpForRequest(
+    QWebEngineNewWindowRequest& request, QWebEngineProfile* profile, QSize size)
+{
+    QVWebContentChildWindow* window = _newChildWindow(profile, size);
+    window->adoptRequest(request);
+    return window;
+}
+
+QVWebContentChildWindow* QVNavigationController::_newChildWindow(QWebEngineProfile* profile, QSize size)
+{
+    if (size.isEmpty()) {
+        if (auto* widget = dynamic_cast<QWidget*>(_webView))
+            size = widget->size();
+    }
     QRect area;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
@@ -545,9 +560,6 @@ QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(
     auto* window = new QVWebContentChildWindow(frame, profile, this);
     _childWindows.removeAll(nullptr);
     _childWindows.append(window);
-    window->show();
-    window->raise();
-    window->activateWindow();
     return window;
 }
 

@@ -115,6 +115,10 @@ public:
     // asked for), centred in the primary screen's available area.
     QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile);
     QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile, QSize size);
+    // The same window for a page the engine asks for, which it adopts; shown
+    // at once unless the page starts blank (QVWebContentChildWindow::adoptRequest).
+    QVWebContentChildWindow* openPopUpForRequest(
+        QWebEngineNewWindowRequest& request, QWebEngineProfile* profile, QSize size = {});
     // The pop-ups still open, oldest first.
     QList<QVWebContentChildWindow*> childWindows() const;
     // Closes and deletes every pop-up: their pages must go before the profile
@@ -142,6 +146,8 @@ public:
     static constexpr QSize kDefaultChildWindowSize { 800, 600 };
 
 private:
+    // A pop-up window sized and placed as createWebViewWithRequest says, not shown.
+    QVWebContentChildWindow* _newChildWindow(QWebEngineProfile* profile, QSize size);
     void _onGlobalWebViewWillChange(QObject* object);
     void _attachPage();
     void _showContextMenu(const QPoint& position);

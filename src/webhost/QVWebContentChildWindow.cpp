@@ -1,12 +1,15 @@
 #include "QVWebContentChildWindow.h"
 
 #include "QVEventQueue.h"
+#include "QVLog.h"
 #include "QVNavigationController.h"
 
 #include <QVBoxLayout>
+
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <memory>
 
 QVWebContentChildWindow::QVWebContentChildWindow(
     const QRect& contentRect, QWebEngineProfile* profile, QVNavigationController* navOwner)
@@ -36,6 +39,34 @@ QWebEnginePage* QVWebContentChildWindow::page() const
     return _webView->page();
 }
 
+void QVWebContentChildWindow::showWindow()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void QVWebContentChildWindow::adoptRequest(QWebEngineNewWindowRequest& request)
+{
+    request.openIn(page());
+    const auto isBlank = [](const QUrl& url) { return url.isEmpty() || url.scheme() == u"about"; };
+    if (!isBlank(request.requestedUrl())) {
+        showWindow();
+        return;
+    }
+    // The engine (Qt WebEngine 6.4) crashes drawing a blank pop-up that its
+    // opener has written into; hidden it does not. Such a window is shown
+    // once its page has loaded an address of its own.
+    QVLog("[WARNING] A blank pop-up is shown once its page loads an address");
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(page(), &QWebEnginePage::loadFinished, this, [this, connection, isBlank] {
+        if (isBlank(page()->url()))
+            return;
+        disconnect(*connection);
+        showWindow();
+    });
+}
+
 void QVWebContentChildWindow::onNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
     if (!_navOwner)
@@ -44,9 +75,7 @@ void QVWebContentChildWindow::onNewWindowRequested(QWebEngineNewWindowRequest& r
     case QWebEngineNewWindowRequest::InNewDialog:
     case QWebEngineNewWindowRequest::InNewWindow: {
         // A nested pop-up: the size of this one's page, owned like this one.
-        QVWebContentChildWindow* window
-            = _navOwner->createWebViewWithRequest(page()->profile(), _webView->size());
-        request.openIn(window->page());
+        _navOwner->openPopUpForRequest(request, page()->profile(), _webView->size());
         return;
     }
     case QWebEngineNewWindowRequest::InNewTab:

@@ -30,6 +30,11 @@ public:
     QWebEnginePage* page() const;
     QVNavigationController* navController() const { return _navOwner; }
 
+    // Shows, raises and activates the window.
+    void showWindow();
+    // Takes the page the engine asks a window for. One that starts blank
+    // stays hidden until its page has an address (see the .cpp).
+    void adoptRequest(QWebEngineNewWindowRequest& request);
     // The engine's request for a new window from this pop-up's page.
     void onNewWindowRequested(QWebEngineNewWindowRequest& request);
     // A link in this pop-up that wants another browser window.

@@ -77,7 +77,7 @@ TEST(QVProgram, StartsSignsInAndQuits)
     EXPECT_TRUE(QVWaitUntil([&] { return !flyoutShown(); }));
 
     // A pop-up left open goes before the web profile it shares at exit.
-    window->webView()->executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200')");
+    window->webView()->executeJavascript("window.open('/test/bridge.html', 'popup', 'width=300,height=200')");
     QVNavigationController* navigation = QVNavigationController::sharedInstance();
     ASSERT_TRUE(QVWaitUntil([&] { return navigation->childWindows().size() == 1; }));
     QPointer<QVWebContentChildWindow> popup = navigation->childWindows().first();

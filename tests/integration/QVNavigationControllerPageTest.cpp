@@ -110,7 +110,7 @@ void expectCentredInScreen(QWidget* window)
 TEST_F(QVNavigationControllerPageTest, PopUpsNestStayPlainAndCloseThemselves)
 {
     view.show();
-    view.executeJavascript("window.open('about:blank', 'first', 'width=300,height=200')");
+    view.executeJavascript("window.open('/test/bridge.html', 'first', 'width=300,height=200')");
     ASSERT_TRUE(QVWaitUntil([&] { return controller->childWindows().size() == 1; }, 5000));
     QPointer<QVWebContentChildWindow> first = controller->childWindows().first();
     expectCentredInScreen(first);
@@ -122,7 +122,7 @@ TEST_F(QVNavigationControllerPageTest, PopUpsNestStayPlainAndCloseThemselves)
         "undefined,undefined");
 
     // A pop-up of the pop-up: as big as the first one's page, centred too.
-    runIn(first->page(), "window.open('about:blank', 'second', 'width=200,height=100'); 1");
+    runIn(first->page(), "window.open('/test/bridge.html', 'second', 'width=200,height=100'); 1");
     ASSERT_TRUE(QVWaitUntil([&] { return controller->childWindows().size() == 2; }, 5000));
     QPointer<QVWebContentChildWindow> second = controller->childWindows().at(1);
     EXPECT_EQ(second->webView()->size(), first->webView()->size());
@@ -139,9 +139,21 @@ TEST_F(QVNavigationControllerPageTest, PopUpsNestStayPlainAndCloseThemselves)
     EXPECT_TRUE(QVWaitUntil([&] { return second.isNull(); }, 5000));
     EXPECT_EQ(controller->childWindows().size(), 1);
 
+    // A blank pop-up its opener writes into crashes the engine once drawn:
+    // it stays hidden until its page loads an address.
+    view.executeJavascript("window.w = window.open('', 'blank', 'width=300,height=200');"
+                           "window.w.document.write('<p>written</p>'); window.w.document.close()");
+    ASSERT_TRUE(QVWaitUntil([&] { return controller->childWindows().size() == 2; }, 5000));
+    QPointer<QVWebContentChildWindow> blank = controller->childWindows().last();
+    QTest::qWait(500);
+    EXPECT_FALSE(blank->isVisible());
+    view.executeJavascript("window.w.location = '/test/bridge.html'");
+    EXPECT_TRUE(QVWaitUntil([&] { return blank && blank->isVisible(); }, 5000));
+
     // At exit every pop-up goes before the profile does.
     controller->closeChildWindows();
     EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(blank.isNull());
 }
 
 // Links of the demo page's header that name a window: the engine asks for a

@@ -78,7 +78,8 @@ TEST(QVWaylandSession, SignsInSwapsOpensAPopUpAndQuits)
     EXPECT_EQ(posted.count("Quiv_JavascriptContentInitialized"), loads) << "the page was not loaded again";
 
     // A pop-up the page opens becomes a window of its own.
-    window->webView()->executeJavascript("window.open('about:blank', 'popup', 'width=300,height=200'); 1");
+    window->webView()->executeJavascript(
+        "window.open('/test/bridge.html', 'popup', 'width=300,height=200'); 1");
     QVNavigationController* navigation = QVNavigationController::sharedInstance();
     EXPECT_TRUE(QVWaitUntil(
         [&] {
