@@ -517,11 +517,6 @@ void QVNavigationController::onNewWindowRequested(QWebEngineNewWindowRequest& re
     }
 }
 
-QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(QWebEngineProfile* profile)
-{
-    return createWebViewWithRequest(profile, QSize());
-}
-
 QVWebContentChildWindow* QVNavigationController::createWebViewWithRequest(
     QWebEngineProfile* profile, QSize size)
 {

@@ -113,8 +113,7 @@ public:
     void onNewWindowRequested(QWebEngineNewWindowRequest& request);
     // A pop-up the size of the main web view (or of `size` for one a pop-up
     // asked for), centred in the primary screen's available area.
-    QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile);
-    QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile, QSize size);
+    QVWebContentChildWindow* createWebViewWithRequest(QWebEngineProfile* profile, QSize size = {});
     // The same window for a page the engine asks for, which it adopts; shown
     // at once unless the page starts blank (QVWebContentChildWindow::adoptRequest).
     QVWebContentChildWindow* openPopUpForRequest(

@@ -5,10 +5,10 @@
 #include "QVNavigationController.h"
 
 #include <QVBoxLayout>
-
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+
 #include <memory>
 
 QVWebContentChildWindow::QVWebContentChildWindow(
