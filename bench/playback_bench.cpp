@@ -1,6 +1,7 @@
 // The player mirror's full refresh against the demo page (round trips and
 // time), beside the same values read one at a time (the baseline), and how long a play/pause key press takes
-// to reach the listeners as the new state: page command, the page's report, the refresh, the fan-out.
+// to reach the listeners as the new state: page command, the page's report with the values it brings, the
+// fan-out.
 #include "QVBenchPlayback.h"
 #include "QVBenchPlayingPage.h"
 #include "QVBenchServices.h"

@@ -108,6 +108,16 @@ void QVWebPlaybackService::setWebView(QVAbstractWebView* webView)
     QObject::disconnect(_webViewDestroyed);
     _webView = webView;
     _playerScriptObject.setWebView(webView);
+    // Reports that change the mirror bring its values along: a play/pause key
+    // reaches the listeners without a read after the page's report.
+    if (webView) {
+        QStringList calls;
+        for (const QString& object : { kPlayerScriptObjectName, QStringLiteral("DesktopScriptObject") })
+            for (const char* method : { "onPlayingTrackChanged", "onPlayStateChanged", "onRepeatChanged",
+                     "onShuffleChanged", "onVolumeChanged" })
+                calls.append(object + QLatin1Char('.') + QString::fromLatin1(method));
+        webView->setReportSnapshot(QVWebPlayerScriptObject::refreshScripts(), calls);
+    }
     // The window owns the view: forget it when it goes.
     if (auto* object = dynamic_cast<QObject*>(webView))
         _webViewDestroyed = QObject::connect(object, &QObject::destroyed, [this] {
@@ -608,6 +618,10 @@ void QVWebPlaybackService::playbackPlayStateChanged(QVPlayState)
 void QVWebPlaybackService::_report(int report)
 {
     _pendingReports |= report;
+    // The last report of the turn decides: one without the page's values
+    // (or a refresh since) means the flush reads them.
+    _reportSnapshot = _webView ? _webView->reportSnapshot() : QStringList();
+    _reportSnapshotAt = _playerScriptObject.refreshCount();
     if (_flushQueued)
         return;
     _flushQueued = true;
@@ -621,7 +635,10 @@ void QVWebPlaybackService::_flushReports()
     _flushQueued = false;
     if (std::exchange(_pendingReports, 0) == 0)
         return;
-    const RefreshScope scope(this, _playerScriptObject.forceRefreshProperties());
+    const QStringList snapshot = std::exchange(_reportSnapshot, {});
+    const bool fresh = !snapshot.isEmpty() && _reportSnapshotAt == _playerScriptObject.refreshCount();
+    const RefreshScope scope(this,
+        fresh ? _playerScriptObject.adoptSnapshot(snapshot) : _playerScriptObject.forceRefreshProperties());
 
     const QVTrack& track = *_playerScriptObject.playingTrack();
     const bool trackChanged = !(track == _announced.track);

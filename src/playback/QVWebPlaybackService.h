@@ -246,6 +246,10 @@ private:
     bool _isUserSignedIn = false;
     int _pendingReports = 0;
     bool _flushQueued = false;
+    // The page's values sent with the last report, and the mirror's refresh
+    // count then: they stand for a refresh if none came since.
+    QStringList _reportSnapshot;
+    int _reportSnapshotAt = 0;
     Announced _announced;
     // The refresh's own position values, while listeners hear of it: their
     // updates then cost no second round trip.

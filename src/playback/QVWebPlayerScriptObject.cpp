@@ -106,13 +106,8 @@ bool QVWebPlayerScriptObject::forceRefreshProperties()
     return answered;
 }
 
-bool QVWebPlayerScriptObject::_refreshOnce()
+QStringList QVWebPlayerScriptObject::refreshScripts()
 {
-    if (!_webView) {
-        _playingTrack.clear();
-        return true;
-    }
-    // Every value in one round trip, so they all belong to one moment.
     static const QStringList reads = [] {
         QStringList list { kQVHasPlayerScript, kQVHasPlayingTrackScript,
             QStringLiteral("Q.player.playState()"), QStringLiteral("Q.player.repeat()"),
@@ -122,9 +117,34 @@ bool QVWebPlayerScriptObject::_refreshOnce()
             list.append(QVTrack::fieldScript(key));
         return list + positionDisplayScripts();
     }();
-    const QStringList all = _webView->evaluateBatch(reads);
-    if (all.size() != reads.size())
+    return reads;
+}
+
+bool QVWebPlayerScriptObject::adoptSnapshot(const QStringList& values)
+{
+    // Inside a refresh's wait: it reads once more after it, newer than this.
+    if (_refreshing) {
+        _refreshStale = true;
+        return true;
+    }
+    return _adopt(values);
+}
+
+bool QVWebPlayerScriptObject::_refreshOnce()
+{
+    if (!_webView) {
+        _playingTrack.clear();
+        return true;
+    }
+    // Every value in one round trip, so they all belong to one moment.
+    return _adopt(_webView->evaluateBatch(refreshScripts()));
+}
+
+bool QVWebPlayerScriptObject::_adopt(const QStringList& all)
+{
+    if (all.size() != refreshScripts().size())
         return false; // no answer: keep the last good values
+    ++_refreshCount;
     const qsizetype displayCount = positionDisplayScripts().size();
     _positionDisplayValues = all.mid(all.size() - displayCount);
     const QStringList v = all.mid(0, all.size() - displayCount);

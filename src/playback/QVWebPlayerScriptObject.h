@@ -27,6 +27,13 @@ public:
     // values stay.
     bool forceRefreshProperties();
     bool isRefreshing() const { return _refreshing; }
+    // What a refresh reads, in order.
+    static QStringList refreshScripts();
+    // Takes the values of refreshScripts() the page sent with a report, as a
+    // refresh would. False, keeping the last good values, for a wrong count.
+    bool adoptSnapshot(const QStringList& values);
+    // Refreshes that got an answer, and snapshots taken, so far.
+    int refreshCount() const { return _refreshCount; }
     bool isPlayingRadioStation();
     // The expression isPlayingRadioStation() reads, for callers that batch it.
     static QString isPlayingRadioStationScript();
@@ -70,6 +77,7 @@ public:
 
 private:
     bool _refreshOnce();
+    bool _adopt(const QStringList& values);
     void _storeRawPlayState(int rawState);
     void _storeRepeatState(int repeatState);
 
@@ -86,4 +94,5 @@ private:
     QStringList _positionDisplayValues;
     bool _refreshing = false;
     bool _refreshStale = false;
+    int _refreshCount = 0;
 };

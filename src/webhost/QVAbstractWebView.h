@@ -39,6 +39,19 @@ public:
     virtual void setScriptObject(const QString& name, QVScriptObject* object) = 0;
     virtual QVScriptObject* scriptObject(const QString& name) const = 0;
 
+    // The page reads `expressions` itself whenever it makes one of `calls`
+    // ("Object.method") and sends the values with the call, so a report
+    // arrives with the state it reports and nobody reads it back. Documents
+    // created from now on.
+    virtual void setReportSnapshot(const QStringList& expressions, const QStringList& calls)
+    {
+        (void)expressions;
+        (void)calls;
+    }
+    // While such a call is dispatched: the values, as evaluateBatch would
+    // give them. Empty at any other time, or when none could be taken.
+    virtual QStringList reportSnapshot() const { return {}; }
+
     // The engine's own user agent, and the one the view sends instead.
     virtual QString defaultUserAgent() const = 0;
     virtual void setCustomUserAgent(const QString& userAgent) = 0;

@@ -22,8 +22,10 @@ QString channelLibrary()
 }
 
 // The channel library stays inside the closure: the page sees only our objects.
+// The snapshot function is made outside it, so its expressions see only the
+// page's globals, as reads do.
 const char kBridge[] = R"JS(
-(function () {
+(function (readSnapshot) {
   // Only the service's own page talks to us: any other document, or a frame
   // inside one, loses the channel's transport before its first script.
   if (window.top !== window || location.origin !== %4) {
@@ -32,16 +34,37 @@ const char kBridge[] = R"JS(
   }
 %1
   var objects = %2;
+  var snapshotCalls = %9;
   var pending = [];
   var host = null;
-  function send(name, method, args) {
-    if (host) host.call(name, method, args);
-    else pending.push([name, method, args]);
+  function deliver(receiver, c) {
+    if (c[3]) receiver.callWithSnapshot(c[0], c[1], c[2], c[3]);
+    else receiver.call(c[0], c[1], c[2]);
+  }
+  // Values only, as the engine hands a read's result over: a date is its
+  // time (0 when invalid), a pattern its text, any other object reads "".
+  var dateTime = Date.prototype.getTime, patternText = RegExp.prototype.toString;
+  function snapshot() {
+    return readSnapshot().map(function (v) {
+      var type = typeof v;
+      if (type === 'string' || type === 'number' || type === 'boolean') return v;
+      try {
+        if (v instanceof Date) return dateTime.call(v) || 0;
+        if (v instanceof RegExp) return patternText.call(v);
+      } catch (e) { }
+      return null;
+    });
+  }
+  function send(name, method, args, withSnapshot) {
+    var c = [name, method, args, withSnapshot ? snapshot() : null];
+    if (host) deliver(host, c);
+    else pending.push(c);
   }
   Object.keys(objects).forEach(function (name) {
     var target = {};
     objects[name].forEach(function (method) {
-      target[method] = function () { send(name, method, Array.prototype.slice.call(arguments)); };
+      var withSnapshot = snapshotCalls.indexOf(name + '.' + method) !== -1;
+      target[method] = function () { send(name, method, Array.prototype.slice.call(arguments), withSnapshot); };
     });
     window[name] = Object.freeze(target);
   });
@@ -49,7 +72,7 @@ const char kBridge[] = R"JS(
     if (typeof qt === 'object' && qt && qt.webChannelTransport) {
       new QWebChannel(qt.webChannelTransport, function (channel) {
         var receiver = channel.objects.%3;
-        pending.forEach(function (c) { receiver.call(c[0], c[1], c[2]); });
+        pending.forEach(function (c) { deliver(receiver, c); });
         pending = [];
         host = receiver;
       });
@@ -78,25 +101,49 @@ const char kBridge[] = R"JS(
     var href = link.href;
     if (!name || lower === '_self' || lower === '_parent' || lower === '_top' || lower === '_blank'
         || typeof href !== 'string' || name.length > %7 || href.length > %8) return;
-    send(%5, %6, [name, href]);
+    send(%5, %6, [name, href], false);
   }
   window.addEventListener('click', reportTarget, true);
   window.addEventListener('auxclick', reportTarget, true);
-})();
+})(function () { return %10; });
 )JS";
+
+// Scripts given to a batch are expressions; a trailing semicolon is allowed.
+QString asExpression(QString script)
+{
+    script = script.trimmed();
+    while (script.endsWith(u';'))
+        script.chop(1);
+    return script;
+}
 } // namespace
 
-QString source(const QMap<QString, QStringList>& objects, const QString& origin)
+QString source(const QMap<QString, QStringList>& objects, const QString& origin, const Snapshot& snapshot)
 {
     QJsonObject table;
     for (auto it = objects.begin(); it != objects.end(); ++it)
         table.insert(it.key(), QJsonArray::fromStringList(it.value()));
-    const QString json = QString::fromUtf8(QJsonDocument(table).toJson(QJsonDocument::Compact));
-    return QString::fromLatin1(kBridge).arg(channelLibrary(), json, QString::fromLatin1(kHostObjectName),
-        QVScriptValue::literal(origin), QVScriptValue::literal(QString::fromLatin1(kInternalObjectName)),
+    const auto json = [](const auto& value) {
+        return QString::fromUtf8(QJsonDocument(value).toJson(QJsonDocument::Compact));
+    };
+    // One pass of arg(): a value's own "%1" is never filled in.
+    return QString::fromLatin1(kBridge).arg(channelLibrary(), json(table),
+        QString::fromLatin1(kHostObjectName), QVScriptValue::literal(origin),
+        QVScriptValue::literal(QString::fromLatin1(kInternalObjectName)),
         QVScriptValue::literal(QString::fromLatin1(kLinkTargetMethod)),
         QString::number(QVLinkTargetTracker::kMaxNameLength),
-        QString::number(QVNavigationController::kMaxURLLength));
+        QString::number(QVNavigationController::kMaxURLLength),
+        json(QJsonArray::fromStringList(snapshot.calls)), batchExpression(snapshot.expressions));
+}
+
+QString batchExpression(const QStringList& expressions)
+{
+    QStringList parts;
+    parts.reserve(expressions.size());
+    for (const QString& expression : expressions)
+        parts.append(QStringLiteral("(function(){try{return (%1\n);}catch(e){return undefined;}})()")
+                         .arg(asExpression(expression)));
+    return QLatin1Char('[') + parts.join(QLatin1Char(',')) + QLatin1Char(']');
 }
 
 } // namespace QVPageBridgeScript

@@ -14,6 +14,9 @@ public:
     explicit QVPageCallReceiver(QVWebView* view);
 
     Q_INVOKABLE void call(const QString& object, const QString& method, const QVariantList& arguments);
+    // A report with the page's state at the moment it was made.
+    Q_INVOKABLE void callWithSnapshot(const QString& object, const QString& method,
+        const QVariantList& arguments, const QVariant& snapshot);
 
 private:
     QVWebView* _view;

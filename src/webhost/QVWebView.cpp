@@ -49,15 +49,6 @@ bool isAcceptableArgument(const QVariant& value, int depth, qsizetype& budget)
     }
 }
 
-// Scripts given to a batch are expressions; a trailing semicolon is allowed.
-QString asExpression(QString script)
-{
-    script = script.trimmed();
-    while (script.endsWith(u';'))
-        script.chop(1);
-    return script;
-}
-
 // The origin as a document's location.origin writes it: default ports left out.
 QString originOf(const QUrl& url)
 {
@@ -163,14 +154,7 @@ QStringList QVWebView::evaluateBatch(const QStringList& expressions)
 {
     if (expressions.isEmpty())
         return {};
-    // Each expression in its own function, so one that throws reads as "" and
-    // leaves the others alone.
-    QStringList parts;
-    parts.reserve(expressions.size());
-    for (const QString& expression : expressions)
-        parts.append(QStringLiteral("(function(){try{return (%1\n);}catch(e){return undefined;}})()")
-                         .arg(asExpression(expression)));
-    const QVariant result = _runAndWait(QLatin1Char('[') + parts.join(QLatin1Char(',')) + QLatin1Char(']'));
+    const QVariant result = _runAndWait(QVPageBridgeScript::batchExpression(expressions));
 
     // No answer (or not ours): the caller keeps what it had.
     const QVariantList values = result.toList();
@@ -323,7 +307,7 @@ void QVWebView::_updateInjectedScript()
     // Every frame runs it: any document but a service page loses the channel's transport.
     bridge.setRunsOnSubFrames(true);
     _injectedOrigin = _serviceOrigin();
-    bridge.setSourceCode(QVPageBridgeScript::source(table, _injectedOrigin));
+    bridge.setSourceCode(QVPageBridgeScript::source(table, _injectedOrigin, _snapshot));
     scripts.insert(bridge);
 }
 
@@ -335,7 +319,33 @@ void QVWebView::_mainFrameWillNavigate(const QUrl&)
         _updateInjectedScript();
 }
 
-void QVWebView::_enqueueCall(const QString& object, const QString& method, const QVariantList& arguments)
+void QVWebView::setReportSnapshot(const QStringList& expressions, const QStringList& calls)
+{
+    _snapshot = { expressions, calls };
+    _updateInjectedScript();
+}
+
+std::optional<QStringList> QVWebView::snapshotTexts(const QVariant& values, qsizetype count)
+{
+    if (values.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    const QVariantList list = values.toList();
+    qsizetype budget = 4096;
+    if (list.size() != count || !isAcceptableArgument(values, 0, budget))
+        return std::nullopt;
+    QStringList texts;
+    texts.reserve(count);
+    for (const QVariant& value : list) {
+        // The page sends values only; a list or map was not made by our script.
+        if (value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QVariantMap)
+            return std::nullopt;
+        texts.append(QVScriptValue::textFromVariant(value));
+    }
+    return texts;
+}
+
+void QVWebView::_enqueueCall(
+    const QString& object, const QString& method, const QVariantList& arguments, const QVariant& snapshot)
 {
     // Names come from the page: one escaped, bounded log line each.
     const auto named = [&] {
@@ -365,14 +375,26 @@ void QVWebView::_enqueueCall(const QString& object, const QString& method, const
             "[WARNING] Dropped page call %s: %d calls already waiting", qPrintable(named()), kMaxQueuedCalls);
         return;
     }
+    // The state sent with a report; one we cannot take costs only a read.
+    QStringList texts;
+    if (snapshot.isValid()) {
+        const std::optional<QStringList> taken = _snapshot.calls.contains(object + QLatin1Char('.') + method)
+            ? snapshotTexts(snapshot, _snapshot.expressions.size())
+            : std::nullopt;
+        if (taken)
+            texts = *taken;
+        else
+            QVLog("[WARNING] Ignored the state sent with page call %s", qPrintable(named()));
+    }
     ++_pendingCalls;
-    QVEventQueue::sharedInstance()->enqueue(this, [this, object, method, arguments] {
+    QVEventQueue::sharedInstance()->enqueue(this, [this, object, method, arguments, texts] {
         --_pendingCalls;
-        _dispatchCall(object, method, arguments);
+        _dispatchCall(object, method, arguments, texts);
     });
 }
 
-void QVWebView::_dispatchCall(const QString& object, const QString& method, const QVariantList& arguments)
+void QVWebView::_dispatchCall(
+    const QString& object, const QString& method, const QVariantList& arguments, const QStringList& snapshot)
 {
     QVScriptObject* target = _scriptObjects.value(object);
     if (!target || !target->exportedMethods().contains(method)) {
@@ -380,7 +402,9 @@ void QVWebView::_dispatchCall(const QString& object, const QString& method, cons
             qPrintable(QVUtils::stringForLog(object, 64)), qPrintable(QVUtils::stringForLog(method, 64)));
         return;
     }
+    const QStringList outer = std::exchange(_reportSnapshot, snapshot);
     target->invokeScriptMethod(method, arguments);
+    _reportSnapshot = outer;
 }
 
 void QVWebView::_enqueueLoadFinished(bool ok)

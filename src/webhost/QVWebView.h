@@ -2,12 +2,15 @@
 
 #include "QVAbstractWebView.h"
 #include "QVLinkTargetTracker.h"
+#include "QVPageBridgeScript.h"
 
 #include <QElapsedTimer>
 #include <QMap>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEngineView>
+
+#include <optional>
 
 class QVScriptObject;
 class QVPageCallReceiver;
@@ -46,6 +49,11 @@ public:
 
     void setScriptObject(const QString& name, QVScriptObject* object) override;
     QVScriptObject* scriptObject(const QString& name) const override;
+    void setReportSnapshot(const QStringList& expressions, const QStringList& calls) override;
+    QStringList reportSnapshot() const override { return _reportSnapshot; }
+    // The texts reads would give for the values a page sent with a call:
+    // exactly `count` plain values, bounded; nothing for anything else.
+    static std::optional<QStringList> snapshotTexts(const QVariant& values, qsizetype count);
     QString defaultUserAgent() const override;
     void setCustomUserAgent(const QString& userAgent) override;
     void loadURL(const QUrl& url) override;
@@ -88,8 +96,10 @@ private:
     friend class QVWebPage;
 
     QVariant _runAndWait(const QString& script);
-    void _enqueueCall(const QString& object, const QString& method, const QVariantList& arguments);
-    void _dispatchCall(const QString& object, const QString& method, const QVariantList& arguments);
+    void _enqueueCall(const QString& object, const QString& method, const QVariantList& arguments,
+        const QVariant& snapshot = QVariant());
+    void _dispatchCall(const QString& object, const QString& method, const QVariantList& arguments,
+        const QStringList& snapshot);
     void _enqueueLoadFinished(bool ok);
     void _updateInjectedScript();
     void _mainFrameWillNavigate(const QUrl& url);
@@ -101,6 +111,8 @@ private:
     QWebChannel* _channel;
     QVPageCallReceiver* _receiver;
     QMap<QString, QVScriptObject*> _scriptObjects;
+    QVPageBridgeScript::Snapshot _snapshot;
+    QStringList _reportSnapshot; // while a call that brought one is dispatched
     QVLinkTargetTracker _linkTargets;
     int _pendingCalls = 0;
     int _evaluationTimeout = 2000;

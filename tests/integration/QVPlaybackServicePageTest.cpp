@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -62,6 +63,22 @@ TEST_F(QVPlaybackServicePageTest, CommandsChangeThePlayerAndComeBackThroughTheLi
     playback->pause();
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePaused); }));
     EXPECT_TRUE(view.javascriptBoolValue("Q.player.audio.paused"));
+    log.clear();
+    playback->play();
+    ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));
+
+    // A report brings the page's values with it: heard while the page is still
+    // busy after sending it, with nothing read back.
+    log.clear();
+    const QString key = playback->playingTrackKey();
+    QElapsedTimer clock;
+    clock.start();
+    view.executeJavascript(
+        "Q.player.togglePause(); var end = Date.now() + 1500; while (Date.now() < end) { }");
+    ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePaused); }, 5000, 5));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(playback->playingTrackKey(), key);
+    EXPECT_TRUE(view.isResponsive());
     log.clear();
     playback->play();
     ASSERT_TRUE(QVWaitUntil([&] { return reached(QVPlayStatePlaying); }));

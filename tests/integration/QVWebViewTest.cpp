@@ -235,3 +235,45 @@ TEST_F(QVWebViewTest, ReadsWhenALoadFinishesAreAnsweredAtOnce)
     EXPECT_LT(took, 500);
     EXPECT_EQ(timedOut.count(), 0);
 }
+
+TEST_F(QVWebViewTest, ReportsBringThePagesValuesOfTheirMoment)
+{
+    // Values of every kind, as evaluateBatch reads them.
+    const QStringList expressions { "quivTest.value", "quivTest.label", "NaN", "1 / 0", "undefined", "null",
+        "({a: 1})", "[1, 2]", "new Date(0)", "nosuch.thing", "1e21", "-0", "0.1 + 0.2", "2 > 1",
+        "quivTest.big", "new String('s')", "/ab/g", "Symbol('s')", "(function f() {})", "new Date(NaN)" };
+    view->setReportSnapshot(expressions, { "TestScriptObject.ping" });
+    load();
+    ASSERT_TRUE(QVWaitUntil([&] { return object.calls.size() >= 4; }));
+    EXPECT_TRUE(view->reportSnapshot().isEmpty()); // only while a call is dispatched
+
+    QList<QStringList> snapshots;
+    object.onCall = [&](const QString&, const QVariantList&) { snapshots.append(view->reportSnapshot()); };
+    view->executeJavascript("quivTest.value = -1; quivTest.fire(3); TestScriptObject.echo(1);");
+    ASSERT_TRUE(QVWaitUntil([&] { return snapshots.size() >= 4; }));
+    QStringList read = view->evaluateBatch(expressions);
+    ASSERT_EQ(read.size(), expressions.size());
+    for (int i = 0; i < 3; ++i) {
+        read[0] = QString::number(i); // as each call found it, not as it is now
+        EXPECT_EQ(snapshots[i].join('|'), read.join('|')) << i;
+    }
+    EXPECT_TRUE(snapshots[3].isEmpty()); // echo brings none
+
+    // One the view cannot take (a string over the limit) is left out; the call still comes.
+    QVLogCapture capture;
+    snapshots.clear();
+    view->executeJavascript("quivTest.big = 'x'.repeat(70000); TestScriptObject.ping('big');");
+    ASSERT_TRUE(QVWaitUntil([&] { return snapshots.size() >= 1; }));
+    EXPECT_TRUE(snapshots[0].isEmpty());
+    EXPECT_EQ(object.calls.last(), QVariantList { QStringLiteral("big") });
+    EXPECT_EQ(
+        capture.lines().filter("Ignored the state sent with page call TestScriptObject.ping").size(), 1);
+    object.onCall = nullptr;
+
+    // Only plain values, exactly as many as asked for.
+    EXPECT_EQ(QVWebView::snapshotTexts(QVariantList { 1.5, true, QVariant::fromValue(nullptr) }, 3),
+        (QStringList { "1.5", "true", "" }));
+    EXPECT_FALSE(QVWebView::snapshotTexts(QVariantList { 1, 2 }, 3).has_value());
+    EXPECT_FALSE(QVWebView::snapshotTexts(QVariantList { 1, QVariantList { 2 }, 3 }, 3).has_value());
+    EXPECT_FALSE(QVWebView::snapshotTexts(QVariant(QStringLiteral("1,2,3")), 3).has_value());
+}

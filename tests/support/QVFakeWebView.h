@@ -53,6 +53,20 @@ public:
     }
     QUrl mainFrameURL() const override { return currentURL; }
     bool isResponsive() const override { return responsive; }
+    void setReportSnapshot(const QStringList& expressions, const QStringList& calls) override
+    {
+        snapshotExpressions = expressions;
+        snapshotCalls = calls;
+    }
+    QStringList reportSnapshot() const override { return snapshot; }
+    // What a read of the snapshot's expressions would give now.
+    QStringList snapshotOfAnswers() const
+    {
+        QStringList values;
+        for (const QString& expression : snapshotExpressions)
+            values.append(answers.value(expression));
+        return values;
+    }
 
     QHash<QString, QString> answers;
     QHash<QString, QVScriptObject*> objects;
@@ -64,6 +78,9 @@ public:
     QStringList scripts;
     int roundTrips = 0;
     bool responsive = true;
+    QStringList snapshotExpressions, snapshotCalls;
+    // Given to the service as the values the call being made brought.
+    QStringList snapshot;
     // Runs inside each batch read, as events run inside a real read's wait.
     std::function<void()> onBatch;
 };

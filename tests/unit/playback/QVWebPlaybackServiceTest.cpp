@@ -371,3 +371,54 @@ TEST_F(QVWebPlaybackServiceTest, PageCallsReachTheServiceListenersOncePerChange)
     EXPECT_EQ(log, (QStringList { "l: position 1", "l: station sr1" }));
     service.removeWebPlaybackListener(&listener);
 }
+
+TEST_F(QVWebPlaybackServiceTest, ReportsThatBringThePagesValuesAreNotReadBack)
+{
+    RecordingListener listener("l", &log);
+    service.addWebPlaybackListener(&listener);
+    loadPlayingPage();
+    EXPECT_EQ(page.snapshotExpressions, QVWebPlayerScriptObject::refreshScripts());
+    for (const char* call :
+        { "PlayerScriptObject.onPlayStateChanged", "DesktopScriptObject.onPlayingTrackChanged" })
+        EXPECT_TRUE(page.snapshotCalls.contains(call)) << call;
+
+    // The values of the report's moment, though the page has moved on since.
+    log.clear();
+    page.roundTrips = 0;
+    page.answers["Q.player.playState()"] = "0";
+    page.snapshot = page.snapshotOfAnswers();
+    page.answers["Q.player.playState()"] = "1";
+    call("onPlayStateChanged", { qlonglong(0) });
+    page.snapshot.clear();
+    runQueuedEvents();
+    EXPECT_EQ(page.roundTrips, 0);
+    EXPECT_EQ(log, (QStringList { "l: state 1", "signal" }));
+
+    // The last report of a turn decides: one without values makes the refresh read.
+    log.clear();
+    page.snapshot = page.snapshotOfAnswers();
+    service.playbackPlayStateChanged(QVPlayStateUnknown);
+    page.snapshot.clear();
+    page.answers["Q.player.repeat()"] = "1";
+    call("onRepeatChanged", { qlonglong(1) });
+    runQueuedEvents();
+    EXPECT_EQ(page.roundTrips, 1);
+    EXPECT_EQ(log, (QStringList { "l: state 2", "l: repeat 1", "signal" }));
+
+    // A refresh between a report and its turn read later: its values are not overwritten.
+    log.clear();
+    page.answers["Q.player.playingTrack().get('key')"] = "t13";
+    page.snapshot = page.snapshotOfAnswers();
+    call("onPlayingTrackChanged");
+    page.snapshot.clear();
+    page.answers["Q.player.playingTrack().get('key')"] = "t14";
+    bridge()->forceRefreshProperties();
+    runQueuedEvents();
+    EXPECT_EQ(bridge()->playingTrack()->trackKey(), "t14");
+    EXPECT_EQ(log, (QStringList { "l: track", "signal" }));
+
+    // Values of the wrong count are no answer: the last good ones stay.
+    EXPECT_FALSE(bridge()->adoptSnapshot({ "true", "true", "0" }));
+    EXPECT_EQ(bridge()->playingTrack()->trackKey(), "t14");
+    service.removeWebPlaybackListener(&listener);
+}
