@@ -16,12 +16,20 @@ inline bool QVBenchStartPlaying(QVBenchServices& services, QVWebView& view, QVWe
     view.resize(1000, 700);
     services.navigation->setWebView(&view);
     services.center.postNotificationName(QVGlobalWebViewWillUpdateNotification, &view);
+    // Once this load is over: the page already shown may have a sign-in form
+    // too, and a command sent while the next one loads is lost.
+    bool loaded = false;
+    const QMetaObject::Connection finished
+        = QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
     view.loadURL(QUrl(services.constants->quivURL() + "/accounts/login/"));
-    if (!QVWaitUntil(
-            [&] {
-                return playback.isPlaybackLoaded() && view.javascriptBoolValue("$('.Login_Form').length > 0");
-            },
-            15000)) {
+    const bool ready = QVWaitUntil(
+        [&] {
+            return loaded && playback.isPlaybackLoaded()
+                && view.javascriptBoolValue("$('.Login_Form').length > 0");
+        },
+        15000);
+    QObject::disconnect(finished);
+    if (!ready) {
         std::fprintf(stderr, "the page did not load\n");
         return false;
     }
