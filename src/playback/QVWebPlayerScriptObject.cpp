@@ -120,16 +120,6 @@ QStringList QVWebPlayerScriptObject::refreshScripts()
     return reads;
 }
 
-bool QVWebPlayerScriptObject::adoptSnapshot(const QStringList& values)
-{
-    // Inside a refresh's wait: it reads once more after it, newer than this.
-    if (_refreshing) {
-        _refreshStale = true;
-        return true;
-    }
-    return _adopt(values);
-}
-
 bool QVWebPlayerScriptObject::_refreshOnce()
 {
     if (!_webView) {
@@ -137,10 +127,10 @@ bool QVWebPlayerScriptObject::_refreshOnce()
         return true;
     }
     // Every value in one round trip, so they all belong to one moment.
-    return _adopt(_webView->evaluateBatch(refreshScripts()));
+    return adoptSnapshot(_webView->evaluateBatch(refreshScripts()));
 }
 
-bool QVWebPlayerScriptObject::_adopt(const QStringList& all)
+bool QVWebPlayerScriptObject::adoptSnapshot(const QStringList& all)
 {
     if (all.size() != refreshScripts().size())
         return false; // no answer: keep the last good values

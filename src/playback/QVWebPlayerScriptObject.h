@@ -77,7 +77,6 @@ public:
 
 private:
     bool _refreshOnce();
-    bool _adopt(const QStringList& values);
     void _storeRawPlayState(int rawState);
     void _storeRepeatState(int repeatState);
 

@@ -16,6 +16,5 @@ void QVPageCallReceiver::call(const QString& object, const QString& method, cons
 void QVPageCallReceiver::callWithSnapshot(
     const QString& object, const QString& method, const QVariantList& arguments, const QVariant& snapshot)
 {
-    // Never null: an absent snapshot is a plain call.
-    _view->_enqueueCall(object, method, arguments, snapshot.isValid() ? snapshot : QVariant(QVariantList()));
+    _view->_enqueueCall(object, method, arguments, snapshot);
 }

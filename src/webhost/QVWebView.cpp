@@ -344,8 +344,8 @@ std::optional<QStringList> QVWebView::snapshotTexts(const QVariant& values, qsiz
     return texts;
 }
 
-void QVWebView::_enqueueCall(
-    const QString& object, const QString& method, const QVariantList& arguments, const QVariant& snapshot)
+void QVWebView::_enqueueCall(const QString& object, const QString& method, const QVariantList& arguments,
+    const std::optional<QVariant>& snapshot)
 {
     // Names come from the page: one escaped, bounded log line each.
     const auto named = [&] {
@@ -377,9 +377,9 @@ void QVWebView::_enqueueCall(
     }
     // The state sent with a report; one we cannot take costs only a read.
     QStringList texts;
-    if (snapshot.isValid()) {
+    if (snapshot) {
         const std::optional<QStringList> taken = _snapshot.calls.contains(object + QLatin1Char('.') + method)
-            ? snapshotTexts(snapshot, _snapshot.expressions.size())
+            ? snapshotTexts(*snapshot, _snapshot.expressions.size())
             : std::nullopt;
         if (taken)
             texts = *taken;

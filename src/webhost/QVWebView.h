@@ -97,7 +97,7 @@ private:
 
     QVariant _runAndWait(const QString& script);
     void _enqueueCall(const QString& object, const QString& method, const QVariantList& arguments,
-        const QVariant& snapshot = QVariant());
+        const std::optional<QVariant>& snapshot = std::nullopt);
     void _dispatchCall(const QString& object, const QString& method, const QVariantList& arguments,
         const QStringList& snapshot);
     void _enqueueLoadFinished(bool ok);
